@@ -1,0 +1,332 @@
+/*
+ * qeltapi: PKI toolkit (certificates, CMS messages, private keys, national and
+ * international algorithms, online services).
+ *
+ * Every function returns 0 on success or one of the QELT_ERR_* codes below.
+ * Call QELT_API_Init first; every other function takes the context it made.
+ * After a failure, QELT_API_GetErrInfo returns the detail message of the call.
+ * Texts handed in and out are NUL-terminated CP949 byte strings; bytes travel
+ * in BINSTR records that the caller releases with QELT_BINSTR_Delete.
+ */
+#ifndef QELTAPI_H
+#define QELTAPI_H
+
+#include <time.h>
+
+#if defined(_WIN32)
+#define QELT_EXPORT __declspec(dllexport)
+#else
+#define QELT_EXPORT __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Byte record: pVal points to nLen bytes (records filled by the library hold
+   one more byte, a NUL that nLen does not count). */
+typedef struct {
+    unsigned char* pVal;
+    int nLen;
+} BINSTR;
+
+/* ---------------------------------------------------------------- result codes */
+#define QELT_OK 0
+
+/* API frame */
+#define QELT_ERR_ALREADY_INITIALIZED 1000
+#define QELT_ERR_NOT_INITIALIZED 1001
+#define QELT_ERR_NO_WORK_DIR 1002
+#define QELT_ERR_MEMORY 1003
+#define QELT_ERR_BUFFER_TOO_SMALL 1004
+#define QELT_ERR_NO_ERROR_INFO 1005
+#define QELT_ERR_INVALID_ARGUMENT 1006
+#define QELT_ERR_NOT_SUPPORTED_FUNCTION 1007
+#define QELT_ERR_SERVER_TIMEOUT 1008
+
+/* certificates, CRLs, CTLs, OCSP, path validation */
+#define QELT_ERR_CERT_INVALID 1200
+#define QELT_ERR_CERT_NOT_LOADED 1201
+#define QELT_ERR_CERT_FIELD_ABSENT 1202
+#define QELT_ERR_CERT_EXPIRED 1203
+#define QELT_ERR_CERT_LIST_FAILED 1204
+#define QELT_ERR_CERT_INDEX_RANGE 1205
+#define QELT_ERR_CERT_LIST_BAD_CERT 1206
+#define QELT_ERR_CERT_NO_CRL_DP 1207
+#define QELT_ERR_CERT_BAD_CRL_DP 1208
+#define QELT_ERR_CRL_NOT_CRL 1209
+#define QELT_ERR_CTL_NO_SIGNER_CERT 1210
+#define QELT_ERR_CRL_INVALID 1211
+#define QELT_ERR_CRL_EXPIRED 1212
+#define QELT_ERR_CRL_BAD_VALIDITY 1213
+#define QELT_ERR_CERT_SUSPENDED 1214
+#define QELT_ERR_CERT_REVOKED 1215
+#define QELT_ERR_OCSP_CONNECT 1216
+#define QELT_ERR_OCSP_SEND 1217
+#define QELT_ERR_OCSP_RECV 1218
+#define QELT_ERR_OCSP_MAKE_REQUEST 1219
+#define QELT_ERR_OCSP_BAD_RESPONSE 1220
+#define QELT_ERR_OCSP_NOT_SUCCESSFUL 1221
+#define QELT_ERR_OCSP_UNKNOWN_CERT 1222
+#define QELT_ERR_PATH_SAVE 1223
+#define QELT_ERR_PATH_BUILD 1224
+#define QELT_ERR_NO_TRUST_ANCHOR 1225
+#define QELT_ERR_CONF_READ 1226
+#define QELT_ERR_CTL_NO_LOCATION 1227
+#define QELT_ERR_CTL_FETCH 1228
+#define QELT_ERR_CTL_SAVE 1229
+#define QELT_ERR_CTL_INVALID 1230
+#define QELT_ERR_CTL_UNTRUSTED_ISSUER 1231
+#define QELT_ERR_PATH_UNTRUSTED_ROOT 1232
+#define QELT_ERR_PATH_VALIDATION 1233
+#define QELT_ERR_PATH_VALIDITY 1234
+#define QELT_ERR_PATH_KEY_USAGE 1235
+#define QELT_ERR_PATH_BASIC_CONSTRAINTS 1236
+#define QELT_ERR_PATH_NAME_CONSTRAINTS 1237
+#define QELT_ERR_PATH_POLICY 1238
+#define QELT_ERR_OCSP_NO_URL 1239
+#define QELT_ERR_CRL_SAVE 1240
+#define QELT_ERR_OCSP_NO_CERT 1241
+#define QELT_ERR_TIME_FORMAT 1242
+#define QELT_ERR_PATH_FETCH 1243
+#define QELT_ERR_TIME_FORMAT2 1244
+#define QELT_ERR_CERT_NOT_CERT 1245
+#define QELT_ERR_CTL_NOT_CTL 1246
+#define QELT_ERR_CERT_LIST_NOT_LIST 1247
+#define QELT_ERR_CERT_RENEWAL_DUE 1248
+#define QELT_ERR_CTL_EXPIRED 1249
+#define QELT_ERR_CTL_NOT_YET_VALID 1250
+#define QELT_ERR_CRL_FETCH 1251
+
+/* private keys */
+#define QELT_ERR_PRIKEY_INVALID 1300
+#define QELT_ERR_PRIKEY_PASSWORD 1301
+#define QELT_ERR_PRIKEY_ENCRYPT 1302
+#define QELT_ERR_KEYPAIR_MISMATCH 1303
+#define QELT_ERR_ENCPRIKEY_INVALID 1304
+#define QELT_ERR_PRIKEY_NOT_PRIKEY 1305
+#define QELT_ERR_ENCPRIKEY_NOT_ENCPRIKEY 1306
+
+/* storage media, files, dynamic libraries */
+#define QELT_ERR_STORAGE_READ_CERT 1400
+#define QELT_ERR_STORAGE_READ_KEY 1401
+#define QELT_ERR_FILE_READ 1402
+#define QELT_ERR_FILE_WRITE 1403
+#define QELT_ERR_FILE_EMPTY 1404
+#define QELT_ERR_STORAGE_UNSUPPORTED 1405
+#define QELT_ERR_DYNLIB_NOT_LOADED 1406
+#define QELT_ERR_DYNLIB_ALREADY_LOADED 1407
+#define QELT_ERR_DYNLIB_LOAD 1408
+#define QELT_ERR_DYNLIB_UNLOAD 1409
+#define QELT_ERR_DYNLIB_SYMBOL 1410
+#define QELT_ERR_FILE_DELETE 1411
+#define QELT_ERR_STORAGE_WRITE_CERT 1412
+#define QELT_ERR_STORAGE_WRITE_KEY 1413
+#define QELT_ERR_SMARTCARD_ABSENT 1414
+#define QELT_ERR_PIN 1415
+#define QELT_ERR_FILE_SEEK_END 1416
+#define QELT_ERR_FILE_SEEK_START 1417
+#define QELT_ERR_FILE_READ_SIZE 1418
+#define QELT_ERR_FILE_CREATE 1419
+#define QELT_ERR_FILE_TOO_LARGE 1420
+
+/* CMS messages */
+#define QELT_ERR_SIGNED_INVALID 1500
+#define QELT_ERR_SIGNED_MAKE 1501
+#define QELT_ERR_ENVELOPED_INVALID 1502
+#define QELT_ERR_ENVELOPED_MAKE 1503
+#define QELT_ERR_SIGNENV_INVALID 1504
+#define QELT_ERR_SIGNENV_MAKE 1505
+#define QELT_ERR_NO_SIGNER_CERT 1506
+#define QELT_ERR_CERT_CANNOT_DECRYPT 1507
+#define QELT_ERR_BAD_RECIPIENT_CERT 1508
+#define QELT_ERR_BAD_SIGNER_CERT 1509
+#define QELT_ERR_NOT_SIGNING_CERT 1510
+#define QELT_ERR_NOT_ENCRYPTION_CERT 1511
+#define QELT_ERR_NOT_SIGNED 1512
+#define QELT_ERR_NOT_ENVELOPED 1513
+#define QELT_ERR_NOT_SIGNENV 1514
+#define QELT_ERR_NOT_ENCRYPTED 1515
+#define QELT_ERR_ENCRYPTED_INVALID 1516
+#define QELT_ERR_ENCRYPTED_MAKE 1517
+#define QELT_ERR_SIGNER_INFO_INVALID 1518
+#define QELT_ERR_WAP_SIGNED_INVALID 1519
+#define QELT_ERR_WAP_SIGNED_MAKE 1520
+#define QELT_ERR_WAP_ENVELOPED_INVALID 1521
+#define QELT_ERR_WAP_ENVELOPED_MAKE 1522
+#define QELT_ERR_SIGNER_INFO_TYPE 1523
+#define QELT_ERR_TBS_NOT_MADE 1524
+#define QELT_ERR_NO_TIMESTAMP_TOKEN 1525
+#define QELT_ERR_NO_SIGNER_CAPUBS 1526
+
+/* time-stamp protocol */
+#define QELT_ERR_TSP_MAKE_REQUEST 1600
+#define QELT_ERR_TSP_CONNECT 1601
+#define QELT_ERR_TSP_SEND 1602
+#define QELT_ERR_TSP_RECV 1603
+#define QELT_ERR_TSP_NOT_RESPONSE 1604
+#define QELT_ERR_TSP_BAD_RESPONSE 1605
+#define QELT_ERR_TSP_BAD_TOKEN 1606
+#define QELT_ERR_TSP_NOT_GRANTED 1607
+#define QELT_ERR_TSP_TOKEN_NOT_SIGNED 1608
+#define QELT_ERR_TSP_NOT_RESPONSE2 1609
+#define QELT_ERR_TSP_NO_REQUEST 1610
+#define QELT_ERR_TSP_IMPRINT_MISMATCH 1611
+#define QELT_ERR_TSP_NOT_OUR_RESPONSE 1612
+#define QELT_ERR_TSP_POLICY 1613
+#define QELT_ERR_TSP_WRONG_DOCUMENT 1614
+
+/* identity verification data */
+#define QELT_ERR_VID_NOT_OWNER 1700
+#define QELT_ERR_VID_NO_INFO 1701
+#define QELT_ERR_VID_NO_RANDOM 1702
+
+/* cryptography */
+#define QELT_ERR_SYM_ALGORITHM 1800
+#define QELT_ERR_KEY_LENGTH 1801
+#define QELT_ERR_IV_LENGTH 1802
+#define QELT_ERR_HASH_ALGORITHM 1803
+#define QELT_ERR_MAC_ALGORITHM 1804
+#define QELT_ERR_NO_KEY_AND_IV 1805
+#define QELT_ERR_ENCRYPT 1806
+#define QELT_ERR_DECRYPT 1807
+#define QELT_ERR_KCDSA_NEEDS_CERT 1808
+#define QELT_ERR_SIGN 1809
+#define QELT_ERR_VERIFY 1810
+#define QELT_ERR_DIGEST 1811
+#define QELT_ERR_MAC_VERIFY 1812
+#define QELT_ERR_MAC_GENERATE 1813
+#define QELT_ERR_KEYPAIR_CHECK 1814
+#define QELT_ERR_RANDOM 1815
+#define QELT_ERR_ALGORITHM 1816
+#define QELT_ERR_KEY_TYPE 1817
+#define QELT_ERR_PUBLIC_KEY 1818
+
+/* Base64 */
+#define QELT_ERR_BASE64_ENCODE 1900
+#define QELT_ERR_BASE64_DECODE 1901
+
+/* LDAP */
+#define QELT_ERR_LDAP_URL_SCHEME 2000
+#define QELT_ERR_LDAP_URL_PROTOCOL 2001
+#define QELT_ERR_LDAP_NO_ATTRIBUTE 2002
+#define QELT_ERR_UNSUPPORTED_TYPE 2003
+#define QELT_ERR_LDAP_INIT 2004
+#define QELT_ERR_LDAP_BIND 2005
+#define QELT_ERR_LDAP_SET_OPTION 2006
+#define QELT_ERR_LDAP_SEARCH 2007
+#define QELT_ERR_LDAP_NO_ENTRY 2008
+#define QELT_ERR_LDAP_NO_VALUES 2009
+#define QELT_ERR_LDAP_CRL_BY_CERT 2010
+#define QELT_ERR_LDAP_NO_ISSUER_INFO 2011
+#define QELT_ERR_LDAP_NO_ISSUER_CERT 2012
+#define QELT_ERR_LDAP_CONF 2013
+#define QELT_ERR_LDAP_GET_DN 2014
+
+/* identity-verification server */
+#define QELT_ERR_IVS_CONNECT 2100
+#define QELT_ERR_IVS_SEND 2101
+#define QELT_ERR_IVS_RECV 2102
+#define QELT_ERR_IVS_BAD_RESPONSE 2103
+#define QELT_ERR_IVS_UNSUPPORTED_CERT 2104
+#define QELT_ERR_IVS_INTERNAL 2105
+#define QELT_ERR_IVS_REVOKED_REQUESTER 2106
+#define QELT_ERR_IVS_REQUESTER_TRUST 2107
+#define QELT_ERR_IVS_NO_PERMISSION 2109
+#define QELT_ERR_IVS_BAD_REQUEST 2110
+#define QELT_ERR_IVS_UNKNOWN_CODE 2111
+#define QELT_ERR_IVS_NO_IP 2112
+#define QELT_ERR_IVS_NO_PORT 2113
+#define QELT_ERR_IVS_NO_CERT_LOCATION 2114
+#define QELT_ERR_IVS_KM_CERT 2115
+#define QELT_ERR_IVS_SIGN_CERT 2116
+#define QELT_ERR_IVS_SIGN_CERT_UNTRUSTED 2117
+
+/* PFX */
+#define QELT_ERR_PFX_MAKE 2200
+#define QELT_ERR_PFX_PROCESS 2201
+
+/* challenge-response authentication */
+#define QELT_ERR_SIGEA_BAD_CHALLENGE 4000
+#define QELT_ERR_SIGEA_MAKE_RESPONSE 4001
+#define QELT_ERR_SIGEA_BAD_RESPONSE 4002
+
+/* key sharing and PEM */
+#define QELT_ERR_KEY_SHARE 4100
+#define QELT_ERR_KEY_UNITE 4101
+#define QELT_ERR_PEM_ENCODE 4105
+#define QELT_ERR_PEM_DECODE 4106
+
+/* Java bindings */
+#define QELT_ERR_JNI_FIELD 5000
+#define QELT_ERR_JNI_NULL_INPUT 5001
+#define QELT_ERR_JNI_METHOD 5002
+#define QELT_ERR_JNI_MEMORY 5003
+#define QELT_ERR_JNI_CLASS 5004
+
+/* PKCS#11 token layer: 8000 + the token's CKR_ value where one is passed on */
+#define QELT_ERR_HSM_BASE 8000
+#define QELT_ERR_HSM_SESSION_CLOSED 8021
+#define QELT_ERR_HSM_NOT_LOGGED_IN 8024
+#define QELT_ERR_HSM_NO_SESSION 8027
+
+/* ---------------------------------------------------------------- option word */
+#define QELT_OPT_RSA_PKCS1 0x01
+#define QELT_OPT_RSA_OAEP 0x02
+#define QELT_OPT_NO_PADDING 0x10
+#define QELT_OPT_PADDING 0x20
+#define QELT_OPT_CMS_BARE 0x100
+#define QELT_OPT_CMS_CONTENTINFO 0x200
+#define QELT_OPT_CMS_ADD_CACERTS 0x400
+
+/* ---------------------------------------------------------------- API frame */
+QELT_EXPORT int QELT_API_Init(void** ppCtx, const char* pszWorkDir);
+QELT_EXPORT int QELT_API_Finish(void** ppCtx);
+QELT_EXPORT int QELT_API_GetErrInfo(void* pCtx, int nBufLen, char* pszErrInfo);
+QELT_EXPORT int QELT_API_GetVersion(void* pCtx, int nBufLen, char* pszVersion);
+QELT_EXPORT int QELT_API_GetInfo(void* pCtx, int nBufLen, char* pszAPIInfo);
+QELT_EXPORT int QELT_API_SetOption(void* pCtx, int nOption);
+QELT_EXPORT int QELT_API_SetConfFile(void* pCtx, const char* pszConfFilePath);
+QELT_EXPORT int QELT_API_SetCaPubs(void* pCtx, BINSTR* pCaPubs);
+QELT_EXPORT int QELT_API_FreeCaPubs(void* pCtx);
+QELT_EXPORT int QELT_API_Str2Time(void* pCtx, const char* pszTime, time_t* pTime);
+QELT_EXPORT int QELT_API_SetHashAlgo(void* pCtx, int nHashAlg);
+
+/* ---------------------------------------------------------------- BINSTR */
+QELT_EXPORT int QELT_BINSTR_Create(BINSTR* pBinStr);
+QELT_EXPORT int QELT_BINSTR_Delete(BINSTR* pBinStr);
+QELT_EXPORT int QELT_BINSTR_SetData(const unsigned char* pData, int nDataLen, BINSTR* pBinStr);
+
+/* ---------------------------------------------------------------- profile files */
+QELT_EXPORT int QELT_UTIL_GetProfileInt(void* pCtx, char* pszPath, char* pszSection, char* pszEntry, int* pOut);
+QELT_EXPORT int QELT_UTIL_GetProfileString(void* pCtx, char* pszPath, char* pszSection, char* pszEntry,
+                                           int nBuffSize, char* pszBuff);
+QELT_EXPORT int QELT_UTIL_SetProfileInt(void* pCtx, char* pszPath, char* pszSection, char* pszEntry, int nIn);
+QELT_EXPORT int QELT_UTIL_SetProfileString(void* pCtx, char* pszPath, char* pszSection, char* pszEntry,
+                                           char* pszIn);
+
+/* ---------------------------------------------------------------- Base64 and PEM */
+/* PEM types of QELT_PEM_Encode */
+#define QELT_PEM_TYPE_NONE 0
+#define QELT_PEM_TYPE_CERTIFICATE 1
+#define QELT_PEM_TYPE_WTLS_CERTIFICATE 2
+#define QELT_PEM_TYPE_CRL 3
+#define QELT_PEM_TYPE_PKCS7 4
+#define QELT_PEM_TYPE_PKCS7_2 5
+
+QELT_EXPORT int QELT_BASE64_Encode(void* pCtx, BINSTR* pData, BINSTR* pEncData);
+QELT_EXPORT int QELT_BASE64_Decode(void* pCtx, BINSTR* pEncData, BINSTR* pData);
+QELT_EXPORT int QELT_PEM_Encode(void* pCtx, int nType, BINSTR* pData, BINSTR* pEncData);
+QELT_EXPORT int QELT_PEM_Decode(void* pCtx, BINSTR* pEncData, BINSTR* pData);
+
+/* ---------------------------------------------------------------- whole files */
+QELT_EXPORT int QELT_STORAGE_ReadFile(void* pCtx, char* pszFilePath, BINSTR* pData);
+QELT_EXPORT int QELT_STORAGE_WriteFile(void* pCtx, char* pszFilePath, BINSTR* pData);
+
+/* ---- further families are declared below, one section each ---- */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QELTAPI_H */

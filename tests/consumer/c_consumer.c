@@ -1,0 +1,2 @@
+/* placeholder, filled in below */
+int main(void) { return 0; }
