@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ZRCrypto/algorithm_ids.h"
 #include "api/api_call.h"
 #include "util/cp949_literal.h"
 
@@ -12,9 +13,6 @@ namespace {
 constexpr const char* kLibraryName = "qeltapi_wc";
 constexpr const char* kLibraryVersion = "V1.5.3.3";
 constexpr int kInfoLimit = 1024;
-
-// QELT_API_SetHashAlgo argument -> algorithm code (SHA-1, MD5, HAS-160, SHA-256).
-constexpr int kHashAlgoCodes[] = {5, 3, 9, 6};
 
 // Each option group: the values tried in order, the first present one wins.
 struct OptionGroup {
@@ -176,9 +174,9 @@ QELT_EXPORT int QELT_API_Str2Time(void* pCtx, const char* pszTime, time_t* pTime
 
 QELT_EXPORT int QELT_API_SetHashAlgo(void* pCtx, int nHashAlg) {
     return api::run(pCtx, "QELT_API_SetHashAlgo", [&](ApiCall& call) {
-        if (nHashAlg < 1 || nHashAlg > 4)
-            return call.fail(QELT_ERR_HASH_ALGORITHM, "지원되지 않는 HASH 알고리즘입니다."_cp949);
-        call.ctx().nHashAlg = kHashAlgoCodes[nHashAlg - 1];
+        const auto alg = hashAlgOfApiCode(nHashAlg);
+        if (!alg) return call.fail(QELT_ERR_HASH_ALGORITHM, "지원되지 않는 HASH 알고리즘입니다."_cp949);
+        call.ctx().nHashAlg = *alg;
         return QELT_OK;
     });
 }
