@@ -4,9 +4,9 @@
 // first: "[file:line]Class::method-label(code),inner chain".
 #pragma once
 
-#include <source_location>
 
 #include "util/byte_string.h"
+#include "util/source_location.h"
 
 namespace qelt {
 
@@ -27,10 +27,10 @@ public:
     // Writes a location record into the chain (replacing it) and returns the code.
     // The file and line come from the call site. Does not touch errorCode().
     int location(const char* cls, const char* method, const char* label, int code, const char* message = nullptr,
-                 std::source_location where = std::source_location::current());
+                 SourceLocation where = SourceLocation::current());
     // location() and then errorCode() = code; returns the code.
     int fail(const char* cls, const char* method, const char* label, int code, const char* message = nullptr,
-             std::source_location where = std::source_location::current());
+             SourceLocation where = SourceLocation::current());
     // Getters start from a clean state: code 0 and an empty result buffer.
     void resetForGetter() {
         m_nErrorCode = 0;
