@@ -5,7 +5,7 @@ Run once; the output files are committed and the library never calls iconv
 at run time (its own conversion rules differ from iconv's).
 
   src/util/cp949_to_ucs2.inc   18366 UCS-2 values for the two-byte codes
-                               0x8141..0xC7FE (index = code - 0x8141);
+                               0x8141..0xC8FE (index = code - 0x8141);
                                0x0000 where the code has no character.
   src/util/cp949_hangul.inc    11172 CP949 codes for the Hangul syllables
                                U+AC00..U+D7A3 (index = value - 0xAC00).
@@ -26,7 +26,7 @@ libc.iconv.argtypes = [ctypes.c_void_p,
                        ctypes.POINTER(ctypes.c_char_p), ctypes.POINTER(ctypes.c_size_t)]
 libc.iconv_close.argtypes = [ctypes.c_void_p]
 
-FIRST, LAST = 0x8141, 0xC7FE
+FIRST, LAST = 0x8141, 0xC8FE  # 18366 codes
 HANGUL_FIRST, HANGUL_LAST = 0xAC00, 0xD7A3
 
 
@@ -79,7 +79,7 @@ def main():
     libc.iconv_close(to_cp)
 
     write_table(os.path.join(root, "src/util/cp949_to_ucs2.inc"),
-                "UCS-2 value of each CP949 code 0x8141..0xC7FE; 0 = no character.", table)
+                "UCS-2 value of each CP949 code 0x8141..0xC8FE; 0 = no character.", table)
     write_table(os.path.join(root, "src/util/cp949_hangul.inc"),
                 "CP949 code of each Hangul syllable U+AC00..U+D7A3.", hangul)
 
