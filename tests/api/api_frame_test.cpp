@@ -158,3 +158,33 @@ TEST(TimeText, ShortYearRolloverAndBounds) {
     EXPECT_EQ(qelt::convertTimeText("9999999999999-99-99 99:99:99", TimeForm::LongYear, false, a),
               TimeTextResult::OutOfRange);
 }
+
+TEST(ApiInit, EveryFrameFunctionRefusesANullHandle) {
+    char buf[16];
+    BINSTR b{nullptr, 0};
+    time_t t;
+    int v;
+    char s[] = "x";
+    const int results[] = {
+        QELT_API_GetVersion(nullptr, 16, buf),
+        QELT_API_GetInfo(nullptr, 16, buf),
+        QELT_API_SetOption(nullptr, 1),
+        QELT_API_SetConfFile(nullptr, "a"),
+        QELT_API_SetCaPubs(nullptr, &b),
+        QELT_API_FreeCaPubs(nullptr),
+        QELT_API_Str2Time(nullptr, "20130101000000", &t),
+        QELT_API_SetHashAlgo(nullptr, 1),
+        QELT_API_GetErrInfo(nullptr, 16, buf),
+        QELT_UTIL_GetProfileInt(nullptr, s, s, s, &v),
+        QELT_UTIL_GetProfileString(nullptr, s, s, s, 16, buf),
+        QELT_UTIL_SetProfileInt(nullptr, s, s, s, 1),
+        QELT_UTIL_SetProfileString(nullptr, s, s, s, s),
+        QELT_BASE64_Encode(nullptr, &b, &b),
+        QELT_BASE64_Decode(nullptr, &b, &b),
+        QELT_PEM_Encode(nullptr, 1, &b, &b),
+        QELT_PEM_Decode(nullptr, &b, &b),
+        QELT_STORAGE_ReadFile(nullptr, s, &b),
+        QELT_STORAGE_WriteFile(nullptr, s, &b),
+    };
+    for (size_t i = 0; i < std::size(results); ++i) EXPECT_EQ(results[i], QELT_ERR_NOT_INITIALIZED) << i;
+}
