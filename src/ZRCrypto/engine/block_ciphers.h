@@ -62,6 +62,13 @@ public:
     void saveSchedule(uint8_t* bytes) const;
     void encryptBlock(const uint8_t* in, uint8_t* out) const;
     void decryptBlock(const uint8_t* in, uint8_t* out) const;
+    // Several independent blocks, two at a time so that their table lookups
+    // overlap (ECB, and CBC decryption before the chaining XOR).
+    void decryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const;
+    void encryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const;
+    // CBC encryption on words, the chaining value kept in registers; iv is
+    // updated to the last ciphertext block.
+    void cbcEncrypt(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) const;
     ~Seed();
 
 private:

@@ -43,6 +43,11 @@ inline void xorInto(uint8_t* out, const uint8_t* a, const uint8_t* b, size_t n) 
 template <class Cipher>
 class BlockCore final : public ZcapCipherCore {
     static constexpr size_t kBs = Cipher::kBlockSize;
+    static constexpr bool kHasMultiBlock = requires(const Cipher& c, const uint8_t* i, uint8_t* o, uint8_t* v) {
+        c.decryptBlocks(i, o, size_t{1});
+        c.encryptBlocks(i, o, size_t{1});
+        c.cbcEncrypt(i, o, size_t{1}, v);
+    };
 
 public:
     BlockCore(const uint8_t* expanded, int mode, bool decrypt, const uint8_t* iv) : m_mode(mode), m_decrypt(decrypt) {
@@ -54,6 +59,10 @@ public:
     bool process(const uint8_t* in, uint8_t* out, size_t len) override {
         switch (m_mode) {
             case ENGINE_MODE_ECB:
+                if constexpr (kHasMultiBlock) {
+                    m_decrypt ? m_cipher.decryptBlocks(in, out, len / kBs) : m_cipher.encryptBlocks(in, out, len / kBs);
+                    return true;
+                }
                 for (size_t i = 0; i < len; i += kBs)
                     m_decrypt ? m_cipher.decryptBlock(in + i, out + i) : m_cipher.encryptBlock(in + i, out + i);
                 return true;
@@ -67,6 +76,18 @@ public:
 
 private:
     void cbc(const uint8_t* in, uint8_t* out, size_t len) {
+        if constexpr (kHasMultiBlock) {
+            // Decryption: the blocks are independent until the chaining XOR.
+            if (m_decrypt) {
+                m_cipher.decryptBlocks(in, out, len / kBs);
+                for (size_t i = len; i > kBs; i -= kBs) xorInto(out + i - kBs, out + i - kBs, in + i - 2 * kBs, kBs);
+                xorInto(out, out, m_reg, kBs);
+                std::memcpy(m_reg, in + len - kBs, kBs);
+            } else {
+                m_cipher.cbcEncrypt(in, out, len / kBs, m_reg);
+            }
+            return;
+        }
         uint8_t t[kBs];
         for (size_t i = 0; i < len; i += kBs) {
             if (!m_decrypt) {
