@@ -43,11 +43,16 @@ inline int engineRun(bool decrypt, int id, int mode, const Bytes& key, Bytes& iv
 // Loads OpenSSL's legacy provider (DES, SEED, RC2, RC4) beside the default one;
 // false when it is not installed.
 inline bool loadLegacyProvider() {
-    static const bool loaded = [] {
-        OSSL_PROVIDER_load(nullptr, "default");
-        return OSSL_PROVIDER_load(nullptr, "legacy") != nullptr;
-    }();
-    return loaded;
+    // Held for the process and unloaded at exit.
+    static const struct Providers {
+        OSSL_PROVIDER* defaults = OSSL_PROVIDER_load(nullptr, "default");
+        OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+        ~Providers() {
+            if (legacy) OSSL_PROVIDER_unload(legacy);
+            if (defaults) OSSL_PROVIDER_unload(defaults);
+        }
+    } providers;
+    return providers.legacy != nullptr;
 }
 
 // OpenSSL doing the same job; an empty optional-like result (ok = false) when it refuses.
