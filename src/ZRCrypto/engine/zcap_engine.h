@@ -61,7 +61,7 @@ struct ZcapContext {
     int mode = 0;
     bool decrypting = false;
     std::unique_ptr<ZcapCipherCore> core;
-    uint8_t staging[ZCAP_STAGING_LEN] = {};
+    uint8_t staging[ZCAP_STAGING_LEN];  // only the first `staged` bytes are ever read
     size_t staged = 0;
     uint8_t iv[32] = {};
     size_t ivLen = 0;
