@@ -323,6 +323,29 @@ QELT_EXPORT int QELT_PEM_Decode(void* pCtx, BINSTR* pEncData, BINSTR* pData);
 QELT_EXPORT int QELT_STORAGE_ReadFile(void* pCtx, char* pszFilePath, BINSTR* pData);
 QELT_EXPORT int QELT_STORAGE_WriteFile(void* pCtx, char* pszFilePath, BINSTR* pData);
 
+/* ---------------------------------------------------------------- cryptography: hashes and symmetric ciphers */
+/* Hash codes of QELT_CRYPT_Hash (and QELT_API_SetHashAlgo) */
+#define QELT_HASH_SHA1 1
+#define QELT_HASH_MD5 2
+#define QELT_HASH_HAS160 3
+#define QELT_HASH_SHA256 4
+/* Session cipher codes (all in CBC mode) */
+#define QELT_SYM_DES 0x10
+#define QELT_SYM_3DES 0x20
+#define QELT_SYM_SEED 0x30
+#define QELT_SYM_NEAT 0x40
+#define QELT_SYM_ARIA 0x50
+
+QELT_EXPORT int QELT_CRYPT_Hash(void* pCtx, int nAlg, BINSTR* pTBHData, BINSTR* pDigest);
+QELT_EXPORT int QELT_CRYPT_GenKeyAndIV(void* pCtx, int nSymAlg);
+QELT_EXPORT int QELT_CRYPT_SetKeyAndIV(void* pCtx, int nSymAlg, BINSTR* pKey, BINSTR* pIV);
+QELT_EXPORT int QELT_CRYPT_GetKeyAndIV(void* pCtx, int* pSymAlg, BINSTR* pKey, BINSTR* pIV);
+QELT_EXPORT int QELT_CRYPT_ClearKeyAndIV(void* pCtx);
+QELT_EXPORT int QELT_CRYPT_Encrypt(void* pCtx, BINSTR* pPlainText, BINSTR* pCipherText);
+QELT_EXPORT int QELT_CRYPT_Decrypt(void* pCtx, BINSTR* pCipherText, BINSTR* pPlainText);
+QELT_EXPORT int QELT_CRYPT_Encrypt_File(void* pCtx, const char* pszPlainTextFile, const char* pszCipherTextFile);
+QELT_EXPORT int QELT_CRYPT_Decrypt_File(void* pCtx, const char* pszCipherTextFile, const char* pszPlainTextFile);
+
 /* ---- further families are declared below, one section each ---- */
 
 #ifdef __cplusplus

@@ -104,7 +104,16 @@ enum EngineId : int {
     ENGINE_NEAT = 118,
     ENGINE_ARIA128 = 11828,
     ENGINE_RC2_40 = 11240,
+    ENGINE_RC2_128 = 11228,  // RC2 identifiers: key bytes 16, 5, 32, 8, 24 with the
+    ENGINE_RC2_256 = 11256,  // effective key bits of the same size
+    ENGINE_RC2_64 = 11264,
+    ENGINE_RC2_192 = 11292,
     ENGINE_RC4 = 11400,
+    ENGINE_AES128 = 11728,
+    ENGINE_AES256 = 11756,
+    ENGINE_AES192 = 11792,
+    ENGINE_ARIA256 = 11856,
+    ENGINE_ARIA192 = 11892,
     ENGINE_HMAC_MD5 = 31200,
     ENGINE_HMAC_SHA1 = 31400,
     ENGINE_HMAC_SHA256 = 31500,

@@ -1,0 +1,483 @@
+#include "ZRCrypto/engine/block_ciphers.h"
+
+#include <array>
+#include <cstring>
+
+#include "util/byte_string.h"
+
+namespace qelt {
+
+namespace {
+
+inline uint32_t rotl32(uint32_t x, int n) { return (x << n) | (x >> ((32 - n) & 31)); }
+inline uint32_t rotr32(uint32_t x, int n) { return (x >> n) | (x << ((32 - n) & 31)); }
+inline uint32_t load32be(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
+           static_cast<uint32_t>(p[3]);
+}
+inline void store32be(uint32_t v, uint8_t* p) {
+    p[0] = static_cast<uint8_t>(v >> 24);
+    p[1] = static_cast<uint8_t>(v >> 16);
+    p[2] = static_cast<uint8_t>(v >> 8);
+    p[3] = static_cast<uint8_t>(v);
+}
+
+// ------------------------------------------------------------------ DES tables (FIPS 46-3)
+
+constexpr uint8_t kDesSbox[8][64] = {
+    {14, 4, 13, 1, 2, 15, 11, 8, 3, 10, 6, 12, 5, 9, 0, 7, 0, 15, 7, 4, 14, 2, 13, 1, 10, 6, 12, 11, 9, 5, 3, 8,
+     4, 1, 14, 8, 13, 6, 2, 11, 15, 12, 9, 7, 3, 10, 5, 0, 15, 12, 8, 2, 4, 9, 1, 7, 5, 11, 3, 14, 10, 0, 6, 13},
+    {15, 1, 8, 14, 6, 11, 3, 4, 9, 7, 2, 13, 12, 0, 5, 10, 3, 13, 4, 7, 15, 2, 8, 14, 12, 0, 1, 10, 6, 9, 11, 5,
+     0, 14, 7, 11, 10, 4, 13, 1, 5, 8, 12, 6, 9, 3, 2, 15, 13, 8, 10, 1, 3, 15, 4, 2, 11, 6, 7, 12, 0, 5, 14, 9},
+    {10, 0, 9, 14, 6, 3, 15, 5, 1, 13, 12, 7, 11, 4, 2, 8, 13, 7, 0, 9, 3, 4, 6, 10, 2, 8, 5, 14, 12, 11, 15, 1,
+     13, 6, 4, 9, 8, 15, 3, 0, 11, 1, 2, 12, 5, 10, 14, 7, 1, 10, 13, 0, 6, 9, 8, 7, 4, 15, 14, 3, 11, 5, 2, 12},
+    {7, 13, 14, 3, 0, 6, 9, 10, 1, 2, 8, 5, 11, 12, 4, 15, 13, 8, 11, 5, 6, 15, 0, 3, 4, 7, 2, 12, 1, 10, 14, 9,
+     10, 6, 9, 0, 12, 11, 7, 13, 15, 1, 3, 14, 5, 2, 8, 4, 3, 15, 0, 6, 10, 1, 13, 8, 9, 4, 5, 11, 12, 7, 2, 14},
+    {2, 12, 4, 1, 7, 10, 11, 6, 8, 5, 3, 15, 13, 0, 14, 9, 14, 11, 2, 12, 4, 7, 13, 1, 5, 0, 15, 10, 3, 9, 8, 6,
+     4, 2, 1, 11, 10, 13, 7, 8, 15, 9, 12, 5, 6, 3, 0, 14, 11, 8, 12, 7, 1, 14, 2, 13, 6, 15, 0, 9, 10, 4, 5, 3},
+    {12, 1, 10, 15, 9, 2, 6, 8, 0, 13, 3, 4, 14, 7, 5, 11, 10, 15, 4, 2, 7, 12, 9, 5, 6, 1, 13, 14, 0, 11, 3, 8,
+     9, 14, 15, 5, 2, 8, 12, 3, 7, 0, 4, 10, 1, 13, 11, 6, 4, 3, 2, 12, 9, 5, 15, 10, 11, 14, 1, 7, 6, 0, 8, 13},
+    {4, 11, 2, 14, 15, 0, 8, 13, 3, 12, 9, 7, 5, 10, 6, 1, 13, 0, 11, 7, 4, 9, 1, 10, 14, 3, 5, 12, 2, 15, 8, 6,
+     1, 4, 11, 13, 12, 3, 7, 14, 10, 15, 6, 8, 0, 5, 9, 2, 6, 11, 13, 8, 1, 4, 10, 7, 9, 5, 0, 15, 14, 2, 3, 12},
+    {13, 2, 8, 4, 6, 15, 11, 1, 10, 9, 3, 14, 5, 0, 12, 7, 1, 15, 13, 8, 10, 3, 7, 4, 12, 5, 6, 11, 0, 14, 9, 2,
+     7, 11, 4, 1, 9, 12, 14, 2, 0, 6, 10, 13, 15, 3, 5, 8, 2, 1, 14, 7, 4, 10, 8, 13, 15, 12, 9, 0, 3, 5, 6, 11},
+};
+constexpr uint8_t kDesP[32] = {16, 7, 20, 21, 29, 12, 28, 17, 1,  15, 23, 26, 5,  18, 31, 10,
+                               2,  8, 24, 14, 32, 27, 3,  9,  19, 13, 30, 6,  22, 11, 4,  25};
+constexpr uint8_t kDesPc1[56] = {57, 49, 41, 33, 25, 17, 9,  1,  58, 50, 42, 34, 26, 18, 10, 2,  59, 51, 43,
+                                 35, 27, 19, 11, 3,  60, 52, 44, 36, 63, 55, 47, 39, 31, 23, 15, 7,  62, 54,
+                                 46, 38, 30, 22, 14, 6,  61, 53, 45, 37, 29, 21, 13, 5,  28, 20, 12, 4};
+constexpr uint8_t kDesPc2[48] = {14, 17, 11, 24, 1,  5,  3,  28, 15, 6,  21, 10, 23, 19, 12, 4,
+                                 26, 8,  16, 7,  27, 20, 13, 2,  41, 52, 31, 37, 47, 55, 30, 40,
+                                 51, 45, 33, 48, 44, 49, 39, 56, 34, 53, 46, 42, 50, 36, 29, 32};
+constexpr uint8_t kDesShifts[16] = {1, 1, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 1};
+
+// SP[k][six bits of E-expansion group k+1] = the S-box output run through P,
+// rotated left by one bit as the halves are kept inside the rounds.
+constexpr std::array<std::array<uint32_t, 64>, 8> makeDesSp() {
+    std::array<std::array<uint32_t, 64>, 8> sp{};
+    for (int k = 0; k < 8; ++k) {
+        for (int idx = 0; idx < 64; ++idx) {
+            const int row = ((idx >> 4) & 2) | (idx & 1);
+            const int col = (idx >> 1) & 0xF;
+            const uint32_t v = static_cast<uint32_t>(kDesSbox[k][row * 16 + col]) << (28 - 4 * k);
+            uint32_t p = 0;
+            for (int i = 0; i < 32; ++i)
+                if ((v >> (32 - kDesP[i])) & 1) p |= 1u << (31 - i);
+            sp[k][idx] = (p << 1) | (p >> 31);
+        }
+    }
+    return sp;
+}
+constexpr auto kDesSp = makeDesSp();
+
+inline uint32_t desF(uint32_t half, uint32_t k0, uint32_t k1) {
+    uint32_t w = rotr32(half, 4) ^ k0;
+    uint32_t f = kDesSp[6][w & 0x3F] | kDesSp[4][(w >> 8) & 0x3F] | kDesSp[2][(w >> 16) & 0x3F] |
+                 kDesSp[0][(w >> 24) & 0x3F];
+    w = half ^ k1;
+    f |= kDesSp[7][w & 0x3F] | kDesSp[5][(w >> 8) & 0x3F] | kDesSp[3][(w >> 16) & 0x3F] | kDesSp[1][(w >> 24) & 0x3F];
+    return f;
+}
+
+}  // namespace
+
+void Des::expandKey(const uint8_t* key, uint32_t* keys) {
+    auto keyBit = [key](int pos) { return (key[(pos - 1) / 8] >> (7 - (pos - 1) % 8)) & 1; };  // 1-based
+    uint8_t cd[56];
+    for (int i = 0; i < 56; ++i) cd[i] = static_cast<uint8_t>(keyBit(kDesPc1[i]));
+    for (int r = 0; r < 16; ++r) {
+        for (int s = 0; s < kDesShifts[r]; ++s) {
+            const uint8_t c0 = cd[0], d0 = cd[28];
+            std::memmove(cd, cd + 1, 27);
+            cd[27] = c0;
+            std::memmove(cd + 28, cd + 29, 27);
+            cd[55] = d0;
+        }
+        uint32_t groups[8] = {};
+        for (int i = 0; i < 48; ++i) groups[i / 6] = (groups[i / 6] << 1) | cd[kDesPc2[i] - 1];
+        keys[2 * r] = groups[0] << 24 | groups[2] << 16 | groups[4] << 8 | groups[6];
+        keys[2 * r + 1] = groups[1] << 24 | groups[3] << 16 | groups[5] << 8 | groups[7];
+    }
+    secureWipe(cd, sizeof cd);
+}
+
+void Des::initialPermutation(const uint8_t* in, uint32_t& left, uint32_t& right) {
+    uint32_t l = load32be(in), r = load32be(in + 4), w;
+    w = ((l >> 4) ^ r) & 0x0F0F0F0F, r ^= w, l ^= w << 4;
+    w = ((l >> 16) ^ r) & 0x0000FFFF, r ^= w, l ^= w << 16;
+    w = ((r >> 2) ^ l) & 0x33333333, l ^= w, r ^= w << 2;
+    w = ((r >> 8) ^ l) & 0x00FF00FF, l ^= w, r ^= w << 8;
+    r = rotl32(r, 1);
+    w = (l ^ r) & 0xAAAAAAAA, l ^= w, r ^= w;
+    l = rotl32(l, 1);
+    left = l;
+    right = r;
+}
+
+void Des::finalPermutation(uint32_t l, uint32_t r, uint8_t* out) {
+    uint32_t w;
+    r = rotr32(r, 1);
+    w = (l ^ r) & 0xAAAAAAAA, l ^= w, r ^= w;
+    l = rotr32(l, 1);
+    w = ((l >> 8) ^ r) & 0x00FF00FF, r ^= w, l ^= w << 8;
+    w = ((l >> 2) ^ r) & 0x33333333, r ^= w, l ^= w << 2;
+    w = ((r >> 16) ^ l) & 0x0000FFFF, l ^= w, r ^= w << 16;
+    w = ((r >> 4) ^ l) & 0x0F0F0F0F, l ^= w, r ^= w << 4;
+    store32be(r, out);
+    store32be(l, out + 4);
+}
+
+void Des::rounds(uint32_t& left, uint32_t& right, const uint32_t* keys, bool decrypt) {
+    uint32_t l = left, r = right;
+    if (!decrypt) {
+        for (int i = 0; i < 32; i += 4) {
+            l ^= desF(r, keys[i], keys[i + 1]);
+            r ^= desF(l, keys[i + 2], keys[i + 3]);
+        }
+    } else {
+        for (int i = 30; i > 0; i -= 4) {
+            l ^= desF(r, keys[i], keys[i + 1]);
+            r ^= desF(l, keys[i - 2], keys[i - 1]);
+        }
+    }
+    left = l;
+    right = r;
+}
+
+void Des::setKey(const uint8_t* key) { expandKey(key, m_keys); }
+void Des::loadSchedule(const uint8_t* bytes) { std::memcpy(m_keys, bytes, sizeof m_keys); }
+void Des::saveSchedule(uint8_t* bytes) const { std::memcpy(bytes, m_keys, sizeof m_keys); }
+Des::~Des() { secureWipe(m_keys, sizeof m_keys); }
+
+void Des::encryptBlock(const uint8_t* in, uint8_t* out) const {
+    uint32_t l, r;
+    initialPermutation(in, l, r);
+    rounds(l, r, m_keys, false);
+    finalPermutation(l, r, out);
+}
+
+void Des::decryptBlock(const uint8_t* in, uint8_t* out) const {
+    uint32_t l, r;
+    initialPermutation(in, l, r);
+    rounds(l, r, m_keys, true);
+    finalPermutation(l, r, out);
+}
+
+// EDE with three independent keys; the permutations between the stages cancel,
+// so only the halves are swapped there.
+void TripleDes::setKey(const uint8_t* key) {
+    for (int i = 0; i < 3; ++i) Des::expandKey(key + 8 * i, m_keys[i]);
+}
+void TripleDes::loadSchedule(const uint8_t* bytes) { std::memcpy(m_keys, bytes, sizeof m_keys); }
+void TripleDes::saveSchedule(uint8_t* bytes) const { std::memcpy(bytes, m_keys, sizeof m_keys); }
+TripleDes::~TripleDes() { secureWipe(m_keys, sizeof m_keys); }
+
+void TripleDes::encryptBlock(const uint8_t* in, uint8_t* out) const {
+    uint32_t l, r;
+    Des::initialPermutation(in, l, r);
+    Des::rounds(l, r, m_keys[0], false);
+    Des::rounds(r, l, m_keys[1], true);
+    Des::rounds(l, r, m_keys[2], false);
+    Des::finalPermutation(l, r, out);
+}
+
+void TripleDes::decryptBlock(const uint8_t* in, uint8_t* out) const {
+    uint32_t l, r;
+    Des::initialPermutation(in, l, r);
+    Des::rounds(l, r, m_keys[2], true);
+    Des::rounds(r, l, m_keys[1], false);
+    Des::rounds(l, r, m_keys[0], true);
+    Des::finalPermutation(l, r, out);
+}
+
+// ------------------------------------------------------------------ SEED (RFC 4269)
+
+namespace {
+
+// GF(2^8) with x^8 + x^6 + x^5 + x + 1, in which the SEED S-boxes are defined:
+// S1(x) = A1 * x^247 + 0xA9 and S2(x) = A2 * x^251 + 0x38, A1 and A2 being the
+// standard's 8x8 bit matrices (given here by the images of the basis bits).
+constexpr uint8_t gfMul(uint8_t a, uint8_t b) {
+    unsigned r = 0, x = a;
+    for (; b != 0; b >>= 1) {
+        if (b & 1) r ^= x;
+        x <<= 1;
+        if (x & 0x100) x ^= 0x163;
+    }
+    return static_cast<uint8_t>(r);
+}
+constexpr uint8_t gfPow(uint8_t x, unsigned e) {
+    uint8_t r = 1;
+    for (; e != 0; e >>= 1) {
+        if (e & 1) r = gfMul(r, x);
+        x = gfMul(x, x);
+    }
+    return r;
+}
+constexpr uint8_t applyMatrix(const uint8_t (&columns)[8], uint8_t y) {
+    uint8_t r = 0;
+    for (int i = 0; i < 8; ++i)
+        if ((y >> i) & 1) r ^= columns[i];
+    return r;
+}
+constexpr uint8_t kSeedA1[8] = {0x2C, 0xD0, 0x69, 0xC2, 0x41, 0x44, 0x58, 0xE2};
+constexpr uint8_t kSeedA2[8] = {0xD0, 0x2A, 0xE1, 0x2C, 0x21, 0x30, 0xA2, 0x6C};
+
+constexpr uint8_t seedS1(int x) { return static_cast<uint8_t>(applyMatrix(kSeedA1, gfPow(static_cast<uint8_t>(x), 247)) ^ 0xA9); }
+constexpr uint8_t seedS2(int x) { return static_cast<uint8_t>(applyMatrix(kSeedA2, gfPow(static_cast<uint8_t>(x), 251)) ^ 0x38); }
+
+// The G function's four byte lanes as tables: SS0..SS3 take bytes 0..3 of the
+// input (byte 0 the least significant) through S1, S2, S1, S2 and the masks.
+constexpr uint32_t kM0 = 0xFC, kM1 = 0xF3, kM2 = 0xCF, kM3 = 0x3F;
+constexpr std::array<std::array<uint32_t, 256>, 4> makeSeedSs() {
+    std::array<std::array<uint32_t, 256>, 4> ss{};
+    for (int x = 0; x < 256; ++x) {
+        const uint32_t a = seedS1(x), b = seedS2(x);
+        ss[0][x] = (a & kM3) << 24 | (a & kM2) << 16 | (a & kM1) << 8 | (a & kM0);
+        ss[1][x] = (b & kM0) << 24 | (b & kM3) << 16 | (b & kM2) << 8 | (b & kM1);
+        ss[2][x] = (a & kM1) << 24 | (a & kM0) << 16 | (a & kM3) << 8 | (a & kM2);
+        ss[3][x] = (b & kM2) << 24 | (b & kM1) << 16 | (b & kM0) << 8 | (b & kM3);
+    }
+    return ss;
+}
+constexpr auto kSeedSs = makeSeedSs();
+
+inline uint32_t seedG(uint32_t x) {
+    return kSeedSs[0][x & 0xFF] ^ kSeedSs[1][(x >> 8) & 0xFF] ^ kSeedSs[2][(x >> 16) & 0xFF] ^ kSeedSs[3][x >> 24];
+}
+
+inline void seedRound(uint32_t& l0, uint32_t& l1, uint32_t r0, uint32_t r1, const uint32_t* k) {
+    uint32_t t0 = r0 ^ k[0], t1 = r1 ^ k[1];
+    t1 ^= t0;
+    t1 = seedG(t1);
+    t0 += t1;
+    t0 = seedG(t0);
+    t1 += t0;
+    t1 = seedG(t1);
+    t0 += t1;
+    l0 ^= t0;
+    l1 ^= t1;
+}
+
+}  // namespace
+
+void Seed::setKey(const uint8_t* key) {
+    uint32_t a = load32be(key), b = load32be(key + 4), c = load32be(key + 8), d = load32be(key + 12);
+    uint32_t kc = 0x9E3779B9;  // the golden-ratio constant, rotated left by one each round
+    for (int i = 0; i < 16; ++i) {
+        m_keys[2 * i] = seedG(a + c - kc);
+        m_keys[2 * i + 1] = seedG(b - d + kc);
+        kc = rotl32(kc, 1);
+        if (i % 2 == 0) {
+            const uint32_t t = a;
+            a = (a >> 8) | (b << 24);
+            b = (b >> 8) | (t << 24);
+        } else {
+            const uint32_t t = c;
+            c = (c << 8) | (d >> 24);
+            d = (d << 8) | (t >> 24);
+        }
+    }
+    a = b = c = d = 0;
+}
+void Seed::loadSchedule(const uint8_t* bytes) { std::memcpy(m_keys, bytes, sizeof m_keys); }
+void Seed::saveSchedule(uint8_t* bytes) const { std::memcpy(bytes, m_keys, sizeof m_keys); }
+Seed::~Seed() { secureWipe(m_keys, sizeof m_keys); }
+
+void Seed::encryptBlock(const uint8_t* in, uint8_t* out) const {
+    uint32_t l0 = load32be(in), l1 = load32be(in + 4), r0 = load32be(in + 8), r1 = load32be(in + 12);
+    for (int i = 0; i < 32; i += 4) {
+        seedRound(l0, l1, r0, r1, m_keys + i);
+        seedRound(r0, r1, l0, l1, m_keys + i + 2);
+    }
+    store32be(r0, out);
+    store32be(r1, out + 4);
+    store32be(l0, out + 8);
+    store32be(l1, out + 12);
+}
+
+void Seed::decryptBlock(const uint8_t* in, uint8_t* out) const {
+    uint32_t l0 = load32be(in), l1 = load32be(in + 4), r0 = load32be(in + 8), r1 = load32be(in + 12);
+    for (int i = 30; i > 0; i -= 4) {
+        seedRound(l0, l1, r0, r1, m_keys + i);
+        seedRound(r0, r1, l0, l1, m_keys + i - 2);
+    }
+    store32be(r0, out);
+    store32be(r1, out + 4);
+    store32be(l0, out + 8);
+    store32be(l1, out + 12);
+}
+
+namespace {
+
+// Two blocks through the sixteen rounds side by side; keys step by `step`
+// (+4 encrypting, -4 decrypting from the last round pair).
+inline void seedTwo(const uint32_t* keys, int first, int step, const uint8_t* in, uint8_t* out) {
+    uint32_t a0 = load32be(in), a1 = load32be(in + 4), a2 = load32be(in + 8), a3 = load32be(in + 12);
+    uint32_t b0 = load32be(in + 16), b1 = load32be(in + 20), b2 = load32be(in + 24), b3 = load32be(in + 28);
+    for (int r = 0, i = first; r < 8; ++r, i += step) {
+        const uint32_t* k1 = keys + i;
+        const uint32_t* k2 = keys + i + (step > 0 ? 2 : -2);
+        seedRound(a0, a1, a2, a3, k1);
+        seedRound(b0, b1, b2, b3, k1);
+        seedRound(a2, a3, a0, a1, k2);
+        seedRound(b2, b3, b0, b1, k2);
+    }
+    store32be(a2, out), store32be(a3, out + 4), store32be(a0, out + 8), store32be(a1, out + 12);
+    store32be(b2, out + 16), store32be(b3, out + 20), store32be(b0, out + 24), store32be(b1, out + 28);
+}
+
+}  // namespace
+
+void Seed::decryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const {
+    size_t i = 0;
+    for (; i + 2 <= blocks; i += 2) seedTwo(m_keys, 30, -4, in + 16 * i, out + 16 * i);
+    if (i < blocks) decryptBlock(in + 16 * i, out + 16 * i);
+}
+
+void Seed::encryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const {
+    size_t i = 0;
+    for (; i + 2 <= blocks; i += 2) seedTwo(m_keys, 0, 4, in + 16 * i, out + 16 * i);
+    if (i < blocks) encryptBlock(in + 16 * i, out + 16 * i);
+}
+
+void Seed::cbcEncrypt(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) const {
+    uint32_t c0 = load32be(iv), c1 = load32be(iv + 4), c2 = load32be(iv + 8), c3 = load32be(iv + 12);
+    for (size_t b = 0; b < blocks; ++b, in += 16, out += 16) {
+        uint32_t l0 = load32be(in) ^ c0, l1 = load32be(in + 4) ^ c1, r0 = load32be(in + 8) ^ c2,
+                 r1 = load32be(in + 12) ^ c3;
+        for (int i = 0; i < 32; i += 4) {
+            seedRound(l0, l1, r0, r1, m_keys + i);
+            seedRound(r0, r1, l0, l1, m_keys + i + 2);
+        }
+        c0 = r0, c1 = r1, c2 = l0, c3 = l1;
+        store32be(c0, out), store32be(c1, out + 4), store32be(c2, out + 8), store32be(c3, out + 12);
+    }
+    store32be(c0, iv), store32be(c1, iv + 4), store32be(c2, iv + 8), store32be(c3, iv + 12);
+}
+
+// ------------------------------------------------------------------ RC2 (RFC 2268)
+
+namespace {
+
+// PITABLE: a permutation of 0..255 taken from the digits of pi.
+constexpr uint8_t kRc2Pi[256] = {
+    0xd9, 0x78, 0xf9, 0xc4, 0x19, 0xdd, 0xb5, 0xed, 0x28, 0xe9, 0xfd, 0x79, 0x4a, 0xa0, 0xd8, 0x9d, 0xc6, 0x7e, 0x37,
+    0x83, 0x2b, 0x76, 0x53, 0x8e, 0x62, 0x4c, 0x64, 0x88, 0x44, 0x8b, 0xfb, 0xa2, 0x17, 0x9a, 0x59, 0xf5, 0x87, 0xb3,
+    0x4f, 0x13, 0x61, 0x45, 0x6d, 0x8d, 0x09, 0x81, 0x7d, 0x32, 0xbd, 0x8f, 0x40, 0xeb, 0x86, 0xb7, 0x7b, 0x0b, 0xf0,
+    0x95, 0x21, 0x22, 0x5c, 0x6b, 0x4e, 0x82, 0x54, 0xd6, 0x65, 0x93, 0xce, 0x60, 0xb2, 0x1c, 0x73, 0x56, 0xc0, 0x14,
+    0xa7, 0x8c, 0xf1, 0xdc, 0x12, 0x75, 0xca, 0x1f, 0x3b, 0xbe, 0xe4, 0xd1, 0x42, 0x3d, 0xd4, 0x30, 0xa3, 0x3c, 0xb6,
+    0x26, 0x6f, 0xbf, 0x0e, 0xda, 0x46, 0x69, 0x07, 0x57, 0x27, 0xf2, 0x1d, 0x9b, 0xbc, 0x94, 0x43, 0x03, 0xf8, 0x11,
+    0xc7, 0xf6, 0x90, 0xef, 0x3e, 0xe7, 0x06, 0xc3, 0xd5, 0x2f, 0xc8, 0x66, 0x1e, 0xd7, 0x08, 0xe8, 0xea, 0xde, 0x80,
+    0x52, 0xee, 0xf7, 0x84, 0xaa, 0x72, 0xac, 0x35, 0x4d, 0x6a, 0x2a, 0x96, 0x1a, 0xd2, 0x71, 0x5a, 0x15, 0x49, 0x74,
+    0x4b, 0x9f, 0xd0, 0x5e, 0x04, 0x18, 0xa4, 0xec, 0xc2, 0xe0, 0x41, 0x6e, 0x0f, 0x51, 0xcb, 0xcc, 0x24, 0x91, 0xaf,
+    0x50, 0xa1, 0xf4, 0x70, 0x39, 0x99, 0x7c, 0x3a, 0x85, 0x23, 0xb8, 0xb4, 0x7a, 0xfc, 0x02, 0x36, 0x5b, 0x25, 0x55,
+    0x97, 0x31, 0x2d, 0x5d, 0xfa, 0x98, 0xe3, 0x8a, 0x92, 0xae, 0x05, 0xdf, 0x29, 0x10, 0x67, 0x6c, 0xba, 0xc9, 0xd3,
+    0x00, 0xe6, 0xcf, 0xe1, 0x9e, 0xa8, 0x2c, 0x63, 0x16, 0x01, 0x3f, 0x58, 0xe2, 0x89, 0xa9, 0x0d, 0x38, 0x34, 0x1b,
+    0xab, 0x33, 0xff, 0xb0, 0xbb, 0x48, 0x0c, 0x5f, 0xb9, 0xb1, 0xcd, 0x2e, 0xc5, 0xf3, 0xdb, 0x47, 0xe5, 0xa5, 0x9c,
+    0x77, 0x0a, 0xa6, 0x20, 0x68, 0xfe, 0x7f, 0xc1, 0xad};
+
+inline uint16_t rotl16(uint16_t x, int n) { return static_cast<uint16_t>((x << n) | (x >> (16 - n))); }
+inline uint16_t rotr16(uint16_t x, int n) { return static_cast<uint16_t>((x >> n) | (x << (16 - n))); }
+constexpr int kRc2Shift[4] = {1, 2, 3, 5};
+
+}  // namespace
+
+void Rc2::setKey(const uint8_t* key, size_t keyLen, size_t effectiveBits) {
+    uint8_t l[128];
+    std::memcpy(l, key, keyLen);
+    for (size_t i = keyLen; i < 128; ++i) l[i] = kRc2Pi[(l[i - 1] + l[i - keyLen]) & 0xFF];
+    const size_t t8 = (effectiveBits + 7) / 8;
+    const unsigned tm = 0xFFu >> (8 * t8 - effectiveBits);
+    l[128 - t8] = kRc2Pi[l[128 - t8] & tm];
+    for (size_t i = 128 - t8; i-- > 0;) l[i] = kRc2Pi[l[i + 1] ^ l[i + t8]];
+    for (int i = 0; i < 64; ++i) m_k[i] = static_cast<uint16_t>(l[2 * i] | l[2 * i + 1] << 8);
+    secureWipe(l, sizeof l);
+}
+void Rc2::loadSchedule(const uint8_t* bytes) { std::memcpy(m_k, bytes, sizeof m_k); }
+void Rc2::saveSchedule(uint8_t* bytes) const { std::memcpy(bytes, m_k, sizeof m_k); }
+Rc2::~Rc2() { secureWipe(m_k, sizeof m_k); }
+
+void Rc2::encryptBlock(const uint8_t* in, uint8_t* out) const {
+    uint16_t r[4];
+    for (int i = 0; i < 4; ++i) r[i] = static_cast<uint16_t>(in[2 * i] | in[2 * i + 1] << 8);
+    int j = 0;
+    for (int round = 0; round < 16; ++round) {
+        for (int i = 0; i < 4; ++i) {
+            r[i] = static_cast<uint16_t>(r[i] + m_k[j++] + (r[(i + 3) & 3] & r[(i + 2) & 3]) +
+                                         (~r[(i + 3) & 3] & r[(i + 1) & 3]));
+            r[i] = rotl16(r[i], kRc2Shift[i]);
+        }
+        if (round == 4 || round == 10)  // mashing after the fifth and the eleventh mixing round
+            for (int i = 0; i < 4; ++i) r[i] = static_cast<uint16_t>(r[i] + m_k[r[(i + 3) & 3] & 63]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        out[2 * i] = static_cast<uint8_t>(r[i]);
+        out[2 * i + 1] = static_cast<uint8_t>(r[i] >> 8);
+    }
+}
+
+void Rc2::decryptBlock(const uint8_t* in, uint8_t* out) const {
+    uint16_t r[4];
+    for (int i = 0; i < 4; ++i) r[i] = static_cast<uint16_t>(in[2 * i] | in[2 * i + 1] << 8);
+    int j = 63;
+    for (int round = 0; round < 16; ++round) {
+        for (int i = 3; i >= 0; --i) {
+            r[i] = rotr16(r[i], kRc2Shift[i]);
+            r[i] = static_cast<uint16_t>(r[i] - m_k[j--] - (r[(i + 3) & 3] & r[(i + 2) & 3]) -
+                                         (~r[(i + 3) & 3] & r[(i + 1) & 3]));
+        }
+        if (round == 4 || round == 10)
+            for (int i = 3; i >= 0; --i) r[i] = static_cast<uint16_t>(r[i] - m_k[r[(i + 3) & 3] & 63]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        out[2 * i] = static_cast<uint8_t>(r[i]);
+        out[2 * i + 1] = static_cast<uint8_t>(r[i] >> 8);
+    }
+}
+
+// ------------------------------------------------------------------ RC4
+
+void Rc4::setKey(const uint8_t* key, size_t keyLen) {
+    for (int i = 0; i < 256; ++i) m_s[i] = static_cast<uint8_t>(i);
+    uint8_t j = 0;
+    for (int i = 0; i < 256; ++i) {
+        j = static_cast<uint8_t>(j + m_s[i] + key[static_cast<size_t>(i) % keyLen]);
+        const uint8_t t = m_s[i];
+        m_s[i] = m_s[j];
+        m_s[j] = t;
+    }
+    m_i = m_j = 0;
+}
+void Rc4::loadSchedule(const uint8_t* bytes) {
+    std::memcpy(m_s, bytes, 256);
+    m_i = bytes[256];
+    m_j = bytes[257];
+}
+void Rc4::saveSchedule(uint8_t* bytes) const {
+    std::memcpy(bytes, m_s, 256);
+    bytes[256] = m_i;
+    bytes[257] = m_j;
+}
+Rc4::~Rc4() {
+    secureWipe(m_s, sizeof m_s);
+    m_i = m_j = 0;
+}
+
+void Rc4::process(const uint8_t* in, uint8_t* out, size_t len) {
+    uint8_t i = m_i, j = m_j;
+    for (size_t n = 0; n < len; ++n) {
+        i = static_cast<uint8_t>(i + 1);
+        const uint8_t si = m_s[i];
+        j = static_cast<uint8_t>(j + si);
+        const uint8_t sj = m_s[j];
+        m_s[i] = sj;
+        m_s[j] = si;
+        out[n] = in[n] ^ m_s[static_cast<uint8_t>(si + sj)];
+    }
+    m_i = i;
+    m_j = j;
+}
+
+}  // namespace qelt

@@ -1,0 +1,62 @@
+// ZREncrypt: symmetric encryption for the rest of the library, by algorithm
+// code, mode code and padding type. One-shot with a raw key, one-shot with an
+// already expanded key (the chaining value and key state are written back so
+// that the next call continues the chain), and streaming init/update/final.
+// The NEAT cipher takes its own path (engine/neat.h).
+#pragma once
+
+#include <cstdint>
+
+#include "util/error_holder.h"
+
+namespace qelt {
+
+class ZREncrypt : public ErrorHolder {
+public:
+    ZREncrypt() = default;
+    ~ZREncrypt() override = default;
+    ZREncrypt(const ZREncrypt&) = delete;
+    ZREncrypt& operator=(const ZREncrypt&) = delete;
+
+    [[nodiscard]] int GenerateKey(int nAlg, const ByteString& key, ByteString& expanded);
+
+    [[nodiscard]] int EncryptData(int nAlg, int nMode, const ByteString& key, const ByteString& iv,
+                                  const ByteString& in, ByteString& out, int nPadding);
+    [[nodiscard]] int DecryptData(int nAlg, int nMode, const ByteString& key, const ByteString& iv,
+                                  const ByteString& in, ByteString& out, int nPadding);
+
+    [[nodiscard]] int EncryptData_NoGenKey(int nAlg, int nMode, ByteString& expandedKey, ByteString& iv,
+                                           const uint8_t* in, int inLen, ByteString& out, int nPadding);
+    [[nodiscard]] int DecryptData_NoGenKey(int nAlg, int nMode, ByteString& expandedKey, ByteString& iv,
+                                           const uint8_t* in, int inLen, ByteString& out, int nPadding);
+
+    [[nodiscard]] int EncryptData_Init(int nAlg, int nMode, const ByteString& key, const ByteString& iv);
+    [[nodiscard]] int DecryptData_Init(int nAlg, int nMode, const ByteString& key, const ByteString& iv);
+    // Output of the update goes to *out (emptied first); a null out is refused
+    // once there is output to give.
+    [[nodiscard]] int EncryptData_Update(const ByteString& in, ByteString* out);
+    [[nodiscard]] int DecryptData_Update(const ByteString& in, ByteString* out);
+    [[nodiscard]] int EncryptData_Update(const uint8_t* in, int inLen, ByteString* out);
+    [[nodiscard]] int DecryptData_Update(const uint8_t* in, int inLen, ByteString* out);
+    [[nodiscard]] int EncryptData_Final(ByteString* out, int nPadding);
+    [[nodiscard]] int DecryptData_Final(ByteString* out, int nPadding);
+
+private:
+    int oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key, const ByteString& iv, const ByteString& in,
+                ByteString& out, int nPadding);
+    int noGenKey(bool decrypt, int nAlg, int nMode, ByteString& expandedKey, ByteString& iv, const uint8_t* in,
+                 int inLen, ByteString& out, int nPadding, const char* method = nullptr);
+    int init(bool decrypt, int nAlg, int nMode, const ByteString& key, const ByteString& iv);
+    int update(bool decrypt, const uint8_t* in, int inLen, ByteString* out);
+    int final(bool decrypt, ByteString* out, int nPadding);
+
+    int m_bKeyNotExpanded = 0;  // 1 from init until the first update expands the key
+    int m_nAlg = 0;
+    int m_nMode = 0;
+    bool m_bDecrypt = false;
+    ByteString m_Key;  // raw after init, then expanded in place
+    ByteString m_Iv;   // follows the chaining value after every chunk
+    ByteString m_Buffer;
+};
+
+}  // namespace qelt
