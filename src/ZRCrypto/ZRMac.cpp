@@ -19,8 +19,8 @@ int ZRMac::GenerateMAC(int nAlg, const ByteString& key, const ByteString& data, 
     if (!engineId) return unsupported(*this, "GenerateMAC", nAlg);
     uint8_t out[64];  // larger than any MAC the engine makes
     size_t outLen = sizeof out;
-    const int rc = ZCAP_GenerateMAC(key.data(), static_cast<size_t>(key.length()), *engineId, out, &outLen,
-                                    data.data(), static_cast<size_t>(data.length()));
+    const int rc = ZCAP_GenerateMAC(key.data(), static_cast<size_t>(key.length()), *engineId, out, &outLen, data.data(),
+                                    static_cast<size_t>(data.length()));
     if (rc != ZCAP_OK) return fail("ZRMac", "GenerateMAC", "ZCAP_GenerateMAC", 2, ZCAP_GetResultText(rc));
     const int stored = mac.set(out, static_cast<int>(outLen));
     secureWipe(out, sizeof out);

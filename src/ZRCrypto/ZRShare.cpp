@@ -16,8 +16,7 @@ int ZRShare::Encode(const ByteString& secret, std::vector<ByteString>& shares, i
         return fail("ZRShare", "Encode", "pOutKey", 1, "The memory allocation is failed.");
     const int rc = ZCAP_SecretShareEncode(secret.data(), static_cast<size_t>(secret.length()), n, k, out.data(),
                                           static_cast<size_t>(out.capacity()));
-    if (rc != ZCAP_OK)
-        return fail("ZRShare", "Encode", "ZCAP_SecretShareEncode", 2, ZCAP_GetResultText(rc));
+    if (rc != ZCAP_OK) return fail("ZRShare", "Encode", "ZCAP_SecretShareEncode", 2, ZCAP_GetResultText(rc));
     try {
         shares.assign(static_cast<size_t>(n), ByteString());
     } catch (const std::bad_alloc&) {
@@ -44,8 +43,7 @@ int ZRShare::Decode(const std::vector<ByteString>& shares, int m, ByteString& se
     size_t outLen = 0;
     const int rc = ZCAP_SecretShareDecode(joined.data(), static_cast<size_t>(joined.length()), count, out.data(),
                                           static_cast<size_t>(out.capacity()), &outLen);
-    if (rc != ZCAP_OK)
-        return fail("ZRShare", "Decode", "ZCAP_SecretShareDecode", 2, ZCAP_GetResultText(rc));
+    if (rc != ZCAP_OK) return fail("ZRShare", "Decode", "ZCAP_SecretShareDecode", 2, ZCAP_GetResultText(rc));
     if (secret.set(out.data(), static_cast<int>(outLen)) != ByteString::kOk)
         return fail("ZRShare", "Decode", "pOutKey", 1, "The memory allocation is failed.");
     return 0;

@@ -125,7 +125,8 @@ int ZCAP_VerifyMAC(const uint8_t* key, size_t keyLen, int id, const uint8_t* mac
     if (rc == ZCAP_OK) {
         if (mac == nullptr) rc = zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_INVALID_DATA_POINTER);
         // The length is public; only the bytes are compared in constant time.
-        else if (macLen != written || CRYPTO_memcmp(mac, expected, written) != 0) rc = ZCAP_VERIFY_FAIL;
+        else if (macLen != written || CRYPTO_memcmp(mac, expected, written) != 0)
+            rc = ZCAP_VERIFY_FAIL;
     }
     secureWipe(expected, sizeof expected);
     return rc;

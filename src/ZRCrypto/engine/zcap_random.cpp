@@ -59,8 +59,8 @@ struct Pool {
     size_t position = 0;
     size_t fill = 0;
     bool seeded = false;
-    uint32_t lcg = 1;             // the runtime-style pseudo-random function, sampled as one entropy source
-    EVP_MD_CTX* sha1 = nullptr;   // reused under the lock; made on first use
+    uint32_t lcg = 1;            // the runtime-style pseudo-random function, sampled as one entropy source
+    EVP_MD_CTX* sha1 = nullptr;  // reused under the lock; made on first use
     const EVP_MD* sha1Md = nullptr;
 };
 
@@ -308,9 +308,9 @@ bool fips186Generate(uint8_t xkey[kSha1Len], SeedSource nextSeed, void* arg, uin
             break;
         }
         std::memcpy(xval, xkey, kSha1Len);
-        add160(xval, xseed, 0);     // XVAL = (XKEY + XSEED) mod 2^160
-        fips186G(xval, x);          // x = G(t, XVAL)
-        add160(xkey, x, 1);         // XKEY = (1 + XKEY + x) mod 2^160
+        add160(xval, xseed, 0);  // XVAL = (XKEY + XSEED) mod 2^160
+        fips186G(xval, x);       // x = G(t, XVAL)
+        add160(xkey, x, 1);      // XKEY = (1 + XKEY + x) mod 2^160
         std::memcpy(out + off, x, std::min(kSha1Len, len - off));
     }
     secureWipe(xseed, sizeof xseed);
