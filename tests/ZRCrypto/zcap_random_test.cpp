@@ -116,26 +116,6 @@ TEST(RandomGenerator, MatchesReferenceOnOpenSslCompression) {
     }
 }
 
-// The compression alone equals SHA-1 on messages that fit one padded block.
-TEST(RandomGenerator, CompressionIsSha1OnOneBlock) {
-    for (size_t n = 0; n <= 55; ++n) {
-        std::vector<uint8_t> msg(n + 1);  // one spare byte keeps data() non-null for n = 0
-        RAND_bytes(msg.data(), static_cast<int>(n));
-        uint8_t block[64] = {};
-        std::memcpy(block, msg.data(), n);
-        block[n] = 0x80;
-        block[62] = static_cast<uint8_t>((n * 8) >> 8);
-        block[63] = static_cast<uint8_t>(n * 8);
-        uint32_t st[5] = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u, 0xC3D2E1F0u};
-        sha1Compress(st, block);
-        uint8_t expect[20];
-        unsigned int len = 0;
-        EVP_Digest(msg.data(), n, expect, &len, EVP_sha1(), nullptr);
-        for (int w = 0; w < 5; ++w)
-            for (int b = 0; b < 4; ++b) ASSERT_EQ(expect[4 * w + b], static_cast<uint8_t>(st[w] >> (24 - 8 * b))) << n;
-    }
-}
-
 TEST(RandomGenerator, RandomBitsShape) {
     for (int bits = 1; bits <= 200; ++bits) {
         for (int top = 0; top <= 1; ++top) {

@@ -5,20 +5,6 @@
 
 using namespace qelt::test;
 
-namespace {
-// Runs a command and returns its standard output; `rc` receives the exit status.
-std::string runCommand(const std::string& cmd, int& rc) {
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr) return out;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    const int status = pclose(p);
-    rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return out;
-}
-}  // namespace
-
 class CryptRandom : public ApiTest {};
 
 TEST_F(CryptRandom, LengthsAndRefusals) {
@@ -61,14 +47,4 @@ TEST_F(CryptRandom, ConditionalTestDisablesTheContext) {
     ASSERT_EQ(QELT_API_Init(&other, workDir.c_str()), 0);
     EXPECT_EQ(QELT_CRYPT_GenRandom(other, 8, &out), 0);
     EXPECT_EQ(QELT_API_Finish(&other), 0);
-}
-
-TEST(CliRandom, PrintsHex) {
-    int rc = -1;
-    const std::string out = runCommand(std::string(QELT_CLI_PATH) + " rand 24", rc);
-    EXPECT_EQ(rc, 0);
-    ASSERT_EQ(out.size(), 49u) << out;
-    EXPECT_EQ(out.find_first_not_of("0123456789abcdef"), 48u);
-    runCommand(std::string(QELT_CLI_PATH) + " rand 0 2>/dev/null", rc);
-    EXPECT_EQ(rc, 1);
 }

@@ -19,16 +19,6 @@ struct Shares {
     Shares& operator=(const Shares&) = delete;
 };
 
-std::string runCommand(const std::string& cmd, int& rc) {
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr) return out;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    const int status = pclose(p);
-    rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return out;
-}
 }  // namespace
 
 class KeyShare : public ApiTest {};
@@ -120,25 +110,4 @@ TEST_F(KeyShare, UniteRefusals) {
     // The same share twice.
     std::vector<BINSTR> twice = {shares.b[2], shares.b[2]};
     EXPECT_EQ(QELT_KEY_Unite(ctx, twice.data(), 2, &out), QELT_ERR_KEY_UNITE);
-}
-
-TEST(CliShare, SplitThenUnite) {
-    const auto dir = scratchDir("CliShare");
-    const std::string cli = QELT_CLI_PATH, sharesFile = (dir / "shares.txt").string();
-    const std::string keyHex = "00112233445566778899aabbccddeeff";
-    int rc = -1;
-    runCommand(cli + " share -n 4 -k 2 --key " + keyHex + " -o " + sharesFile, rc);
-    ASSERT_EQ(rc, 0);
-    std::ifstream in(sharesFile);
-    std::vector<std::string> lines;
-    for (std::string l; std::getline(in, l);) lines.push_back(l);
-    ASSERT_EQ(lines.size(), 4u);
-    for (const auto& l : lines) EXPECT_EQ(l.size(), 64u);
-    // Any two lines restore the key.
-    const std::string two = (dir / "two.txt").string();
-    std::ofstream(two) << lines[3] << "\n\n" << lines[1] << "\n";
-    EXPECT_EQ(runCommand(cli + " unite " + two, rc), keyHex + "\n");
-    EXPECT_EQ(rc, 0);
-    runCommand(cli + " share -n 65 -k 2 --key " + keyHex + " 2>/dev/null", rc);
-    EXPECT_EQ(rc, 1);
 }
