@@ -1,5 +1,7 @@
 #include "ZRCrypto/ZRRandom.h"
 
+#include <climits>
+
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRCrypto/engine/zcap_random.h"
 #include "ZRCrypto/engine/zcap_result.h"
@@ -16,7 +18,7 @@ int ZRRandom::GenerateRandom(int nAlg, int nLen, ByteString& out) {
     out.clear();
     if (nLen < 1) return 0;
     ByteString random;
-    if (random.allocZero(nLen + 1) != ByteString::kOk)
+    if (nLen == INT_MAX || random.allocZero(nLen + 1) != ByteString::kOk)
         return fail("ZRRandom", "GenerateRandom", "ucRandom", 3, "The memory allocation is failed.");
     const int rc = ZCAP_GenerateRandom(*engineId, random.data(), static_cast<size_t>(nLen));
     if (rc != ZCAP_OK) return fail("ZRRandom", "GenerateRandom", "ZCAP_GenerateRandom", 2, ZCAP_GetResultText(rc));

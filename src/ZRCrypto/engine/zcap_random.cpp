@@ -104,14 +104,14 @@ uint64_t clockNs(clockid_t id) {
 // the entropy sample can feed a prefix of "what the hash has seen" back in.
 class Feed {
 public:
-    explicit Feed(Pool& p) : m_pool(p) { EVP_DigestInit_ex2(p.sha1, p.sha1Md, nullptr); }
+    explicit Feed(Pool& p) : m_pool(p) { m_ok = EVP_DigestInit_ex2(p.sha1, p.sha1Md, nullptr) == 1; }
     ~Feed() { secureWipe(m_seen, sizeof m_seen); }
     Feed(const Feed&) = delete;
     Feed& operator=(const Feed&) = delete;
 
     void put(const void* data, size_t n) {
         if (n == 0) return;
-        EVP_DigestUpdate(m_pool.sha1, data, n);
+        m_ok = m_ok && EVP_DigestUpdate(m_pool.sha1, data, n) == 1;
         const size_t keep = std::min(n, sizeof m_seen - m_seenLen);
         std::memcpy(m_seen + m_seenLen, data, keep);
         m_seenLen += keep;
@@ -121,15 +121,21 @@ public:
         storeBe32(b, v);
         put(b, 4);
     }
-    void finish(uint8_t out[kSha1Len]) {
+    // False when OpenSSL failed anywhere along the way; `out` is then untouched.
+    [[nodiscard]] bool finish(uint8_t out[kSha1Len]) {
         unsigned int len = 0;
-        EVP_DigestFinal_ex(m_pool.sha1, out, &len);
+        uint8_t digest[EVP_MAX_MD_SIZE];
+        m_ok = m_ok && EVP_DigestFinal_ex(m_pool.sha1, digest, &len) == 1 && len == kSha1Len;
+        if (m_ok) std::memcpy(out, digest, kSha1Len);
+        secureWipe(digest, sizeof digest);
+        return m_ok;
     }
     const uint8_t* seen() const { return m_seen; }
     size_t seenLen() const { return m_seenLen; }
 
 private:
     Pool& m_pool;
+    bool m_ok = false;
     uint8_t m_seen[128] = {};
     size_t m_seenLen = 0;
 };
@@ -190,8 +196,9 @@ bool stirLocked(Pool& p, const uint8_t* data, size_t len) {
         uint8_t span[kSha1Len];
         for (size_t i = 0; i < n; ++i) span[i] = p.pool[(start + i) % kPoolSize];
         feed.put(span, n);
+        secureWipe(span, sizeof span);
         feed.put(data + off, n);
-        feed.finish(p.state);
+        if (!feed.finish(p.state)) return false;
         for (size_t i = 0; i < n; ++i) {
             p.pool[start] ^= p.state[i];
             start = (start + 1) % kPoolSize;
@@ -206,9 +213,9 @@ bool stirTimeLocked(Pool& p) {
     return stirLocked(p, t, sizeof t);
 }
 
-// First draw of the process: stir in 92 bytes of process-local noise (from the
-// kernel's generator, which is what we have instead of uninitialised working
-// memory, which could not be read without undefined behaviour) and the time.
+// First draw of the process: stir in a 92-byte block of process-local noise
+// and the time. The block comes from the kernel's generator: uninitialised
+// working memory, the classic choice, cannot be read without undefined behaviour.
 bool selfSeedLocked(Pool& p) {
     p.seeded = true;
     uint8_t block[92];
@@ -236,7 +243,8 @@ bool drawLocked(Pool& p, uint8_t* out, size_t len) {
         uint8_t span[kSha1Len];
         for (size_t i = 0; i < n; ++i) span[i] = p.pool[(start + i) % limit];
         feed.put(span, n);
-        feed.finish(p.state);
+        secureWipe(span, sizeof span);
+        if (!feed.finish(p.state)) return false;
         for (size_t i = 0; i < n; ++i) {
             if (start >= limit) start = 0;
             p.pool[start] ^= p.state[i];
