@@ -348,6 +348,27 @@ QELT_EXPORT int QELT_CRYPT_Decrypt_File(void* pCtx, const char* pszCipherTextFil
 
 /* ---- further families are declared below, one section each ---- */
 
+/* ---------------------------------------------------------------- cryptography: random numbers, MAC, key sharing */
+/* MAC algorithms of QELT_CRYPT_GenMAC / QELT_CRYPT_VerifyMAC */
+#define QELT_MAC_HMAC_SHA1 1
+#define QELT_MAC_HMAC_MD5 2
+#define QELT_MAC_HMAC_SHA256 3
+
+/* nLen random bytes into pRandom. Each call draws two blocks and refuses
+   (1815) when they are equal; the context is then disabled and every later
+   call with it returns 1001 until it is finished and initialised again. */
+QELT_EXPORT int QELT_CRYPT_GenRandom(void* pCtx, int nLen, BINSTR* pRandom);
+/* HMAC of pTBMData; the key is the text pszKey without its terminating NUL. */
+QELT_EXPORT int QELT_CRYPT_GenMAC(void* pCtx, int nAlg, const char* pszKey, BINSTR* pTBMData, BINSTR* pMAC);
+/* 0 when pMAC is the HMAC of pData under pszKey, else 1812. */
+QELT_EXPORT int QELT_CRYPT_VerifyMAC(void* pCtx, int nAlg, const char* pszKey, BINSTR* pData, BINSTR* pMAC);
+/* Splits pKey into nShareCnt shares (pSharedKey: an array of nShareCnt
+   BINSTR records), any nRequireCnt of which restore it. Each share is twice
+   as long as the key. At most 64 shares. */
+QELT_EXPORT int QELT_KEY_Share(void* pCtx, BINSTR* pKey, int nShareCnt, int nRequireCnt, BINSTR* pSharedKey);
+/* Restores a key from nSharedCnt shares of one split (pSharedKey: an array). */
+QELT_EXPORT int QELT_KEY_Unite(void* pCtx, BINSTR* pSharedKey, int nSharedCnt, BINSTR* pKey);
+
 #ifdef __cplusplus
 }
 #endif
