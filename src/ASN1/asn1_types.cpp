@@ -282,16 +282,16 @@ const ASN1String::Kind ASN1VisibleString::kKind{kTagVisibleString, "ASN1VisibleS
 const ASN1String::Kind ASN1BMPString::kKind{kTagBmpString, "ASN1BMPString", "TagType(%d) is not ASN1_TAG_BMPSTRING",
                                             nullptr, nullptr};
 
-int ASN1String::fromASN1Object(Asn1Input in) { return decodeTyped(in, m_Kind.tag, m_Kind.cls, m_Kind.tagMessage); }
+int ASN1String::fromASN1Object(Asn1Input in) { return decodeTyped(in, m_pKind->tag, m_pKind->cls, m_pKind->tagMessage); }
 
 int ASN1String::setValue(const void* data, int len) {
     const auto* p = static_cast<const uint8_t*>(data);
-    if (m_Kind.allowed != nullptr && p != nullptr) {
+    if (m_pKind->allowed != nullptr && p != nullptr) {
         for (int i = 0; i < len; ++i) {
-            if (!m_Kind.allowed(p[i])) {
+            if (!m_pKind->allowed(p[i])) {
                 ByteString msg;
-                msg.format(m_Kind.charMessage, p[i]);
-                return fail(m_Kind.cls, "setValue", "data", 1, msg.c_str());
+                msg.format(m_pKind->charMessage, p[i]);
+                return fail(m_pKind->cls, "setValue", "data", 1, msg.c_str());
             }
         }
     }

@@ -110,10 +110,10 @@ public:
     int setValue(const char* text) override;
 
 protected:
-    explicit ASN1String(const Kind& kind) : ASN1Object(kind.tag), m_Kind(kind) {}
+    explicit ASN1String(const Kind& kind) : ASN1Object(kind.tag), m_pKind(&kind) {}
 
 private:
-    const Kind& m_Kind;
+    const Kind* m_pKind;
 };
 
 #define QELT_ASN1_STRING(Name, KindConst)                                        \
