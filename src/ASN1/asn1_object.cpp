@@ -210,6 +210,7 @@ int ASN1Object::fromASN1Object(Asn1Input input) {
         idConsumed = true;
         m_ucTaggedType = in[0] == 0xBF ? kExplicit : kImplicit;
     }
+    if (m_bExpectImplicit && m_ucTaggedType == kExplicit) m_ucTaggedType = kImplicit;
 
     if (m_ucTaggedType == kExplicit) {
         if (!idConsumed) pos = 1;

@@ -38,6 +38,15 @@ public:
     // Puts the codec back to the state of a new object.
     virtual void reset() = 0;
     virtual void setTagging(uint8_t taggedType, int optionTagNo, uint8_t cls) = 0;
+    virtual uint8_t getTaggedType() const = 0;
+    // A constructed context tag reads as explicit unless the reader knows the
+    // component is declared IMPLICIT (a SEQUENCE, SET or BER-segmented string
+    // under [n] IMPLICIT looks exactly like an explicit tag). The record
+    // mechanism sets this before decoding such a component.
+    void expectImplicitTag(bool on) { m_bExpectImplicit = on; }
+
+protected:
+    bool m_bExpectImplicit = false;
 };
 
 class ASN1Object : public Asn1Codec {
@@ -58,7 +67,7 @@ public:
 
     void setImplicitTag(int tagNo, uint8_t cls = 0x80);
     void setExplicitTag(int tagNo, uint8_t cls = 0x80);
-    uint8_t getTaggedType() const { return m_ucTaggedType; }
+    uint8_t getTaggedType() const override { return m_ucTaggedType; }
     int getOptionTagNo() const { return m_nOptionTagNo; }
     uint8_t getPrimitiveTag() const { return m_ucPrimitiveTag; }
     void setPrimitiveTag(uint8_t tag) { m_ucPrimitiveTag = tag; }

@@ -143,6 +143,7 @@ public:
     const ByteString& toASN1Object() { return m_bsEncoded; }
     void reset() override;
     void setTagging(uint8_t, int, uint8_t) override {}
+    uint8_t getTaggedType() const override { return 0; }
     // Sets the encoding from another value.
     void set(const ByteString& encoding) { m_bsEncoded.assign(encoding); }
     const ByteString& getEncoding() const { return m_bsEncoded; }

@@ -171,6 +171,7 @@ int SequenceRecord::fromASN1Object(Asn1Input in) {
     ASN1Sequence seqStorage;
     ASN1Set setStorage;
     ASN1Sequence& seq = l.isSet ? static_cast<ASN1Sequence&>(setStorage) : seqStorage;
+    seq.expectImplicitTag(m_bExpectImplicit);
     if (seq.fromASN1Object(in) != 0) return decodeFailure(l.cls, "asnSeq", 1, seq.errorText());
     takeTagging(seq);
 
@@ -220,6 +221,7 @@ int SequenceRecord::fromASN1Object(Asn1Input in) {
         if (f.wrapped && !unwrapExplicit(bytes, bytes, f.wrapMessage != nullptr))
             return decodeFailure(l.cls, f.label, checkCode,
                                  f.wrapMessage != nullptr ? f.wrapMessage : "ASN1 Format(Length) Error");
+        member.expectImplicitTag(!f.wrapped && f.tagging == Tagging::Implicit);
         if (member.fromASN1Object(bytes) != 0) return decodeFailure(l.cls, f.label, checkCode + 1, member.errorText());
         if (isOptional(f)) m_ucBitMask |= f.bit;
         ++i;
@@ -243,10 +245,7 @@ const ByteString& SequenceRecord::toASN1Object(int omitTag) {
         Asn1Codec& member = f.slot(*this);
         if (!f.wrapped) {
             // A member built by its setter may still lack its position's tag.
-            auto* obj = dynamic_cast<ASN1Object*>(&member);
-            const bool untagged = obj ? obj->getTaggedType() == kUniversal
-                                      : static_cast<RecordBase&>(member).getTaggedType() == kUniversal;
-            if (untagged) applyDeclaredTag(member, f.tagging, f.tagNo);
+            if (member.getTaggedType() == kUniversal) applyDeclaredTag(member, f.tagging, f.tagNo);
         }
         const ByteString& enc = member.encodeComponent();
         if (member.errorCode() != 0) {
@@ -321,6 +320,7 @@ int ChoiceRecord::fromASN1Object(Asn1Input input) {
         if (a.wrapped && !unwrapExplicit(in, bytes, false))
             return decodeFailure(l.cls, a.label, 3, "ASN1 Format(Length) Error");
         Asn1Codec& member = a.slot(*this);
+        member.expectImplicitTag(!a.wrapped && a.tagging == Tagging::Implicit);
         if (member.fromASN1Object(bytes) != 0) return decodeFailure(l.cls, a.label, 3, member.errorText());
         m_ucBitMask = a.bit;
         return 0;
@@ -336,10 +336,7 @@ const ByteString& ChoiceRecord::toASN1Object(int) {
         if (a.bit != m_ucBitMask) continue;
         Asn1Codec& member = a.slot(*this);
         if (!a.wrapped && a.byContext) {
-            auto* obj = dynamic_cast<ASN1Object*>(&member);
-            const bool untagged = obj ? obj->getTaggedType() == kUniversal
-                                      : static_cast<RecordBase&>(member).getTaggedType() == kUniversal;
-            if (untagged) applyDeclaredTag(member, a.tagging, a.tag);
+            if (member.getTaggedType() == kUniversal) applyDeclaredTag(member, a.tagging, a.tag);
         }
         const ByteString& enc = member.encodeComponent();
         if (member.errorCode() != 0) {
@@ -368,6 +365,7 @@ template <class Container>
 int ListRecord<Container>::fromASN1Object(Asn1Input in) {
     clearState();
     Container& list = container();
+    list.expectImplicitTag(m_bExpectImplicit);
     if (list.fromASN1Object(in) != 0) return decodeFailure(className(), "m_SEQ", 1, list.errorText());
     takeTagging(list);
     return 0;

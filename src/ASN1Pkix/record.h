@@ -32,7 +32,7 @@ public:
         m_nOptionTagNo = optionTagNo;
         m_ucClass = cls;
     }
-    uint8_t getTaggedType() const { return m_ucTaggedType; }
+    uint8_t getTaggedType() const override { return m_ucTaggedType; }
     int getOptionTagNo() const { return m_nOptionTagNo; }
     uint8_t getClass() const { return static_cast<uint8_t>(m_ucClass & 0xC0); }
 

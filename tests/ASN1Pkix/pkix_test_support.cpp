@@ -44,7 +44,8 @@ const char* const kRecipe[] = {
     "openssl x509 -in ee.pem -outform DER -out ee.der",
     // an RSA end-entity certificate for CMS
     "openssl req -new -newkey rsa:2048 -nodes -keyout rsa.key -out rsa.csr -subj '/C=KR/O=Qelt Test/CN=Signer'",
-    "openssl x509 -req -in rsa.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out rsa.pem -days 90",
+    "printf '%s\\n' 'subjectKeyIdentifier=hash' 'authorityKeyIdentifier=keyid' > rsa.ext",
+    "openssl x509 -req -in rsa.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out rsa.pem -days 90 -extfile rsa.ext",
     "openssl x509 -in rsa.pem -outform DER -out rsa.der",
     // a CRL with entries and extensions
     "mkdir -p db && : > db/index.txt && echo 1000 > db/crlnumber",
@@ -61,7 +62,7 @@ const char* const kRecipe[] = {
     "openssl cms -sign -in msg.txt -signer rsa.pem -inkey rsa.key -outform DER -out signed_stream.der -stream -nodetach -binary",
     "openssl cms -encrypt -in msg.txt -aes256 -recip rsa.pem -outform DER -out enveloped.der -binary",
     "openssl cms -encrypt -in msg.txt -aes128 -recip rsa.pem -keyid -outform DER -out enveloped_keyid.der -binary",
-    "openssl cms -EncryptedData_encrypt -in msg.txt -aes128-cbc -secretkey 000102030405060708090A0B0C0D0E0F"
+    "openssl cms -EncryptedData_encrypt -in msg.txt -aes-128-cbc -secretkey 000102030405060708090A0B0C0D0E0F"
     " -outform DER -out encrypted.der",
     // PKCS#8, PKCS#12
     "openssl pkcs8 -topk8 -in rsa.key -nocrypt -outform DER -out rsa.p8",
@@ -74,7 +75,7 @@ const char* const kRecipe[] = {
     "openssl ocsp -index db/index.txt -rsigner ca.pem -rkey ca.key -CA ca.pem -reqin ocsp_req.der -respout ocsp_resp.der",
     // time-stamp request and response
     "printf '%s\\n' '[tsa]' 'default_tsa=t' '[t]' 'serial=tsaserial' 'signer_cert=tsa.pem' 'signer_key=tsa.key'"
-    " 'default_policy=1.2.3.4.1' 'digests=sha256' 'accuracy=secs:1,millisecs:500' 'ordering=yes' 'tsa_name=yes'"
+    " 'default_policy=1.2.3.4.1' 'digests=sha256' 'signer_digest=sha256' 'accuracy=secs:1,millisecs:500' 'ordering=yes' 'tsa_name=yes'"
     " 'ess_cert_id_chain=no' 'ess_cert_id_alg=sha256' > tsa.cnf",
     "printf '%s\\n' 'extendedKeyUsage=critical,timeStamping' > tsa.ext",
     "openssl req -new -newkey rsa:2048 -nodes -keyout tsa.key -out tsa.csr -subj '/C=KR/O=Qelt Test/CN=TSA'",
