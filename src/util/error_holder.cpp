@@ -25,14 +25,14 @@ void formatLocationRecord(ByteString& chain, const char* file, int line, const c
 }
 
 int ErrorHolder::location(const char* cls, const char* method, const char* label, int code, const char* message,
-                          std::source_location where) {
+                          SourceLocation where) {
     formatLocationRecord(m_ErrorChain, where.file_name(), static_cast<int>(where.line()), cls, method, label, code,
                          message);
     return code;
 }
 
 int ErrorHolder::fail(const char* cls, const char* method, const char* label, int code, const char* message,
-                      std::source_location where) {
+                      SourceLocation where) {
     location(cls, method, label, code, message, where);
     m_nErrorCode = code;
     return code;

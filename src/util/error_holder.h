@@ -4,11 +4,30 @@
 // first: "[file:line]Class::method-label(code),inner chain".
 #pragma once
 
+#include <version>
+#if defined(__cpp_lib_source_location)
 #include <source_location>
+#endif
 
 #include "util/byte_string.h"
 
 namespace qelt {
+
+#if defined(__cpp_lib_source_location)
+using SourceLocation = std::source_location;
+#else
+// clang 14 (the fuzzing compiler) with libstdc++ 12 has no std::source_location;
+// the same two facts come from the compiler builtins.
+struct SourceLocation {
+    static constexpr SourceLocation current(const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
+        return SourceLocation{file, line};
+    }
+    constexpr const char* file_name() const { return m_file; }
+    constexpr unsigned line() const { return static_cast<unsigned>(m_line); }
+    const char* m_file = "";
+    int m_line = 0;
+};
+#endif
 
 class ErrorHolder {
 public:
@@ -27,10 +46,10 @@ public:
     // Writes a location record into the chain (replacing it) and returns the code.
     // The file and line come from the call site. Does not touch errorCode().
     int location(const char* cls, const char* method, const char* label, int code, const char* message = nullptr,
-                 std::source_location where = std::source_location::current());
+                 SourceLocation where = SourceLocation::current());
     // location() and then errorCode() = code; returns the code.
     int fail(const char* cls, const char* method, const char* label, int code, const char* message = nullptr,
-             std::source_location where = std::source_location::current());
+             SourceLocation where = SourceLocation::current());
     // Getters start from a clean state: code 0 and an empty result buffer.
     void resetForGetter() {
         m_nErrorCode = 0;
