@@ -223,8 +223,13 @@ int ASN1Object::fromASN1Object(Asn1Input input) {
         if (!checkASN1Member(outer[0], inner))
             return fail(kCls, "fromASN1Object", "checkASN1Member", 8, m_ErrorChain.c_str());
         if (inner.mode != kUniversal) {
-            // A tagged element inside the explicit tag: the caller decodes it.
+            // A tagged element inside the explicit tag: the content is kept
+            // whole for the caller to decode. The element is then in effect
+            // [n] IMPLICIT over that content, and is recorded so, so that
+            // encoding writes back the element that was read.
             m_bsValue.set(outer.data(), static_cast<int>(outer.size()));
+            m_ucTaggedType = kImplicit;
+            m_ucConstructed = 0x20;
             return 0;
         }
         m_ucConstructed = outer[0] & 0x20;

@@ -83,6 +83,14 @@ int ASN1Sequence::fromASN1Object(Asn1Input in) {
     m_Components.clear();
     if (ASN1Object::fromASN1Object(in) != 0)
         return fail(m_pszClass, "fromASN1Object", "ASN1Object::fromASN1Object", 1, m_ErrorChain.c_str());
+    if (m_ucTaggedType == kImplicit && m_ucConstructed == 0) {
+        // SEQUENCE and SET encodings are always constructed: a primitive
+        // context tag cannot carry one, and accepting it would write back a
+        // different (constructed) element that reads as an explicit tag.
+        ByteString msg;
+        msg.format(m_pszTagMessage, m_ucPrimitiveTag);
+        return fail(m_pszClass, "fromASN1Object", "m_ucConstructed", 2, msg.c_str());
+    }
     if (m_ucTaggedType == kImplicit) {
         m_ucPrimitiveTag = m_ucInitialTag;
     } else if (m_ucPrimitiveTag != m_ucInitialTag) {
