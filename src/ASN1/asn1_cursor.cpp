@@ -36,8 +36,17 @@ size_t readHighTag(std::span<const uint8_t> in, int& tagNo, HighTagFault& fault)
             return 0;
         }
         const uint8_t b = in[pos++];
+        if (pos == 2 && b == 0x80) {
+            fault = HighTagFault::NotMinimal;
+            return 0;
+        }
         tagNo = (tagNo << 7) | (b & 0x7F);
-        if ((b & 0x80) == 0) return pos;
+        if ((b & 0x80) != 0) continue;
+        if (tagNo < 31) {
+            fault = HighTagFault::NotMinimal;
+            return 0;
+        }
+        return pos;
     }
 }
 

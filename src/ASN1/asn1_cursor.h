@@ -53,9 +53,12 @@ struct Identifier {
 // not an ASN.1 member (13, 14, 15, 29, 31).
 bool classifyIdentifier(uint8_t octet, Identifier& out);
 
-enum class HighTagFault { None, TooLong, Truncated };
+enum class HighTagFault { None, TooLong, Truncated, NotMinimal };
 // Reads a high tag number starting at the identifier octet in[0]. Returns the
-// number of identifier octets (1 + tag-number octets), 0 on a fault.
+// number of identifier octets (1 + tag-number octets), 0 on a fault. The
+// number must need the high form (31 and above) and be written without a
+// leading 0x80 octet: any other spelling of a tag would be read one way and
+// written back another.
 size_t readHighTag(std::span<const uint8_t> in, int& tagNo, HighTagFault& fault);
 
 enum class LengthFault { None, Missing, BadLongForm };

@@ -143,6 +143,7 @@ size_t ASN1Object::getHighTag(std::span<const uint8_t> in, int& tagNo) {
     const size_t used = readHighTag(in, tagNo, fault);
     if (fault == HighTagFault::TooLong) location(kCls, "getHighTag", "nTagValue", 1, "Too Long(>4)");
     if (fault == HighTagFault::Truncated) location(kCls, "getHighTag", "nRemainLen", 1, "Length error.");
+    if (fault == HighTagFault::NotMinimal) location(kCls, "getHighTag", "nTagValue", 1, "Tag number not in its shortest form");
     return used;
 }
 
