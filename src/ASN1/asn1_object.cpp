@@ -42,7 +42,7 @@ void appendLengthOctets(ByteString& out, size_t len) {
     for (size_t i = n; i-- > 0;) out.append(static_cast<uint8_t>(len >> (8 * i)));
 }
 
-void ASN1Object::reset() {
+void ASN1Object::clearDecodedState() {
     m_ucPrimitiveTag = m_ucInitialTag;
     m_ucTaggedType = kUniversal;
     m_nOptionTagNo = -1;
@@ -50,6 +50,10 @@ void ASN1Object::reset() {
     m_ucConstructed = 0;
     m_nErrorCode = 0;
     m_bsValue.clear();
+}
+
+void ASN1Object::reset() {
+    clearDecodedState();
     m_bsEncoded.clear();
     m_ErrorChain.clear();
 }
@@ -180,13 +184,7 @@ int ASN1Object::readContent(std::span<const uint8_t> in, size_t pos, const Lengt
 
 int ASN1Object::fromASN1Object(Asn1Input input) {
     std::span<const uint8_t> in = input.bytes();
-    m_ucPrimitiveTag = m_ucInitialTag;
-    m_ucTaggedType = kUniversal;
-    m_nOptionTagNo = -1;
-    m_ucClass = 0;
-    m_ucConstructed = 0;
-    m_nErrorCode = 0;
-    m_bsValue.clear();
+    clearDecodedState();
 
     if (in.data() == nullptr || in.empty())
         return fail(kCls, "fromASN1Object", "baData", 1, "The bsData is NULL pointer.");

@@ -104,6 +104,7 @@ private:
     };
     int readContent(std::span<const uint8_t> in, size_t pos, const LengthCodes& codes,
                     std::span<const uint8_t>& content);
+    void clearDecodedState();
     uint8_t m_ucInitialTag = m_ucPrimitiveTag;
     friend class ASN1Sequence;
 };

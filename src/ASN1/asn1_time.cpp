@@ -3,6 +3,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "util/time_text.h"
+
 namespace qelt {
 
 using namespace asn1;
@@ -21,15 +23,6 @@ int digits(const char* text, int pos, int n) {
         v = v * 10 + (c - '0');
     }
     return v;
-}
-
-int64_t daysFromCivil(int64_t y, int m, int d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
 }
 
 void secondsToCalendar(int32_t seconds, struct tm& out) {

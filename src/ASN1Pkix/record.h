@@ -253,34 +253,31 @@ protected:                                                                     \
                                                                                \
 public:
 
-// A component: member m_<name>, getter get<Name>, setter set<Name>.
-#define QELT_COMPONENT(Type, Name, name)                                       \
+// The getter, the editor and the member shared by the component kinds below.
+#define QELT_MEMBER_ACCESS(Type, Name, name)                                   \
 public:                                                                        \
     const Type& get##Name() const { return componentOrEmpty(m_##name); }       \
     Type& edit##Name() { return m_##name; }                                    \
-    void set##Name(const Type& value) { m_##name = value; }                    \
                                                                                \
 protected:                                                                     \
     Type m_##name;                                                             \
                                                                                \
 public:
 
+// A component: member m_<name>, getter get<Name>, setter set<Name>.
+#define QELT_COMPONENT(Type, Name, name)                                       \
+    QELT_MEMBER_ACCESS(Type, Name, name)                                       \
+    void set##Name(const Type& value) { m_##name = value; }
+
 // An optional component: the setter also sets its presence bit.
 #define QELT_OPTIONAL(Type, Name, name, bitValue)                              \
-public:                                                                        \
+    QELT_MEMBER_ACCESS(Type, Name, name)                                       \
     static constexpr uint8_t k##Name##Bit = bitValue;                          \
-    const Type& get##Name() const { return componentOrEmpty(m_##name); }       \
-    Type& edit##Name() { return m_##name; }                                    \
     void set##Name(const Type& value) {                                        \
         m_##name = value;                                                      \
         m_ucBitMask |= bitValue;                                               \
     }                                                                          \
-    bool has##Name() const { return (m_ucBitMask & bitValue) != 0; }           \
-                                                                               \
-protected:                                                                     \
-    Type m_##name;                                                             \
-                                                                               \
-public:
+    bool has##Name() const { return (m_ucBitMask & bitValue) != 0; }
 
 // A version component: read and written as an int.
 #define QELT_VERSION(name)                                                     \
@@ -309,18 +306,12 @@ public:
 
 // A CHOICE alternative: the setter selects it.
 #define QELT_ALTERNATIVE(Type, Name, name, bitValue)                           \
-public:                                                                        \
+    QELT_MEMBER_ACCESS(Type, Name, name)                                       \
     static constexpr uint8_t k##Name##Bit = bitValue;                          \
-    const Type& get##Name() const { return componentOrEmpty(m_##name); }       \
     void set##Name(const Type& value) {                                        \
         m_##name = value;                                                      \
         m_ucBitMask = bitValue;                                                \
     }                                                                          \
-    bool is##Name() const { return m_ucBitMask == bitValue; }                  \
-                                                                               \
-protected:                                                                     \
-    Type m_##name;                                                             \
-                                                                               \
-public:
+    bool is##Name() const { return m_ucBitMask == bitValue; }
 
 }  // namespace qelt
