@@ -168,9 +168,7 @@ int SequenceRecord::fromASN1Object(Asn1Input in) {
     const SequenceLayout& l = layout();
     clearState();
     m_ucBitMask = 0;
-    ASN1Sequence seqStorage;
-    ASN1Set setStorage;
-    ASN1Sequence& seq = l.isSet ? static_cast<ASN1Sequence&>(setStorage) : seqStorage;
+    ASN1Sequence seq;
     seq.expectImplicitTag(m_bExpectImplicit);
     if (seq.fromASN1Object(in) != 0) return decodeFailure(l.cls, "asnSeq", 1, seq.errorText());
     takeTagging(seq);
@@ -233,10 +231,7 @@ const ByteString& SequenceRecord::toASN1Object(int omitTag) {
     const SequenceLayout& l = layout();
     m_Result.clear();
     m_nErrorCode = 0;
-    ASN1Sequence seqStorage;
-    ASN1Set setStorage;
-    ASN1Sequence& seq = l.isSet ? static_cast<ASN1Sequence&>(setStorage) : seqStorage;
-    seq.clear();
+    ASN1Sequence seq;
     ByteString wrapped;
     const int fieldCount = static_cast<int>(l.fields.size());
     for (int k = 0; k < fieldCount; ++k) {

@@ -124,7 +124,6 @@ struct SequenceLayout {
     const char* cls;
     CountRule count;
     std::vector<FieldSpec> fields;
-    bool isSet = false;  // the record is a SET, not a SEQUENCE
 };
 
 class SequenceRecord : public RecordBase {
@@ -219,29 +218,22 @@ void defaultFalse(Asn1Codec& member);
 
 // ---- declaration helpers for record classes
 
-#define QELT_SEQUENCE_RECORD(Name)                                             \
+// The constructors and the layout of a record class; LayoutType is
+// SequenceLayout or ChoiceLayout.
+#define QELT_LAYOUT_RECORD(Name, LayoutType)                                   \
 public:                                                                        \
     Name() = default;                                                          \
     explicit Name(Asn1Input in) { m_nErrorCode = fromASN1Object(in); }         \
-    static const SequenceLayout kLayout;                                       \
+    static const LayoutType kLayout;                                           \
                                                                                \
 protected:                                                                     \
-    const SequenceLayout& layout() const override { return kLayout; }          \
+    const LayoutType& layout() const override { return kLayout; }              \
     using Self = Name;                                                         \
                                                                                \
 public:
 
-#define QELT_CHOICE_RECORD(Name)                                               \
-public:                                                                        \
-    Name() = default;                                                          \
-    explicit Name(Asn1Input in) { m_nErrorCode = fromASN1Object(in); }         \
-    static const ChoiceLayout kLayout;                                         \
-                                                                               \
-protected:                                                                     \
-    const ChoiceLayout& layout() const override { return kLayout; }            \
-    using Self = Name;                                                         \
-                                                                               \
-public:
+#define QELT_SEQUENCE_RECORD(Name) QELT_LAYOUT_RECORD(Name, SequenceLayout)
+#define QELT_CHOICE_RECORD(Name) QELT_LAYOUT_RECORD(Name, ChoiceLayout)
 
 #define QELT_LIST_RECORD(Name)                                                 \
 public:                                                                        \
