@@ -31,6 +31,7 @@ enum UniversalTag : uint8_t {
     kTagUtf8String = 12,
     kTagSequence = 16,
     kTagSet = 17,
+    kTagNumericString = 18,
     kTagPrintableString = 19,
     kTagT61String = 20,
     kTagIa5String = 22,

@@ -262,6 +262,7 @@ namespace {
 bool isAlnum(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
 bool printableChar(uint8_t c) { return isAlnum(c) || (c != 0 && std::strchr(" '()+,-./:=?", c) != nullptr); }
 bool ia5Char(uint8_t c) { return c >= 0x20 && c <= 0x7E; }
+bool numericChar(uint8_t c) { return (c >= '0' && c <= '9') || c == ' '; }
 bool visibleChar(uint8_t c) {
     return isAlnum(c) || (c != 0 && std::strchr(" \"!%&'()*+,-./:;<=>?@\\^_|~", c) != nullptr);
 }
@@ -305,6 +306,10 @@ int ASN1String::setValue(const ByteString& value) { return setValue(value.data()
 int ASN1String::setValue(const char* text) {
     return setValue(text, text == nullptr ? 0 : static_cast<int>(std::strlen(text)));
 }
+
+const ASN1String::Kind ASN1NumericString::kKind{kTagNumericString, "ASN1NumericString",
+                                                "TagType(%d)is not ASN1_TAG_NUMERICSTRING", numericChar,
+                                                "Value(%x)is not ASN1NumericString"};
 
 // ---- open types
 

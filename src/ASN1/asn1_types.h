@@ -129,6 +129,8 @@ QELT_ASN1_STRING(ASN1T61String, kKind)
 QELT_ASN1_STRING(ASN1IA5String, kKind)
 QELT_ASN1_STRING(ASN1VisibleString, kKind)
 QELT_ASN1_STRING(ASN1BMPString, kKind)
+// Digits and blank only; carried by O/R addresses.
+QELT_ASN1_STRING(ASN1NumericString, kKind)
 #undef QELT_ASN1_STRING
 
 // An open type (ANY, ANY DEFINED BY): keeps the element's encoding exactly as

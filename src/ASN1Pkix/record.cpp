@@ -30,12 +30,14 @@ void RecordBase::takeTagging(const ASN1Object& outer) {
 
 namespace {
 
-uint8_t contextClass(Tagging mode) { return mode == Tagging::Explicit ? 0xA0 : 0x80; }
+uint8_t tagClassOctet(Tagging mode, uint8_t tagClass) {
+    return static_cast<uint8_t>(mode == Tagging::Explicit ? tagClass | 0x20 : tagClass);
+}
 
-// Gives a member built by a setter the context tag its position requires.
-void applyDeclaredTag(Asn1Codec& member, Tagging mode, int tagNo) {
+// Gives a member built by a setter the tag its position requires.
+void applyDeclaredTag(Asn1Codec& member, Tagging mode, int tagNo, uint8_t tagClass = 0x80) {
     if (mode == Tagging::None || tagNo < 0) return;
-    member.setTagging(static_cast<uint8_t>(mode), tagNo, contextClass(mode));
+    member.setTagging(static_cast<uint8_t>(mode), tagNo, tagClassOctet(mode, tagClass));
 }
 
 // Takes off an explicit tag: `inner` is its content. With a message, the
@@ -49,14 +51,16 @@ bool unwrapExplicit(std::span<const uint8_t> element, std::span<const uint8_t>& 
     return scanElement(inner, first) && first.totalLen == inner.size();
 }
 
-void appendWrapped(ByteString& out, int tagNo, const ByteString& content) {
+void appendWrapped(ByteString& out, int tagNo, const ByteString& content, uint8_t tagClass = 0x80) {
     out.clear();
-    out.append(static_cast<uint8_t>(0xA0 | tagNo));
+    out.append(static_cast<uint8_t>(tagClass | 0x20 | tagNo));
     appendLengthOctets(out, static_cast<size_t>(content.length()));
     out.append(content);
 }
 
-bool isTagged(const ASN1Sequence& seq, int i) { return seq.getUniversalTag(i) == -2 && seq.getTagInfo(i) >= 0; }
+bool isTagged(const ASN1Sequence& seq, int i, uint8_t tagClass = 0x80) {
+    return seq.getUniversalTag(i) == -2 && seq.getTagInfo(i) >= 0 && (seq.componentBytes(i)[0] & 0xC0) == tagClass;
+}
 
 bool universalIs(const ASN1Sequence& seq, int i, int a, int b) {
     const int t = seq.getUniversalTag(i);
@@ -134,6 +138,18 @@ FieldSpec FieldSpec::wrap(int n, const char* oneElementMessage) const {
     return f;
 }
 
+FieldSpec FieldSpec::encodedWhen(bool (*fn)(Asn1Codec&)) const {
+    FieldSpec f = *this;
+    f.encodeWhen = fn;
+    return f;
+}
+
+FieldSpec FieldSpec::application() const {
+    FieldSpec f = *this;
+    f.tagClass = 0x40;
+    return f;
+}
+
 FieldSpec FieldSpec::orDefault(void (*fn)(Asn1Codec&)) const {
     FieldSpec f = *this;
     f.setDefault = fn;
@@ -168,7 +184,9 @@ int SequenceRecord::fromASN1Object(Asn1Input in) {
     const SequenceLayout& l = layout();
     clearState();
     m_ucBitMask = 0;
-    ASN1Sequence seq;
+    ASN1Sequence seqStorage;
+    ASN1Set setStorage;
+    ASN1Sequence& seq = l.isSet ? static_cast<ASN1Sequence&>(setStorage) : seqStorage;
     seq.expectImplicitTag(m_bExpectImplicit);
     if (seq.fromASN1Object(in) != 0) return decodeFailure(l.cls, "asnSeq", 1, seq.errorText());
     takeTagging(seq);
@@ -188,7 +206,7 @@ int SequenceRecord::fromASN1Object(Asn1Input in) {
         bool present = true;
         switch (f.presence) {
         case Presence::Mandatory: break;
-        case Presence::Context: present = i < n && isTagged(seq, i) && seq.getTagInfo(i) == f.tag; break;
+        case Presence::Context: present = i < n && isTagged(seq, i, f.tagClass) && seq.getTagInfo(i) == f.tag; break;
         case Presence::Universal: present = i < n && universalIs(seq, i, f.tag, f.altTag); break;
         case Presence::Any: present = i < n; break;
         case Presence::ByCount: {
@@ -212,7 +230,7 @@ int SequenceRecord::fromASN1Object(Asn1Input in) {
         }
         const bool checkOk = f.check == TagCheck::None ||
                              (f.check == TagCheck::Universal && universalIs(seq, i, f.checkTag, f.checkAlt)) ||
-                             (f.check == TagCheck::Context && isTagged(seq, i) && seq.getTagInfo(i) == f.checkTag);
+                             (f.check == TagCheck::Context && isTagged(seq, i, f.tagClass) && seq.getTagInfo(i) == f.checkTag);
         if (!checkOk) return decodeFailure(l.cls, f.label, checkCode, f.message);
 
         std::span<const uint8_t> bytes = seq.componentBytes(i);
@@ -231,16 +249,18 @@ const ByteString& SequenceRecord::toASN1Object(int omitTag) {
     const SequenceLayout& l = layout();
     m_Result.clear();
     m_nErrorCode = 0;
-    ASN1Sequence seq;
+    ASN1Sequence seqStorage;
+    ASN1Set setStorage;
+    ASN1Sequence& seq = l.isSet ? static_cast<ASN1Sequence&>(setStorage) : seqStorage;
     ByteString wrapped;
     const int fieldCount = static_cast<int>(l.fields.size());
     for (int k = 0; k < fieldCount; ++k) {
         const FieldSpec& f = l.fields[static_cast<size_t>(k)];
-        if (isOptional(f) && (m_ucBitMask & f.bit) == 0) continue;
         Asn1Codec& member = f.slot(*this);
+        if (isOptional(f) && (f.encodeWhen ? !f.encodeWhen(member) : (m_ucBitMask & f.bit) == 0)) continue;
         if (!f.wrapped) {
             // A member built by its setter may still lack its position's tag.
-            if (member.getTaggedType() == kUniversal) applyDeclaredTag(member, f.tagging, f.tagNo);
+            if (member.getTaggedType() == kUniversal) applyDeclaredTag(member, f.tagging, f.tagNo, f.tagClass);
         }
         const ByteString& enc = member.encodeComponent();
         if (member.errorCode() != 0) {
@@ -248,7 +268,7 @@ const ByteString& SequenceRecord::toASN1Object(int omitTag) {
             return m_Result;
         }
         if (f.wrapped) {
-            appendWrapped(wrapped, f.tagNo, enc);
+            appendWrapped(wrapped, f.tagNo, enc, f.tagClass);
             seq.addComponent(wrapped, -1);
         } else {
             seq.addComponent(enc, -1);

@@ -80,6 +80,7 @@ struct FieldSpec {
     const char* label;  // the member's name, the label of its failure records
     Presence presence = Presence::Mandatory;
     int16_t tag = -1, altTag = -1;  // recognition: context tag number or universal tags
+    uint8_t tagClass = 0x80;        // class of a recognising tag: context, or application
     uint8_t bit = 0;                // presence bit of an optional component
     TagCheck check = TagCheck::None;
     int16_t checkTag = -1, checkAlt = -1;
@@ -89,6 +90,8 @@ struct FieldSpec {
     bool wrapped = false;               // explicit tag handled here (CHOICE and open-type members)
     const char* wrapMessage = nullptr;  // when the explicit tag must hold exactly one element
     void (*setDefault)(Asn1Codec&) = nullptr;
+    // For an optional component without a presence bit: whether to encode it.
+    bool (*encodeWhen)(Asn1Codec&) = nullptr;
 
     // Mandatory component of a universal type, checked with `msg`.
     FieldSpec is(int universalTag, const char* msg = nullptr) const;
@@ -105,7 +108,11 @@ struct FieldSpec {
     // when it encodes (for CHOICE and ANY members, which cannot carry it).
     FieldSpec wrap(int n, const char* oneElementMessage = nullptr) const;
     FieldSpec orDefault(void (*fn)(Asn1Codec&)) const;
+    FieldSpec encodedWhen(bool (*fn)(Asn1Codec&)) const;
     FieldSpec checkContext(int n, const char* msg) const;
+    // The tag of ctx(), tagged(), checkContext() and wrap() is of the
+    // APPLICATION class rather than the context class.
+    FieldSpec application() const;
 };
 
 #define QELT_FIELD(member) ::qelt::FieldSpec{&::qelt::slotOf<&Self::member>, #member}
@@ -124,6 +131,7 @@ struct SequenceLayout {
     const char* cls;
     CountRule count;
     std::vector<FieldSpec> fields;
+    bool isSet = false;  // a SET type (components told apart by their tags)
 };
 
 class SequenceRecord : public RecordBase {

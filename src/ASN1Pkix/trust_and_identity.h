@@ -97,4 +97,9 @@ class RIdentifyData : public SequenceRecord {
     QELT_COMPONENT(ASN1Sequence, UserInfo, userInfo)
 };
 
+// PlainText ::= SEQUENCE OF OCTET STRING   -- a list of texts, one per entry
+class RPlainText : public SequenceOfRecord {
+    QELT_LIST_RECORD(RPlainText)
+};
+
 }  // namespace qelt

@@ -4,15 +4,6 @@ namespace qelt {
 
 using namespace asn1;
 
-const SequenceLayout RORAddress::kLayout{
-    "RORAddress",
-    atLeast(1, "At least 1 component is required."),
-    {
-        QELT_FIELD(m_builtInStandardAttributes),
-        QELT_FIELD(m_builtInDomainDefinedAttributes).opt(kTagSequence, kBuiltInDomainDefinedAttributesBit),
-        QELT_FIELD(m_extensionAttributes).opt(kTagSet, kExtensionAttributesBit),
-    }};
-
 const SequenceLayout RAnotherName::kLayout{
     "RAnotherName",
     exactly(2, "The number of components is not 2."),

@@ -1,21 +1,10 @@
-// Records of the certificate and CRL extension values (RFC 5280, 4.2) and of
-// the O/R address a GeneralName may carry (X.411).
+// Records of the certificate and CRL extension values (RFC 5280, 4.2).
 #pragma once
 
+#include "ASN1Pkix/or_address.h"
 #include "ASN1Pkix/x509_certificate.h"
 
 namespace qelt {
-
-// ORAddress ::= SEQUENCE {
-//     built-in-standard-attributes        BuiltInStandardAttributes,
-//     built-in-domain-defined-attributes  BuiltInDomainDefinedAttributes OPTIONAL,
-//     extension-attributes                ExtensionAttributes OPTIONAL }
-class RORAddress : public SequenceRecord {
-    QELT_SEQUENCE_RECORD(RORAddress)
-    QELT_COMPONENT(ASN1Sequence, BuiltInStandardAttributes, builtInStandardAttributes)
-    QELT_OPTIONAL(ASN1Sequence, BuiltInDomainDefinedAttributes, builtInDomainDefinedAttributes, 0x01)
-    QELT_OPTIONAL(ASN1Set, ExtensionAttributes, extensionAttributes, 0x02)
-};
 
 // AnotherName ::= SEQUENCE {
 //     type-id    OBJECT IDENTIFIER,

@@ -42,6 +42,11 @@ const std::map<std::string, std::function<std::unique_ptr<RecordBase>()>> kRecor
     {"RBasicConstraints", make<RBasicConstraints>},
     {"RKeyTransRecipientInfo", make<RKeyTransRecipientInfo>},
     {"RDistributionPoint", make<RDistributionPoint>},
+    {"RORAddress", make<RORAddress>},
+    {"RBuiltInStandardAttributes", make<RBuiltInStandardAttributes>},
+    {"RPersonalName", make<RPersonalName>},
+    {"RBuiltInDomainDefinedAttribute", make<RBuiltInDomainDefinedAttribute>},
+    {"RExtensionAttribute", make<RExtensionAttribute>},
 };
 
 std::string hexOf(const ByteString& b) { return toHexUpper(b.data(), static_cast<size_t>(b.length())); }
