@@ -86,13 +86,29 @@ const char* const kRecipe[] = {
 };
 }  // namespace
 
+namespace {
+// Removes the fixture directory when the test program ends.
+struct FixtureDir {
+    std::filesystem::path path;
+    ~FixtureDir() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+};
+}  // namespace
+
 const std::filesystem::path& opensslFixtures() {
+    static FixtureDir owner;
     static const std::filesystem::path dir = [] {
         // One directory per process: CTest runs test cases as parallel processes.
         std::filesystem::path d = scratchDir("pkix-openssl-" + std::to_string(::getpid()));
+        bool allMade = true;
         for (const char* step : kRecipe) {
-            if (!runIn(d, step)) ADD_FAILURE() << "openssl step failed: " << step << " (see " << d << "/log.txt)";
+            if (runIn(d, step)) continue;
+            allMade = false;
+            ADD_FAILURE() << "openssl step failed: " << step << " (see " << d << "/log.txt)";
         }
+        if (allMade) owner.path = d;  // kept for a look when a step failed
         return d;
     }();
     return dir;
