@@ -3,13 +3,13 @@
 // bytes. The ratio (OpenSSL time / our time) is printed after the run.
 #include <benchmark/benchmark.h>
 #include <openssl/x509.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "ASN1Pkix/x509_certificate.h"

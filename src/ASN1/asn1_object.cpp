@@ -116,8 +116,7 @@ const ByteString& ASN1Object::toASN1Object() {
     if (implicit && constructedType) classOctet |= 0x20;
     const bool high = m_nOptionTagNo >= 31;
     const size_t outerIdLen = high ? 1 + base128Count(static_cast<uint32_t>(m_nOptionTagNo)) : 1;
-    const size_t total = implicit ? outerIdLen + (innerLen - 1)
-                                  : outerIdLen + lengthOctetCount(innerLen) + innerLen;
+    const size_t total = implicit ? outerIdLen + (innerLen - 1) : outerIdLen + lengthOctetCount(innerLen) + innerLen;
     m_bsEncoded.allocZero(static_cast<int>(total));
     if (high) {
         m_bsEncoded.append(static_cast<uint8_t>(classOctet | 0x1F));
@@ -147,7 +146,8 @@ size_t ASN1Object::getHighTag(std::span<const uint8_t> in, int& tagNo) {
     const size_t used = readHighTag(in, tagNo, fault);
     if (fault == HighTagFault::TooLong) location(kCls, "getHighTag", "nTagValue", 1, "Too Long(>4)");
     if (fault == HighTagFault::Truncated) location(kCls, "getHighTag", "nRemainLen", 1, "Length error.");
-    if (fault == HighTagFault::NotMinimal) location(kCls, "getHighTag", "nTagValue", 1, "Tag number not in its shortest form");
+    if (fault == HighTagFault::NotMinimal)
+        location(kCls, "getHighTag", "nTagValue", 1, "Tag number not in its shortest form");
     return used;
 }
 
@@ -191,8 +191,7 @@ int ASN1Object::fromASN1Object(Asn1Input input) {
     if (in.size() < 2) return fail(kCls, "fromASN1Object", "nRemainLen", 1, "ASN1 Format(Length) Error");
 
     Identifier id;
-    if (!checkASN1Member(in[0], id))
-        return fail(kCls, "fromASN1Object", "checkASN1Member", 2, m_ErrorChain.c_str());
+    if (!checkASN1Member(in[0], id)) return fail(kCls, "fromASN1Object", "checkASN1Member", 2, m_ErrorChain.c_str());
     m_ucTaggedType = id.mode;
     m_ucClass = id.classBits;
     if (id.mode == kUniversal)

@@ -111,7 +111,8 @@ int ASN1Sequence::extractComponentInfo() {
     size_t p = 0;
     while (p < v.size()) {
         Identifier id;
-        if (!checkASN1Member(v[p], id)) return location(m_pszClass, kMethod, "checkASN1Member", 1, m_ErrorChain.c_str());
+        if (!checkASN1Member(v[p], id))
+            return location(m_pszClass, kMethod, "checkASN1Member", 1, m_ErrorChain.c_str());
         growIfFull();
         int tagInfo = id.mode == kUniversal ? -id.tagNo : id.tagNo;
         size_t pos = p + 1;

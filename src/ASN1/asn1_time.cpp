@@ -79,8 +79,7 @@ int ASN1GeneralizedTime::checkGMTTime(const char* data, int len, bool strict) {
     if (int rc = check(min >= 0 && min <= 59, "minutes error", "nMin", 3)) return rc;
     if (int rc = check(hour >= 0 && hour <= 23, "hour error", "nHour", 4)) return rc;
     if (int rc = check(month >= 1 && month <= 12, "month error", "nMonth", 5)) return rc;
-    if (int rc = check(day >= 1 && day <= daysInMonth(year, month), "day error", "nDay", month == 2 ? 6 : 7))
-        return rc;
+    if (int rc = check(day >= 1 && day <= daysInMonth(year, month), "day error", "nDay", month == 2 ? 6 : 7)) return rc;
     if (int rc = check(t[len - 1] == 'Z' && year >= 0, "invalid format", "data", 8)) return rc;
     int32_t seconds = 0;
     if (!utcCalendarToSeconds(year, month, day, hour, min, sec, seconds)) {
@@ -126,8 +125,8 @@ int ASN1GeneralizedTime::setGMTTime(int32_t seconds, int fraction) {
     m_nFraction = fraction;
     struct tm tm {};
     secondsToCalendar(seconds, tm);
-    m_bsValue.format("%04d%02d%02d%02d%02d%02dZ", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
-                     tm.tm_min, tm.tm_sec);
+    m_bsValue.format("%04d%02d%02d%02d%02d%02dZ", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
+                     tm.tm_sec);
     return 0;
 }
 

@@ -283,7 +283,9 @@ const ASN1String::Kind ASN1VisibleString::kKind{kTagVisibleString, "ASN1VisibleS
 const ASN1String::Kind ASN1BMPString::kKind{kTagBmpString, "ASN1BMPString", "TagType(%d) is not ASN1_TAG_BMPSTRING",
                                             nullptr, nullptr};
 
-int ASN1String::fromASN1Object(Asn1Input in) { return decodeTyped(in, m_pKind->tag, m_pKind->cls, m_pKind->tagMessage); }
+int ASN1String::fromASN1Object(Asn1Input in) {
+    return decodeTyped(in, m_pKind->tag, m_pKind->cls, m_pKind->tagMessage);
+}
 
 int ASN1String::setValue(const void* data, int len) {
     const auto* p = static_cast<const uint8_t*>(data);

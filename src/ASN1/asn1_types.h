@@ -116,11 +116,11 @@ private:
     const Kind* m_pKind;
 };
 
-#define QELT_ASN1_STRING(Name, KindConst)                                        \
-    class Name : public ASN1String {                                             \
-    public:                                                                      \
-        static const Kind KindConst;                                             \
-        Name() : ASN1String(KindConst) {}                                        \
+#define QELT_ASN1_STRING(Name, KindConst)                                           \
+    class Name : public ASN1String {                                                \
+    public:                                                                         \
+        static const Kind KindConst;                                                \
+        Name() : ASN1String(KindConst) {}                                           \
         explicit Name(Asn1Input in) : Name() { m_nErrorCode = fromASN1Object(in); } \
     };
 QELT_ASN1_STRING(ASN1UTF8String, kKind)

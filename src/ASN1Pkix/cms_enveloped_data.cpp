@@ -4,6 +4,9 @@ namespace qelt {
 
 using namespace asn1;
 
+// The record statements below are tables, one component per line.
+// clang-format off
+
 namespace {
 constexpr const char* kVersionNotInteger = "version component is not ASN1_TAG_INTEGER.";
 }
@@ -193,5 +196,7 @@ const SequenceLayout RRC2_CBC_Parameter::kLayout{
         QELT_FIELD(m_rc2ParameterVersion).opt(kTagInteger, kRc2ParameterVersionBit),
         QELT_FIELD(m_iv).is(kTagOctetString, "iv component is not ASN1_TAG_OCTETSTRING."),
     }};
+
+// clang-format on
 
 }  // namespace qelt

@@ -4,6 +4,9 @@ namespace qelt {
 
 using namespace asn1;
 
+// The record statements below are tables, one component per line.
+// clang-format off
+
 const SequenceLayout RContentInfo::kLayout{
     "RContentInfo",
     atLeast(1, "At least 1 component is required."),
@@ -127,5 +130,7 @@ const SequenceLayout RSigningCertificate::kLayout{
         QELT_FIELD(m_certs).is(kTagSequence, "certs component is not ASN1_TAG_SEQUENCE."),
         QELT_FIELD(m_policies).opt(kTagSequence, kPoliciesBit),
     }};
+
+// clang-format on
 
 }  // namespace qelt

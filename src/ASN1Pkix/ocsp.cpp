@@ -4,6 +4,9 @@ namespace qelt {
 
 using namespace asn1;
 
+// The record statements below are tables, one component per line.
+// clang-format off
+
 const SequenceLayout ROCSPCertID::kLayout{
     "ROCSPCertID",
     exactly(4, "The number of components is not 4."),
@@ -133,5 +136,7 @@ const SequenceLayout RBasicOCSPResponse::kLayout{
         QELT_FIELD(m_signature),
         QELT_FIELD(m_certs).ctx(0, Tagging::Explicit, kCertsBit),
     }};
+
+// clang-format on
 
 }  // namespace qelt

@@ -4,6 +4,9 @@ namespace qelt {
 
 using namespace asn1;
 
+// The record statements below are tables, one component per line.
+// clang-format off
+
 const ChoiceLayout RCountryName::kLayout{
     "RCountryName",
     "Any component is not chosen.",
@@ -92,5 +95,7 @@ const SequenceLayout RORAddress::kLayout{
         QELT_FIELD(m_builtInDomainDefinedAttributes).opt(kTagSequence, kBuiltInDomainDefinedAttributesBit),
         QELT_FIELD(m_extensionAttributes).opt(kTagSet, kExtensionAttributesBit),
     }};
+
+// clang-format on
 
 }  // namespace qelt

@@ -4,6 +4,9 @@ namespace qelt {
 
 using namespace asn1;
 
+// The record statements below are tables, one component per line.
+// clang-format off
+
 namespace {
 constexpr const char* kAtLeastTwo = "At least 2 components are requried.";
 }
@@ -50,5 +53,7 @@ const SequenceLayout RCRLBag::kLayout{
         QELT_FIELD(m_crlId),
         QELT_FIELD(m_crlValue).checkContext(0, "crlValue's option number is not 0.").wrap(0),
     }};
+
+// clang-format on
 
 }  // namespace qelt

@@ -4,6 +4,9 @@ namespace qelt {
 
 using namespace asn1;
 
+// The record statements below are tables, one component per line.
+// clang-format off
+
 namespace {
 constexpr const char* kTwo = "The number of components is not 2.";
 }
@@ -181,5 +184,7 @@ int RPBKDF2_params::getSpecifiedSalt(ByteString& out) const {
     out.assign(salt.getValue());
     return 0;
 }
+
+// clang-format on
 
 }  // namespace qelt

@@ -205,17 +205,24 @@ int SequenceRecord::fromASN1Object(Asn1Input in) {
         Asn1Codec& member = f.slot(*this);
         bool present = true;
         switch (f.presence) {
-        case Presence::Mandatory: break;
-        case Presence::Context: present = i < n && isTagged(seq, i, f.tagClass) && seq.getTagInfo(i) == f.tag; break;
-        case Presence::Universal: present = i < n && universalIs(seq, i, f.tag, f.altTag); break;
-        case Presence::Any: present = i < n; break;
-        case Presence::ByCount: {
-            int mandatoryAfter = 0;
-            for (int j = k + 1; j < fieldCount; ++j)
-                if (!isOptional(l.fields[static_cast<size_t>(j)])) ++mandatoryAfter;
-            present = n - i > mandatoryAfter;
-            break;
-        }
+            case Presence::Mandatory:
+                break;
+            case Presence::Context:
+                present = i < n && isTagged(seq, i, f.tagClass) && seq.getTagInfo(i) == f.tag;
+                break;
+            case Presence::Universal:
+                present = i < n && universalIs(seq, i, f.tag, f.altTag);
+                break;
+            case Presence::Any:
+                present = i < n;
+                break;
+            case Presence::ByCount: {
+                int mandatoryAfter = 0;
+                for (int j = k + 1; j < fieldCount; ++j)
+                    if (!isOptional(l.fields[static_cast<size_t>(j)])) ++mandatoryAfter;
+                present = n - i > mandatoryAfter;
+                break;
+            }
         }
         if (!present) {
             member.reset();
@@ -228,9 +235,10 @@ int SequenceRecord::fromASN1Object(Asn1Input in) {
             msg.format("Component No(%d) <= index(%d) Error", n, i);
             return decodeFailure(l.cls, f.label, checkCode, msg.c_str());
         }
-        const bool checkOk = f.check == TagCheck::None ||
-                             (f.check == TagCheck::Universal && universalIs(seq, i, f.checkTag, f.checkAlt)) ||
-                             (f.check == TagCheck::Context && isTagged(seq, i, f.tagClass) && seq.getTagInfo(i) == f.checkTag);
+        const bool checkOk =
+            f.check == TagCheck::None ||
+            (f.check == TagCheck::Universal && universalIs(seq, i, f.checkTag, f.checkAlt)) ||
+            (f.check == TagCheck::Context && isTagged(seq, i, f.tagClass) && seq.getTagInfo(i) == f.checkTag);
         if (!checkOk) return decodeFailure(l.cls, f.label, checkCode, f.message);
 
         std::span<const uint8_t> bytes = seq.componentBytes(i);
@@ -328,8 +336,9 @@ int ChoiceRecord::fromASN1Object(Asn1Input input) {
         if (readHighTag(in, id.tagNo, hf) == 0) return decodeFailure(l.cls, "GetHighTag", 2, l.unknownMessage);
     }
     for (const Alternative& a : l.alternatives) {
-        const bool match = known && (a.byContext ? (id.mode != kUniversal && id.tagNo == a.tag)
-                                                 : (id.mode == kUniversal && (id.tagNo == a.tag || id.tagNo == a.altTag)));
+        const bool match =
+            known && (a.byContext ? (id.mode != kUniversal && id.tagNo == a.tag)
+                                  : (id.mode == kUniversal && (id.tagNo == a.tag || id.tagNo == a.altTag)));
         if (!match) continue;
         std::span<const uint8_t> bytes = in;
         if (a.wrapped && !unwrapExplicit(in, bytes, false))

@@ -84,7 +84,7 @@ struct FieldSpec {
     uint8_t bit = 0;                // presence bit of an optional component
     TagCheck check = TagCheck::None;
     int16_t checkTag = -1, checkAlt = -1;
-    const char* message = nullptr;  // the check's message
+    const char* message = nullptr;    // the check's message
     Tagging tagging = Tagging::None;  // the context tag the member carries when encoded
     int16_t tagNo = -1;
     bool wrapped = false;               // explicit tag handled here (CHOICE and open-type members)
@@ -115,7 +115,8 @@ struct FieldSpec {
     FieldSpec application() const;
 };
 
-#define QELT_FIELD(member) ::qelt::FieldSpec{&::qelt::slotOf<&Self::member>, #member}
+#define QELT_FIELD(member) \
+    ::qelt::FieldSpec { &::qelt::slotOf<&Self::member>, #member }
 
 struct CountRule {
     enum Kind : uint8_t { None, Exactly, AtLeast, Between } kind = None;
@@ -160,7 +161,8 @@ struct Alternative {
     Alternative context(int n, Tagging mode, uint8_t b) const;
     Alternative wrappedContext(int n, uint8_t b) const;
 };
-#define QELT_ALT(member) ::qelt::Alternative{&::qelt::slotOf<&Self::member>, #member}
+#define QELT_ALT(member) \
+    ::qelt::Alternative { &::qelt::slotOf<&Self::member>, #member }
 
 struct ChoiceLayout {
     const char* cls;
@@ -228,55 +230,55 @@ void defaultFalse(Asn1Codec& member);
 
 // The constructors and the layout of a record class; LayoutType is
 // SequenceLayout or ChoiceLayout.
-#define QELT_LAYOUT_RECORD(Name, LayoutType)                                   \
-public:                                                                        \
-    Name() = default;                                                          \
-    explicit Name(Asn1Input in) { m_nErrorCode = fromASN1Object(in); }         \
-    static const LayoutType kLayout;                                           \
-                                                                               \
-protected:                                                                     \
-    const LayoutType& layout() const override { return kLayout; }              \
-    using Self = Name;                                                         \
-                                                                               \
+#define QELT_LAYOUT_RECORD(Name, LayoutType)                           \
+public:                                                                \
+    Name() = default;                                                  \
+    explicit Name(Asn1Input in) { m_nErrorCode = fromASN1Object(in); } \
+    static const LayoutType kLayout;                                   \
+                                                                       \
+protected:                                                             \
+    const LayoutType& layout() const override { return kLayout; }      \
+    using Self = Name;                                                 \
+                                                                       \
 public:
 
 #define QELT_SEQUENCE_RECORD(Name) QELT_LAYOUT_RECORD(Name, SequenceLayout)
 #define QELT_CHOICE_RECORD(Name) QELT_LAYOUT_RECORD(Name, ChoiceLayout)
 
-#define QELT_LIST_RECORD(Name)                                                 \
-public:                                                                        \
-    Name() = default;                                                          \
-    explicit Name(Asn1Input in) { m_nErrorCode = fromASN1Object(in); }         \
-                                                                               \
-protected:                                                                     \
-    const char* className() const override { return #Name; }                   \
-                                                                               \
+#define QELT_LIST_RECORD(Name)                                         \
+public:                                                                \
+    Name() = default;                                                  \
+    explicit Name(Asn1Input in) { m_nErrorCode = fromASN1Object(in); } \
+                                                                       \
+protected:                                                             \
+    const char* className() const override { return #Name; }           \
+                                                                       \
 public:
 
 // The getter, the editor and the member shared by the component kinds below.
-#define QELT_MEMBER_ACCESS(Type, Name, name)                                   \
-public:                                                                        \
-    const Type& get##Name() const { return componentOrEmpty(m_##name); }       \
-    Type& edit##Name() { return m_##name; }                                    \
-                                                                               \
-protected:                                                                     \
-    Type m_##name;                                                             \
-                                                                               \
+#define QELT_MEMBER_ACCESS(Type, Name, name)                             \
+public:                                                                  \
+    const Type& get##Name() const { return componentOrEmpty(m_##name); } \
+    Type& edit##Name() { return m_##name; }                              \
+                                                                         \
+protected:                                                               \
+    Type m_##name;                                                       \
+                                                                         \
 public:
 
 // A component: member m_<name>, getter get<Name>, setter set<Name>.
-#define QELT_COMPONENT(Type, Name, name)                                       \
-    QELT_MEMBER_ACCESS(Type, Name, name)                                       \
+#define QELT_COMPONENT(Type, Name, name) \
+    QELT_MEMBER_ACCESS(Type, Name, name) \
     void set##Name(const Type& value) { m_##name = value; }
 
 // An optional component: the setter also sets its presence bit.
-#define QELT_OPTIONAL(Type, Name, name, bitValue)                              \
-    QELT_MEMBER_ACCESS(Type, Name, name)                                       \
-    static constexpr uint8_t k##Name##Bit = bitValue;                          \
-    void set##Name(const Type& value) {                                        \
-        m_##name = value;                                                      \
-        m_ucBitMask |= bitValue;                                               \
-    }                                                                          \
+#define QELT_OPTIONAL(Type, Name, name, bitValue)     \
+    QELT_MEMBER_ACCESS(Type, Name, name)              \
+    static constexpr uint8_t k##Name##Bit = bitValue; \
+    void set##Name(const Type& value) {               \
+        m_##name = value;                             \
+        m_ucBitMask |= bitValue;                      \
+    }                                                 \
     bool has##Name() const { return (m_ucBitMask & bitValue) != 0; }
 
 // A version component: read and written as an int.
@@ -305,13 +307,13 @@ protected:                                                                     \
 public:
 
 // A CHOICE alternative: the setter selects it.
-#define QELT_ALTERNATIVE(Type, Name, name, bitValue)                           \
-    QELT_MEMBER_ACCESS(Type, Name, name)                                       \
-    static constexpr uint8_t k##Name##Bit = bitValue;                          \
-    void set##Name(const Type& value) {                                        \
-        m_##name = value;                                                      \
-        m_ucBitMask = bitValue;                                                \
-    }                                                                          \
+#define QELT_ALTERNATIVE(Type, Name, name, bitValue)  \
+    QELT_MEMBER_ACCESS(Type, Name, name)              \
+    static constexpr uint8_t k##Name##Bit = bitValue; \
+    void set##Name(const Type& value) {               \
+        m_##name = value;                             \
+        m_ucBitMask = bitValue;                       \
+    }                                                 \
     bool is##Name() const { return m_ucBitMask == bitValue; }
 
 }  // namespace qelt

@@ -4,6 +4,9 @@ namespace qelt {
 
 using namespace asn1;
 
+// The record statements below are tables, one component per line.
+// clang-format off
+
 const SequenceLayout RTrustedCertificate::kLayout{
     "RTrustedCertificate",
     atLeast(1, "At least 1 component is required."),
@@ -58,5 +61,7 @@ const SequenceLayout RIdentifyData::kLayout{
         QELT_FIELD(m_realName).is(kTagUtf8String, "realName component is not ASN1_TAG_UTF8STRING."),
         QELT_FIELD(m_userInfo).is(kTagSequence, "userInfo component is not ASN1_TAG_SEQUENCE."),
     }};
+
+// clang-format on
 
 }  // namespace qelt

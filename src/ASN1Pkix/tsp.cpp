@@ -4,6 +4,9 @@ namespace qelt {
 
 using namespace asn1;
 
+// The record statements below are tables, one component per line.
+// clang-format off
+
 const SequenceLayout RMessageImprint::kLayout{
     "RMessageImprint",
     exactly(2, "The number of components is not 2."),
@@ -65,5 +68,7 @@ const SequenceLayout RTSTInfo::kLayout{
         QELT_FIELD(m_tsa).ctx(0, Tagging::Explicit, kTsaBit).wrap(0),
         QELT_FIELD(m_extensions).ctx(1, Tagging::Implicit, kExtensionsBit),
     }};
+
+// clang-format on
 
 }  // namespace qelt

@@ -4,6 +4,9 @@ namespace qelt {
 
 using namespace asn1;
 
+// The record statements below are tables, one component per line.
+// clang-format off
+
 const SequenceLayout RAlgorithmIdentifier::kLayout{
     "RAlgorithmIdentifier",
     atLeast(1, "At least 1 component is required."),
@@ -108,5 +111,7 @@ const SequenceLayout RCertificate::kLayout{
         QELT_FIELD(m_signatureAlgorithm).is(kTagSequence, "signatureAlgorithm component is not ASN1_TAG_SEQUENCE."),
         QELT_FIELD(m_signature).is(kTagBitString, "signature component is not ASN1_TAG_BITSTRING."),
     }};
+
+// clang-format on
 
 }  // namespace qelt

@@ -4,6 +4,9 @@ namespace qelt {
 
 using namespace asn1;
 
+// The record statements below are tables, one component per line.
+// clang-format off
+
 const SequenceLayout RRevokedCertificate::kLayout{
     "RRevokedCertificate",
     atLeast(2, "At least 2 components are required."),
@@ -54,5 +57,7 @@ const SequenceLayout RIssuingDistributionPoint::kLayout{
         QELT_FIELD(m_indirectCRL).ctx(4, Tagging::Implicit, kIndirectCRLBit),
         QELT_FIELD(m_onlyContainsAttributeCerts).ctx(5, Tagging::Implicit, kOnlyContainsAttributeCertsBit),
     }};
+
+// clang-format on
 
 }  // namespace qelt

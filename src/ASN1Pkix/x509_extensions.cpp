@@ -4,6 +4,9 @@ namespace qelt {
 
 using namespace asn1;
 
+// The record statements below are tables, one component per line.
+// clang-format off
+
 const SequenceLayout RAnotherName::kLayout{
     "RAnotherName",
     exactly(2, "The number of components is not 2."),
@@ -147,5 +150,7 @@ const SequenceLayout RNameConstraints::kLayout{
         QELT_FIELD(m_permittedSubtrees).ctx(0, Tagging::Implicit, kPermittedSubtreesBit),
         QELT_FIELD(m_excludedSubtrees).ctx(1, Tagging::Implicit, kExcludedSubtreesBit),
     }};
+
+// clang-format on
 
 }  // namespace qelt

@@ -185,7 +185,9 @@ TEST(Asn1Values, SequenceComponentsAndTimes) {
     ASSERT_EQ(u.setGMTTime(2145916799), 0);
     EXPECT_STREQ(u.getValue().c_str(), "371231235959Z");
     // A received GeneralizedTime past 2038 decodes (time -1) unless strict.
-    const char late[] = "\x18\x0F" "20500101000000Z";
+    const char late[] =
+        "\x18\x0F"
+        "20500101000000Z";
     ASN1GeneralizedTime lateTime;
     const std::span<const uint8_t> lateDer(reinterpret_cast<const uint8_t*>(late), 17);
     EXPECT_EQ(lateTime.fromASN1Object(lateDer), 0);

@@ -9,7 +9,8 @@ std::vector<uint8_t> VectorCase::hex(const std::string& key) const {
     for (char c : get(key))
         if (c != ' ') digits += c;
     std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < digits.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i + 1 < digits.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
     return out;
 }
 

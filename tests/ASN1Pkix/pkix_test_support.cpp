@@ -1,10 +1,10 @@
 #include "pkix_test_support.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-
-#include <unistd.h>
 
 #include "test_support.h"
 
@@ -24,14 +24,17 @@ namespace {
 // The inputs, made with the openssl command. Each line must succeed.
 const char* const kRecipe[] = {
     // RSA CA and an EC end-entity certificate with many extensions
-    "openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 365 -subj '/C=KR/O=Qelt Test/CN=Test CA'"
+    "openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 365 -subj '/C=KR/O=Qelt Test/CN=Test "
+    "CA'"
     " -addext 'basicConstraints=critical,CA:TRUE,pathlen:1' -addext 'keyUsage=critical,keyCertSign,cRLSign'",
     "openssl x509 -in ca.pem -outform DER -out ca.der",
     "openssl ecparam -name prime256v1 -genkey -noout -out ee.key",
-    "openssl req -new -key ee.key -out ee.csr -subj '/C=KR/ST=Seoul/O=Qelt Test/OU=Unit/CN=ee.example.com/emailAddress=ee@example.com'",
+    "openssl req -new -key ee.key -out ee.csr -subj '/C=KR/ST=Seoul/O=Qelt "
+    "Test/OU=Unit/CN=ee.example.com/emailAddress=ee@example.com'",
     "printf '%s\\n' 'basicConstraints=CA:FALSE' 'keyUsage=critical,digitalSignature,keyAgreement'"
     " 'extendedKeyUsage=serverAuth,clientAuth,emailProtection,timeStamping'"
-    " 'subjectAltName=DNS:ee.example.com,DNS:*.example.com,IP:127.0.0.1,email:ee@example.com,URI:http://example.com/ee,RID:1.2.3.4,dirName:dir_sect,otherName:1.2.3.5;UTF8:other'"
+    " 'subjectAltName=DNS:ee.example.com,DNS:*.example.com,IP:127.0.0.1,email:ee@example.com,URI:http://example.com/"
+    "ee,RID:1.2.3.4,dirName:dir_sect,otherName:1.2.3.5;UTF8:other'"
     " 'subjectKeyIdentifier=hash' 'authorityKeyIdentifier=keyid,issuer'"
     " 'crlDistributionPoints=URI:http://example.com/ca.crl'"
     " 'authorityInfoAccess=OCSP;URI:http://127.0.0.1:8888,caIssuers;URI:http://example.com/ca.der'"
@@ -59,7 +62,8 @@ const char* const kRecipe[] = {
     "printf 'hello, signed world\\n' > msg.txt",
     "openssl cms -sign -in msg.txt -signer rsa.pem -inkey rsa.key -signer ee.pem -inkey ee.key -certfile ca.pem"
     " -outform DER -out signed.der -nodetach -binary",
-    "openssl cms -sign -in msg.txt -signer rsa.pem -inkey rsa.key -outform DER -out signed_stream.der -stream -nodetach -binary",
+    "openssl cms -sign -in msg.txt -signer rsa.pem -inkey rsa.key -outform DER -out signed_stream.der -stream "
+    "-nodetach -binary",
     "openssl cms -encrypt -in msg.txt -aes256 -recip rsa.pem -outform DER -out enveloped.der -binary",
     "openssl cms -encrypt -in msg.txt -aes128 -recip rsa.pem -keyid -outform DER -out enveloped_keyid.der -binary",
     "openssl cms -EncryptedData_encrypt -in msg.txt -aes-128-cbc -secretkey 000102030405060708090A0B0C0D0E0F"
@@ -67,15 +71,18 @@ const char* const kRecipe[] = {
     // PKCS#8, PKCS#12
     "openssl pkcs8 -topk8 -in rsa.key -nocrypt -outform DER -out rsa.p8",
     "openssl pkcs8 -topk8 -in rsa.key -v2 aes-256-cbc -passout pass:secret -outform DER -out rsa_enc.p8",
-    "openssl pkcs8 -topk8 -in ee.key -v2 aes-128-cbc -v2prf hmacWithSHA256 -passout pass:secret -outform DER -out ee_enc.p8",
+    "openssl pkcs8 -topk8 -in ee.key -v2 aes-128-cbc -v2prf hmacWithSHA256 -passout pass:secret -outform DER -out "
+    "ee_enc.p8",
     "openssl pkcs12 -export -in rsa.pem -inkey rsa.key -certfile ca.pem -passout pass:secret -out rsa.p12",
     // OCSP request and response
     "openssl ocsp -issuer ca.pem -cert ee.pem -cert rsa.pem -reqout ocsp_req.der -no_nonce",
     "openssl ocsp -issuer ca.pem -cert ee.pem -reqout ocsp_req_nonce.der",
-    "openssl ocsp -index db/index.txt -rsigner ca.pem -rkey ca.key -CA ca.pem -reqin ocsp_req.der -respout ocsp_resp.der",
+    "openssl ocsp -index db/index.txt -rsigner ca.pem -rkey ca.key -CA ca.pem -reqin ocsp_req.der -respout "
+    "ocsp_resp.der",
     // time-stamp request and response
     "printf '%s\\n' '[tsa]' 'default_tsa=t' '[t]' 'serial=tsaserial' 'signer_cert=tsa.pem' 'signer_key=tsa.key'"
-    " 'default_policy=1.2.3.4.1' 'digests=sha256' 'signer_digest=sha256' 'accuracy=secs:1,millisecs:500' 'ordering=yes' 'tsa_name=yes'"
+    " 'default_policy=1.2.3.4.1' 'digests=sha256' 'signer_digest=sha256' 'accuracy=secs:1,millisecs:500' "
+    "'ordering=yes' 'tsa_name=yes'"
     " 'ess_cert_id_chain=no' 'ess_cert_id_alg=sha256' > tsa.cnf",
     "printf '%s\\n' 'extendedKeyUsage=critical,timeStamping' > tsa.ext",
     "openssl req -new -newkey rsa:2048 -nodes -keyout tsa.key -out tsa.csr -subj '/C=KR/O=Qelt Test/CN=TSA'",

@@ -27,11 +27,10 @@ template <class Record>
     if (int rc = record.fromASN1Object(der); rc != 0)
         return ::testing::AssertionFailure() << "decode failed (" << rc << "): " << record.errorText();
     const ByteString& out = record.toASN1Object(0);
-    if (record.errorCode() != 0)
-        return ::testing::AssertionFailure() << "encode failed: " << record.errorText();
+    if (record.errorCode() != 0) return ::testing::AssertionFailure() << "encode failed: " << record.errorText();
     if (out.bytes().size() != der.size() || !std::equal(der.begin(), der.end(), out.bytes().begin()))
-        return ::testing::AssertionFailure() << "re-encoding differs (" << out.length() << " vs " << der.size()
-                                             << " octets)";
+        return ::testing::AssertionFailure()
+               << "re-encoding differs (" << out.length() << " vs " << der.size() << " octets)";
     return ::testing::AssertionSuccess();
 }
 

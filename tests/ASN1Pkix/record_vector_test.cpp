@@ -77,15 +77,23 @@ TEST(RecordTagging, DecodedTagIsReappliedUnlessOmitted) {
     ASSERT_EQ(alg.fromASN1Object(implicit), 0) << alg.errorText();
     EXPECT_EQ(alg.getTaggedType(), 1);
     EXPECT_EQ(alg.getOptionTagNo(), 1);
-    EXPECT_EQ(hexOf(alg.toASN1Object(0)), "A10506035" "51D0F");
-    EXPECT_EQ(hexOf(alg.toASN1Object(1)), "300506035" "51D0F");
+    EXPECT_EQ(hexOf(alg.toASN1Object(0)),
+              "A10506035"
+              "51D0F");
+    EXPECT_EQ(hexOf(alg.toASN1Object(1)),
+              "300506035"
+              "51D0F");
 
     const std::vector<uint8_t> explicitTagged = {0xA2, 0x07, 0x30, 0x05, 0x06, 0x03, 0x55, 0x1D, 0x0F};
     RAlgorithmIdentifier alg2(explicitTagged);
     ASSERT_EQ(alg2.errorCode(), 0) << alg2.errorText();
     EXPECT_EQ(alg2.getTaggedType(), 2);
-    EXPECT_EQ(hexOf(alg2.toASN1Object(0)), "A2073005060355" "1D0F");
-    EXPECT_EQ(hexOf(alg2.toASN1Object(1)), "3005060355" "1D0F");
+    EXPECT_EQ(hexOf(alg2.toASN1Object(0)),
+              "A2073005060355"
+              "1D0F");
+    EXPECT_EQ(hexOf(alg2.toASN1Object(1)),
+              "3005060355"
+              "1D0F");
 }
 
 TEST(RecordBuilding, SettersProduceTheModuleEncoding) {
@@ -149,7 +157,9 @@ TEST(RecordBuilding, SettersProduceTheModuleEncoding) {
     ASSERT_EQ(foundNames.getElement(0, first), 0);
     ASSERT_TRUE(first.isDNSName());
     EXPECT_STREQ(first.getDNSName().getValue().c_str(), "a.example");
-    EXPECT_EQ(hexOf(foundNames.getElement(0)), "82096" "12E6578616D706C65");
+    EXPECT_EQ(hexOf(foundNames.getElement(0)),
+              "82096"
+              "12E6578616D706C65");
 
     // A CHOICE with nothing chosen refuses to encode.
     RTime empty;

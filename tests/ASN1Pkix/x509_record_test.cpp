@@ -48,17 +48,50 @@ namespace {
     const std::string oid = id.getOID().c_str();
     const ByteString& value = ext.getExtnValue().getValue();
     const std::vector<uint8_t> der(value.bytes().begin(), value.bytes().end());
-    if (oid == "2 5 29 19") { RBasicConstraints r; return roundTrips(der, r); }
-    if (oid == "2 5 29 32") { RCertificatePolicies r; return roundTrips(der, r); }
-    if (oid == "2 5 29 37") { RExtKeyUsageSyntax r; return roundTrips(der, r); }
-    if (oid == "2 5 29 17" || oid == "2 5 29 18") { RGeneralNames r; return roundTrips(der, r); }
-    if (oid == "2 5 29 35") { RAuthorityKeyIdentifier r; return roundTrips(der, r); }
-    if (oid == "2 5 29 31") { RCRLDistPointsSyntax r; return roundTrips(der, r); }
-    if (oid == "1 3 6 1 5 5 7 1 1") { RAuthorityInfoAccessSyntax r; return roundTrips(der, r); }
-    if (oid == "2 5 29 36") { RPolicyConstraints r; return roundTrips(der, r); }
-    if (oid == "2 5 29 33") { RPolicyMappings r; return roundTrips(der, r); }
-    if (oid == "2 5 29 30") { RNameConstraints r; return roundTrips(der, r); }
-    if (oid == "2 5 29 28") { RIssuingDistributionPoint r; return roundTrips(der, r); }
+    if (oid == "2 5 29 19") {
+        RBasicConstraints r;
+        return roundTrips(der, r);
+    }
+    if (oid == "2 5 29 32") {
+        RCertificatePolicies r;
+        return roundTrips(der, r);
+    }
+    if (oid == "2 5 29 37") {
+        RExtKeyUsageSyntax r;
+        return roundTrips(der, r);
+    }
+    if (oid == "2 5 29 17" || oid == "2 5 29 18") {
+        RGeneralNames r;
+        return roundTrips(der, r);
+    }
+    if (oid == "2 5 29 35") {
+        RAuthorityKeyIdentifier r;
+        return roundTrips(der, r);
+    }
+    if (oid == "2 5 29 31") {
+        RCRLDistPointsSyntax r;
+        return roundTrips(der, r);
+    }
+    if (oid == "1 3 6 1 5 5 7 1 1") {
+        RAuthorityInfoAccessSyntax r;
+        return roundTrips(der, r);
+    }
+    if (oid == "2 5 29 36") {
+        RPolicyConstraints r;
+        return roundTrips(der, r);
+    }
+    if (oid == "2 5 29 33") {
+        RPolicyMappings r;
+        return roundTrips(der, r);
+    }
+    if (oid == "2 5 29 30") {
+        RNameConstraints r;
+        return roundTrips(der, r);
+    }
+    if (oid == "2 5 29 28") {
+        RIssuingDistributionPoint r;
+        return roundTrips(der, r);
+    }
     return ::testing::AssertionSuccess();
 }
 
