@@ -13,6 +13,8 @@ namespace {
 
 std::vector<uint8_t> bytesOf(const ByteString& b) { return {b.bytes().begin(), b.bytes().end()}; }
 
+std::string toHex(const ByteString& b) { return b.toHex().c_str(); }
+
 std::vector<uint8_t> fixture(const char* name) { return readFileBytes(opensslFixtures() / name); }
 
 // Unwraps a ContentInfo of the given type; the inner encoding goes to `inner`.
@@ -100,6 +102,44 @@ TEST(CmsRecords, EnvelopedAndEncryptedData) {
         EXPECT_EQ(ri.getKtri().getEncryptedKey().getValue().length(), 256);
         EXPECT_TRUE(ed.getEncryptedContentInfo().hasEncryptedContent());
     }
+    // Key agreement (EC) next to key transport, a key-encryption key, a password.
+    const struct {
+        const char* file;
+        int count;
+        uint8_t kind;
+    } kinds[] = {{"enveloped_ec.der", 2, RRecipientInfo::kKariBit},
+                 {"enveloped_kek.der", 1, RRecipientInfo::kKekriBit},
+                 {"enveloped_pwri.der", 1, RRecipientInfo::kPwriBit}};
+    for (const auto& k : kinds) {
+        std::vector<uint8_t> inner;
+        contentOf(fixture(k.file), "1 2 840 113549 1 7 3", inner);
+        REnvelopedData ed;
+        ASSERT_TRUE(roundTrips(inner, ed)) << k.file;
+        RRecipientInfos recipients = ed.getRecipientInfos();
+        ASSERT_EQ(recipients.getElementCount(), k.count) << k.file;
+        bool seen = false;
+        for (int i = 0; i < k.count; ++i) {
+            RRecipientInfo ri;
+            ASSERT_TRUE(roundTrips(bytesOf(recipients.getElement(i)), ri)) << k.file;
+            if (ri.getBitMask() != k.kind) continue;
+            seen = true;
+            if (ri.isKari()) {
+                EXPECT_TRUE(ri.getKari().getOriginator().isOriginatorKey());
+                EXPECT_EQ(ri.getKari().getRecipientEncryptedKeys().getElementCount(), 1);
+            }
+            if (ri.isKekri()) EXPECT_EQ(toHex(ri.getKekri().getKekid().getKeyIdentifier().getValue()), "0a0b0c0d");
+        }
+        EXPECT_TRUE(seen) << k.file;
+    }
+    // Streamed (BER) EnvelopedData: the segmented encrypted content is joined.
+    {
+        std::vector<uint8_t> inner;
+        contentOf(fixture("enveloped_stream.der"), "1 2 840 113549 1 7 3", inner, false);
+        REnvelopedData ed;
+        ASSERT_EQ(ed.fromASN1Object(inner), 0) << ed.errorText();
+        EXPECT_EQ(ed.getEncryptedContentInfo().getEncryptedContent().getValue().length(), 32);
+    }
+
     std::vector<uint8_t> inner;
     contentOf(fixture("encrypted.der"), "1 2 840 113549 1 7 6", inner);
     REncryptedData enc;
@@ -236,6 +276,64 @@ TEST(TspRecords, RequestResponseAndToken) {
         RContentInfo token;
         EXPECT_TRUE(roundTrips(fixture("ts_token.der"), token));
     }
+}
+
+}  // namespace
+}  // namespace qelt::test
+
+#include <openssl/pem.h>
+#include <openssl/pkcs7.h>
+
+#include <memory>
+
+namespace qelt::test {
+namespace {
+
+// PKCS #7 SignedAndEnvelopedData has no openssl command; libcrypto makes one.
+std::vector<uint8_t> makeSignedAndEnveloped() {
+    const auto dir = opensslFixtures();
+    std::unique_ptr<BIO, decltype(&BIO_free)> certFile(BIO_new_file((dir / "rsa.pem").c_str(), "r"), BIO_free);
+    std::unique_ptr<BIO, decltype(&BIO_free)> keyFile(BIO_new_file((dir / "rsa.key").c_str(), "r"), BIO_free);
+    if (!certFile || !keyFile) return {};
+    std::unique_ptr<X509, decltype(&X509_free)> cert(PEM_read_bio_X509(certFile.get(), nullptr, nullptr, nullptr),
+                                                     X509_free);
+    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(
+        PEM_read_bio_PrivateKey(keyFile.get(), nullptr, nullptr, nullptr), EVP_PKEY_free);
+    std::unique_ptr<PKCS7, decltype(&PKCS7_free)> p7(PKCS7_new(), PKCS7_free);
+    if (!cert || !key || !p7 || !PKCS7_set_type(p7.get(), NID_pkcs7_signedAndEnveloped) ||
+        !PKCS7_add_signature(p7.get(), cert.get(), key.get(), EVP_sha256()) ||
+        !PKCS7_add_certificate(p7.get(), cert.get()) || !PKCS7_add_recipient(p7.get(), cert.get()) ||
+        !PKCS7_set_cipher(p7.get(), EVP_aes_128_cbc()))
+        return {};
+    BIO* data = PKCS7_dataInit(p7.get(), nullptr);
+    if (data == nullptr) return {};
+    const char text[] = "signed and enveloped";
+    const bool written = BIO_write(data, text, sizeof text - 1) == sizeof text - 1 && BIO_flush(data) == 1 &&
+                         PKCS7_dataFinal(p7.get(), data) == 1;
+    BIO_free_all(data);
+    unsigned char* der = nullptr;
+    const int len = written ? i2d_PKCS7(p7.get(), &der) : 0;
+    std::vector<uint8_t> out(der, der + (len > 0 ? len : 0));
+    OPENSSL_free(der);
+    return out;
+}
+
+TEST(CmsRecords, Pkcs7SignedAndEnvelopedData) {
+    const auto der = makeSignedAndEnveloped();
+    ASSERT_FALSE(der.empty());
+    std::vector<uint8_t> inner;
+    contentOf(der, "1 2 840 113549 1 7 4", inner);
+    RSignedAndEnvelopedData sed;
+    ASSERT_TRUE(roundTrips(inner, sed));
+    EXPECT_EQ(sed.getVersion(), 1);
+    EXPECT_EQ(sed.getRecipientInfos().getElementCount(), 1);
+    ASSERT_TRUE(sed.hasCertificates());
+    RExtendedCertificateOrCertificate cert;
+    ASSERT_EQ(sed.getCertificates().getElement(0, cert), 0);
+    EXPECT_TRUE(cert.isCertificate());
+    RSignerInfo signer;
+    ASSERT_EQ(sed.getSignerInfos().getElement(0, signer), 0);
+    EXPECT_TRUE(signer.getDigestAlgorithm().getAlgorithm().is("2 16 840 1 101 3 4 2 1"));
 }
 
 }  // namespace

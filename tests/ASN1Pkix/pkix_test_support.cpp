@@ -66,6 +66,11 @@ const char* const kRecipe[] = {
     "-nodetach -binary",
     "openssl cms -encrypt -in msg.txt -aes256 -recip rsa.pem -outform DER -out enveloped.der -binary",
     "openssl cms -encrypt -in msg.txt -aes128 -recip rsa.pem -keyid -outform DER -out enveloped_keyid.der -binary",
+    "openssl cms -encrypt -in msg.txt -aes128 -recip ee.pem -recip rsa.pem -outform DER -out enveloped_ec.der -binary",
+    "openssl cms -encrypt -in msg.txt -aes128 -secretkey 000102030405060708090A0B0C0D0E0F -secretkeyid 0A0B0C0D"
+    " -outform DER -out enveloped_kek.der -binary",
+    "openssl cms -encrypt -in msg.txt -aes128 -pwri_password secret -outform DER -out enveloped_pwri.der -binary",
+    "openssl cms -encrypt -in msg.txt -aes128 -recip rsa.pem -outform DER -out enveloped_stream.der -stream -binary",
     "openssl cms -EncryptedData_encrypt -in msg.txt -aes-128-cbc -secretkey 000102030405060708090A0B0C0D0E0F"
     " -outform DER -out encrypted.der",
     // PKCS#8, PKCS#12
