@@ -33,7 +33,9 @@ const SequenceLayout RTBSRequest::kLayout{
         QELT_FIELD(m_requestorName).ctx(1, Tagging::Explicit, kRequestorNameBit).wrap(1),
         QELT_FIELD(m_requestList).is(kTagSequence, "requestList component is not ASN1_TAG_SEQUENCE."),
         QELT_FIELD(m_requestExtensions).ctx(2, Tagging::Explicit, kRequestExtensionsBit),
-    }};
+    },
+    false,
+    true};
 
 const SequenceLayout RSignature::kLayout{
     "RSignature",
@@ -125,7 +127,9 @@ const SequenceLayout RResponseData::kLayout{
         QELT_FIELD(m_producedAt).is(kTagGeneralizedTime, "producedAt component is not ASN1_TAG_GENERALIZEDTIME."),
         QELT_FIELD(m_responses),
         QELT_FIELD(m_responseExtensions).ctx(1, Tagging::Explicit, kResponseExtensionsBit),
-    }};
+    },
+    false,
+    true};
 
 const SequenceLayout RBasicOCSPResponse::kLayout{
     "RBasicOCSPResponse",

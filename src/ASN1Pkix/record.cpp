@@ -177,6 +177,7 @@ void defaultFalse(Asn1Codec& member) { static_cast<ASN1Boolean&>(member).setBool
 void SequenceRecord::reset() {
     clearState();
     m_ucBitMask = 0;
+    m_bsReceived.clear();
     for (const FieldSpec& f : layout().fields) f.slot(*this).reset();
 }
 
@@ -184,12 +185,17 @@ int SequenceRecord::fromASN1Object(Asn1Input in) {
     const SequenceLayout& l = layout();
     clearState();
     m_ucBitMask = 0;
+    m_bsReceived.clear();
     ASN1Sequence seqStorage;
     ASN1Set setStorage;
     ASN1Sequence& seq = l.isSet ? static_cast<ASN1Sequence&>(setStorage) : seqStorage;
     seq.expectImplicitTag(m_bExpectImplicit);
     if (seq.fromASN1Object(in) != 0) return decodeFailure(l.cls, "asnSeq", 1, seq.errorText());
     takeTagging(seq);
+    if (l.keepReceived) {
+        asn1::ElementBounds whole;
+        if (scanElement(in.bytes(), whole)) m_bsReceived.set(in.bytes().data(), static_cast<int>(whole.totalLen));
+    }
 
     const int n = seq.getComponentCount();
     const CountRule& c = l.count;

@@ -133,6 +133,9 @@ struct SequenceLayout {
     CountRule count;
     std::vector<FieldSpec> fields;
     bool isSet = false;  // a SET type (components told apart by their tags)
+    // Keep the element exactly as received: signatures and fingerprints are
+    // computed over those octets, never over a re-encoding.
+    bool keepReceived = false;
 };
 
 class SequenceRecord : public RecordBase {
@@ -141,10 +144,14 @@ public:
     const ByteString& toASN1Object(int omitTag = 0) override;
     void reset() override;
     uint8_t getBitMask() const { return m_ucBitMask; }
+    // The whole element as decoded (tag, length and content) for records
+    // whose layout keeps it; empty otherwise or before a decode.
+    const ByteString& getReceivedEncoding() const { return m_bsReceived; }
 
 protected:
     virtual const SequenceLayout& layout() const = 0;
     uint8_t m_ucBitMask = 0;
+    ByteString m_bsReceived;
 };
 
 // One alternative of a CHOICE record.

@@ -101,7 +101,9 @@ const SequenceLayout RTBSCertificate::kLayout{
         QELT_FIELD(m_issuerUniqueID).ctx(1, Tagging::Implicit, kIssuerUniqueIDBit),
         QELT_FIELD(m_subjectUniqueID).ctx(2, Tagging::Implicit, kSubjectUniqueIDBit),
         QELT_FIELD(m_extensions).ctx(3, Tagging::Explicit, kExtensionsBit),
-    }};
+    },
+    false,
+    true};
 
 const SequenceLayout RCertificate::kLayout{
     "RCertificate",
@@ -110,7 +112,9 @@ const SequenceLayout RCertificate::kLayout{
         QELT_FIELD(m_tbsCertificate).is(kTagSequence, "tbsCertificate component is not ASN1_TAG_SEQUENCE."),
         QELT_FIELD(m_signatureAlgorithm).is(kTagSequence, "signatureAlgorithm component is not ASN1_TAG_SEQUENCE."),
         QELT_FIELD(m_signature).is(kTagBitString, "signature component is not ASN1_TAG_BITSTRING."),
-    }};
+    },
+    false,
+    true};
 
 // clang-format on
 

@@ -29,7 +29,9 @@ const SequenceLayout GTBSCertList::kLayout{
         QELT_FIELD(m_nextUpdate).opt(kTagUtcTime, kNextUpdateBit, kTagGeneralizedTime),
         QELT_FIELD(m_revokedCertificates).opt(kTagSequence, kRevokedCertificatesBit),
         QELT_FIELD(m_crlExtensions).ctx(0, Tagging::Explicit, kCrlExtensionsBit),
-    }};
+    },
+    false,
+    true};
 
 int GTBSCertList::getRevokedCertificate(int index, RRevokedCertificate& out) const {
     const auto bytes = componentOrEmpty(m_revokedCertificates).componentBytes(index);
@@ -44,7 +46,9 @@ const SequenceLayout GCertificateList::kLayout{
         QELT_FIELD(m_tbsCertList).is(kTagSequence, "tbsCertList component is not ASN1_TAG_SEQUENCE"),
         QELT_FIELD(m_signatureAlgorithm).is(kTagSequence, "signatureAlgorithm component is not ASN1_TAG_SEQUENCE"),
         QELT_FIELD(m_signature).is(kTagBitString, "signature component is not ASN1_TAG_BITSTRING"),
-    }};
+    },
+    false,
+    true};
 
 const SequenceLayout RIssuingDistributionPoint::kLayout{
     "RIssuingDistributionPoint",

@@ -200,3 +200,27 @@ TEST(OpensslRecords, CertificatesWithManyExtensions) {
 
 }  // namespace
 }  // namespace qelt::test
+
+namespace qelt::test {
+namespace {
+
+TEST(OpensslRecords, ReceivedOctetsAreKeptForSignatures) {
+    // The same certificate with a non-minimal outer length (BER): the record
+    // re-encodes it as DER but keeps what was received, and the signed part.
+    const auto der = readFileBytes(opensslFixtures() / "ee.der");
+    ASSERT_EQ(der[1], 0x82);
+    std::vector<uint8_t> ber = {0x30, 0x83, 0x00};
+    ber.insert(ber.end(), der.begin() + 2, der.end());
+    RCertificate cert(ber);
+    ASSERT_EQ(cert.errorCode(), 0) << cert.errorText();
+    EXPECT_EQ(
+        std::vector<uint8_t>(cert.getReceivedEncoding().bytes().begin(), cert.getReceivedEncoding().bytes().end()),
+        ber);
+    EXPECT_EQ(std::vector<uint8_t>(cert.toASN1Object().bytes().begin(), cert.toASN1Object().bytes().end()), der);
+    const ByteString& tbs = cert.getTbsCertificate().getReceivedEncoding();
+    ASSERT_GT(tbs.length(), 100);
+    EXPECT_TRUE(std::equal(tbs.bytes().begin(), tbs.bytes().end(), der.begin() + 4));
+}
+
+}  // namespace
+}  // namespace qelt::test
