@@ -7,6 +7,18 @@
 // container. SequenceRecord, ChoiceRecord and ListRecord decode, check and
 // encode from that statement, so a record class is its declaration.
 //
+// Decoding makes the checks a record states and no others: component counts,
+// component tags, CHOICE selection and the member decodes. Values are not
+// range-checked (a version 7 certificate decodes); the processing classes that
+// use a value decide what they accept.
+//
+// Using a record: construct it from the DER (or call fromASN1Object) and test
+// errorCode(); read components with get<Component>() (versions as int,
+// optional ones with has<Component>(), CHOICE alternatives with
+// is<Alternative>()); SEQUENCE OF / SET OF records hand out elements with
+// getElement(index) or getElement(index, record). Build with set<Component>()
+// or edit<Component>() and encode with toASN1Object().
+//
 // Decoding codes of a SEQUENCE record: 1 the outer SEQUENCE ("asnSeq"),
 // 2 the component count, then for the k-th declared component (from 0)
 // 3 + 2k when its tag check fails and 4 + 2k when its member decode fails.
