@@ -32,7 +32,7 @@ private:
 // give it a tag, empty it. ASN.1 values and records both implement it.
 class Asn1Codec : public ErrorHolder {
 public:
-    virtual int fromASN1Object(Asn1Input in) = 0;
+    [[nodiscard]] virtual int fromASN1Object(Asn1Input in) = 0;
     // The component's encoding with its own tagging applied.
     virtual const ByteString& encodeComponent() = 0;
     // Puts the codec back to the state of a new object.
@@ -55,7 +55,7 @@ public:
     explicit ASN1Object(Asn1Input in) { m_nErrorCode = ASN1Object::fromASN1Object(in); }
 
     virtual const ByteString& toASN1Object();
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
     virtual int setValue(const ByteString& value);
     virtual int setValue(const void* data, int len);
     virtual int setValue(const char* text);

@@ -20,7 +20,7 @@ public:
     ASN1Sequence() : ASN1Object(asn1::kTagSequence) {}
     explicit ASN1Sequence(Asn1Input in) : ASN1Sequence() { m_nErrorCode = fromASN1Object(in); }
 
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
     void reset() override;
 
     // Appends one component encoding with the given tag information.

@@ -12,7 +12,7 @@ class ASN1UTCTime : public ASN1Object {
 public:
     ASN1UTCTime() : ASN1Object(asn1::kTagUtcTime) {}
     explicit ASN1UTCTime(Asn1Input in) : ASN1UTCTime() { m_nErrorCode = fromASN1Object(in); }
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
     int setValue(const ByteString& value) override;
     int setValue(const void* data, int len) override;
     int setValue(const char* text) override;
@@ -29,9 +29,9 @@ class ASN1GeneralizedTime : public ASN1Object {
 public:
     ASN1GeneralizedTime() : ASN1Object(asn1::kTagGeneralizedTime) {}
     explicit ASN1GeneralizedTime(Asn1Input in) : ASN1GeneralizedTime() { m_nErrorCode = fromASN1Object(in); }
-    int fromASN1Object(Asn1Input in) override { return fromASN1Object(in, false); }
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override { return fromASN1Object(in, false); }
     // With `strict`, a time outside the 32-bit range fails the decode.
-    int fromASN1Object(Asn1Input in, bool strict);
+    [[nodiscard]] int fromASN1Object(Asn1Input in, bool strict);
     int setValue(const ByteString& value) override;
     int setValue(const void* data, int len) override;
     int setValue(const char* text) override;

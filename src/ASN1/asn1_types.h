@@ -13,7 +13,7 @@ class ASN1Boolean : public ASN1Object {
 public:
     ASN1Boolean() : ASN1Object(asn1::kTagBoolean) {}
     explicit ASN1Boolean(Asn1Input in) : ASN1Boolean() { m_nErrorCode = fromASN1Object(in); }
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
     void setBoolean(int value);
     // True only for a first content octet of 0xFF.
     bool getBoolean() const;
@@ -23,7 +23,7 @@ class ASN1Integer : public ASN1Object {
 public:
     ASN1Integer() : ASN1Object(asn1::kTagInteger) {}
     explicit ASN1Integer(Asn1Input in) : ASN1Integer() { m_nErrorCode = fromASN1Object(in); }
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
     // Minimal big-endian two's complement.
     void setInteger(int value);
     // Sign flag 0: a non-negative magnitude; -1: a negative two's complement
@@ -43,14 +43,14 @@ class ASN1Enumerated : public ASN1Integer {
 public:
     ASN1Enumerated() : ASN1Integer(asn1::kTagEnumerated) {}
     explicit ASN1Enumerated(Asn1Input in) : ASN1Enumerated() { m_nErrorCode = fromASN1Object(in); }
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
 };
 
 class ASN1BitString : public ASN1Object {
 public:
     ASN1BitString() : ASN1Object(asn1::kTagBitString) {}
     explicit ASN1BitString(Asn1Input in) : ASN1BitString() { m_nErrorCode = fromASN1Object(in); }
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
     // With `namedBits` 1, trailing zero octets are dropped and the unused-bit
     // count is the number of zero bits below the lowest set bit.
     int setBitString(const uint8_t* bytes, int len, int namedBits);
@@ -62,7 +62,7 @@ class ASN1OctetString : public ASN1Object {
 public:
     ASN1OctetString() : ASN1Object(asn1::kTagOctetString) {}
     explicit ASN1OctetString(Asn1Input in) : ASN1OctetString() { m_nErrorCode = fromASN1Object(in); }
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
 
 private:
     int extractValue();
@@ -72,7 +72,7 @@ class ASN1Null : public ASN1Object {
 public:
     ASN1Null() : ASN1Object(asn1::kTagNull) {}
     explicit ASN1Null(Asn1Input in) : ASN1Null() { m_nErrorCode = fromASN1Object(in); }
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
 };
 
 // Object identifiers travel through the system as decimal arcs separated by
@@ -84,7 +84,7 @@ public:
     // From the text form ("1 2 840 113549"; dots or other punctuation between
     // the digit runs read the same).
     explicit ASN1ObjectIdentifier(const char* text);
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
     int setOID(const char* text, int len);
     int setOID(const char* text);
     // The text form in m_bsEncoded; status in getStatus().
@@ -104,7 +104,7 @@ public:
         bool (*allowed)(uint8_t);  // null: any byte
         const char* charMessage;
     };
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
     int setValue(const ByteString& value) override;
     int setValue(const void* data, int len) override;
     int setValue(const char* text) override;
@@ -140,7 +140,7 @@ class ASN1Any : public Asn1Codec {
 public:
     ASN1Any() = default;
     explicit ASN1Any(Asn1Input in) { m_nErrorCode = fromASN1Object(in); }
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
     const ByteString& encodeComponent() override { return m_bsEncoded; }
     const ByteString& toASN1Object() { return m_bsEncoded; }
     void reset() override;

@@ -152,7 +152,7 @@ struct SequenceLayout {
 
 class SequenceRecord : public RecordBase {
 public:
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
     const ByteString& toASN1Object(int omitTag = 0) override;
     void reset() override;
     uint8_t getBitMask() const { return m_ucBitMask; }
@@ -192,7 +192,7 @@ struct ChoiceLayout {
 
 class ChoiceRecord : public RecordBase {
 public:
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
     const ByteString& toASN1Object(int omitTag = 0) override;
     void reset() override;
     uint8_t getBitMask() const { return m_ucBitMask; }
@@ -207,7 +207,7 @@ protected:
 template <class Container>
 class ListRecord : public RecordBase {
 public:
-    int fromASN1Object(Asn1Input in) override;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
     const ByteString& toASN1Object(int omitTag = 0) override;
     void reset() override;
     int addElement(const ByteString& encoding);
