@@ -13,19 +13,6 @@ constexpr int64_t kMaxTime = 2147483647;  // 2038-01-19 03:14:07 UTC
 constexpr int64_t kMinResult = 50;        // results below this are refused as well
 constexpr long long kFieldLimit = 1000000000;
 
-// Days from 1970-01-01 to the given proleptic Gregorian date; any month
-// number is normalised into the year first (month 13 is January next year).
-int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {
-    y += (m - 1) >= 0 ? (m - 1) / 12 : -((12 - m) / 12);
-    m = ((m - 1) % 12 + 12) % 12 + 1;
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
 bool isSeparator(char c) { return c == '-' || c == ':' || c == ' '; }
 
 // Splits the written form (at most its first 29 characters) into six decimal
@@ -54,6 +41,19 @@ bool splitFields(const char* text, int64_t fields[6]) {
 }
 
 }  // namespace
+
+// Days from 1970-01-01 to the given proleptic Gregorian date; any month
+// number is normalised into the year first (month 13 is January next year).
+int64_t daysFromCivil(int64_t y, int64_t m, int64_t d) {
+    y += (m - 1) >= 0 ? (m - 1) / 12 : -((12 - m) / 12);
+    m = ((m - 1) % 12 + 12) % 12 + 1;
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
 
 long localUtcOffset() {
     static const long offset = [] {

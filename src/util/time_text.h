@@ -24,6 +24,10 @@ enum class TimeTextResult {
 // text ends in 'Z' or 'z'.
 TimeTextResult convertTimeText(const char* text, TimeForm form, bool local, int32_t& out);
 
+// Days from 1970-01-01 to the given proleptic Gregorian date; any month
+// number is normalised into the year first (month 13 is January next year).
+int64_t daysFromCivil(int64_t y, int64_t m, int64_t d);
+
 // The machine's offset from UTC in seconds (local = UTC + offset), cached.
 long localUtcOffset();
 

@@ -1,0 +1,7 @@
+// RCertificate from arbitrary bytes: no crash; what decodes encodes stably.
+#include "ASN1Pkix/record_stability.h"
+#include "ASN1Pkix/x509_certificate.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return qelt::checkRecordStability<qelt::RCertificate>(data, size);
+}

@@ -1,0 +1,7 @@
+// GCertificateList from arbitrary bytes: no crash; what decodes encodes stably.
+#include "ASN1Pkix/record_stability.h"
+#include "ASN1Pkix/x509_crl.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return qelt::checkRecordStability<qelt::GCertificateList>(data, size);
+}

@@ -1,0 +1,7 @@
+// ROCSPResponse from arbitrary bytes: no crash; what decodes encodes stably.
+#include "ASN1Pkix/ocsp.h"
+#include "ASN1Pkix/record_stability.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return qelt::checkRecordStability<qelt::ROCSPResponse>(data, size);
+}

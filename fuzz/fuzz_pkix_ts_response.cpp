@@ -1,0 +1,7 @@
+// RTimeStampResp from arbitrary bytes: no crash; what decodes encodes stably.
+#include "ASN1Pkix/record_stability.h"
+#include "ASN1Pkix/tsp.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return qelt::checkRecordStability<qelt::RTimeStampResp>(data, size);
+}
