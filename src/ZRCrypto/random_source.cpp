@@ -1,21 +1,12 @@
 #include "ZRCrypto/random_source.h"
 
-#include <openssl/rand.h>
-
-#include <climits>
+#include "ZRCrypto/engine/zcap_random.h"
+#include "ZRCrypto/engine/zcap_result.h"
 
 namespace qelt {
 
-// Stand-in for the library's own generator; keep every caller on this function
-// so that switching the source is a change here only.
-bool cryptoRandomBytes(uint8_t* out, size_t n) {
-    while (n > 0) {
-        const int chunk = n > INT_MAX ? INT_MAX : static_cast<int>(n);
-        if (RAND_bytes(out, chunk) != 1) return false;
-        out += chunk;
-        n -= static_cast<size_t>(chunk);
-    }
-    return true;
-}
+// Every key and IV the crypto layer generates comes from the library's own
+// generator (entropy pool and output generator), through this one function.
+bool cryptoRandomBytes(uint8_t* out, size_t n) { return zcapRandomBytes(out, n) == ZCAP_OK; }
 
 }  // namespace qelt
