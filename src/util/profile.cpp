@@ -65,6 +65,14 @@ int toInt(const char* text, int fallback) {
     return std::sscanf(text, "%d", &v) == 1 ? v : fallback;
 }
 
+// Copies at most outSize - 1 bytes of `value` and a NUL; returns the bytes copied.
+int copyTruncated(const char* value, char* out, size_t outSize) {
+    const size_t n = std::min(std::strlen(value), outSize - 1);
+    std::memcpy(out, value, n);
+    out[n] = 0;
+    return static_cast<int>(n);
+}
+
 int copyDefault(char* out, size_t outSize, const char* defaultValue) {
     if (out == nullptr || outSize == 0) return 0;
     const char* d = defaultValue ? defaultValue : "";
@@ -133,11 +141,8 @@ int Profile::getInt(const char* section, const char* key, int defaultValue) cons
 int Profile::getString(const char* section, const char* key, char* out, size_t outSize,
                        const char* defaultValue) const {
     char buf[kStringBuffer];
-    if (readA(section, key, buf, sizeof buf) != kFound) return copyDefault(out, outSize, defaultValue);
-    const size_t n = std::min(std::strlen(buf), outSize - 1);
-    std::memcpy(out, buf, n);
-    out[n] = 0;
-    return static_cast<int>(n);
+    return readA(section, key, buf, sizeof buf) == kFound ? copyTruncated(buf, out, outSize)
+                                                          : copyDefault(out, outSize, defaultValue);
 }
 
 int Profile::readB(const char* section, const char* key, char* out, size_t outSize) const {
@@ -175,11 +180,8 @@ int Profile::getIntLine(const char* section, const char* key, int defaultValue) 
 int Profile::getStringLine(const char* section, const char* key, char* out, size_t outSize,
                            const char* defaultValue) const {
     char buf[kStringBuffer];
-    if (readB(section, key, buf, sizeof buf) != kFound) return copyDefault(out, outSize, defaultValue);
-    const size_t n = std::min(std::strlen(buf), outSize - 1);
-    std::memcpy(out, buf, n);
-    out[n] = 0;
-    return static_cast<int>(n);
+    return readB(section, key, buf, sizeof buf) == kFound ? copyTruncated(buf, out, outSize)
+                                                          : copyDefault(out, outSize, defaultValue);
 }
 
 int Profile::write(const char* section, const char* key, const char* value) const {
