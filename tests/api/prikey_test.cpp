@@ -216,6 +216,12 @@ TEST_F(PriKeyTest, RandomNumberAttribute) {
     OwnedBinstr withRandom(std::vector<uint8_t>(key.data(), key.data() + key.length()));
     ASSERT_EQ(QELT_VID_GetRandomFromPriKey(ctx, &withRandom, &random), 0) << errInfo();
     EXPECT_EQ(random.str(), "R-value-0123456789");
+    // Setting again replaces; reading without keeping removes the attribute set with its only member.
+    ASSERT_EQ(r.setRandomNumber(key, ByteString("second", 6)), 0);
+    ByteString value;
+    ASSERT_EQ(r.getRandomNumber(key, value, false), 0);
+    EXPECT_TRUE(value == ByteString("second", 6));
+    EXPECT_EQ(std::vector<uint8_t>(key.data(), key.data() + key.length()), file("ec.p8"));
     // The attribute travels inside the encrypted key.
     int rc = -1;
     const auto enc = encrypt(QELT_SYM_SEED, "pw", withRandom.vec(), &rc);
