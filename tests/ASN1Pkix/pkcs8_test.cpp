@@ -4,6 +4,7 @@
 #include <openssl/evp.h>
 #include <openssl/pkcs12.h>
 #include <openssl/provider.h>
+#include <unistd.h>
 
 #include "ASN1Pkix/PPKCS8.h"
 #include "ASN1Pkix/pkcs_keys.h"
@@ -22,10 +23,13 @@ Bytes vecOf(const ByteString& b) { return Bytes(b.data(), b.data() + b.length())
 // A PrivateKeyInfo made by OpenSSL, once per program.
 const ByteString& rsaKey() {
     static const ByteString key = [] {
-        const auto dir = scratchDir("Pkcs8Core");
+        const auto dir = scratchDir("Pkcs8Core-" + std::to_string(getpid()));
         EXPECT_TRUE(runIn(dir, "openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 2>/dev/null | "
                                "openssl pkcs8 -topk8 -nocrypt -outform DER -out k.der"));
-        return bs(readFileBytes(dir / "k.der"));
+        const ByteString der = bs(readFileBytes(dir / "k.der"));
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
+        return der;
     }();
     return key;
 }

@@ -3,6 +3,8 @@
 // and DES keys we write it reads.
 #include <openssl/evp.h>
 
+#include <unistd.h>
+
 #include <fstream>
 
 #include "ASN1Pkix/pkcs_keys.h"
@@ -18,14 +20,18 @@ constexpr const char* kLegacy = " -provider legacy -provider default";
 class PriKeyTest : public ApiTest {
 protected:
     static void SetUpTestSuite() {
-        dir = new std::filesystem::path(scratchDir("PriKey"));
+        dir = new std::filesystem::path(scratchDir("PriKey-" + std::to_string(getpid())));
         ASSERT_TRUE(runIn(*dir, "openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 -out rsa.pem 2>/dev/null"));
         ASSERT_TRUE(runIn(*dir, "openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out ec.pem"));
         for (const char* k : {"rsa", "ec"})
             ASSERT_TRUE(runIn(*dir, std::string("openssl pkcs8 -topk8 -nocrypt -in ") + k + ".pem -outform DER -out " +
                                         k + ".p8"));
     }
-    static void TearDownTestSuite() { delete dir; }
+    static void TearDownTestSuite() {
+        std::error_code ignored;
+        std::filesystem::remove_all(*dir, ignored);
+        delete dir;
+    }
 
     static std::vector<uint8_t> file(const std::string& name) { return readFileBytes(*dir / name); }
     static void write(const std::string& name, const std::vector<uint8_t>& data) {
