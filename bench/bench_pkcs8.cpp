@@ -29,8 +29,8 @@ const std::vector<uint8_t>& encryptedKey() {
         EVP_PKEY* key = EVP_RSA_gen(2048);
         PKCS8_PRIV_KEY_INFO* info = key ? EVP_PKEY2PKCS8(key) : nullptr;
         X509_ALGOR* alg = PKCS5_pbe2_set_iv(EVP_des_ede3_cbc(), kIterations, nullptr, 0, nullptr, NID_hmacWithSHA1);
-        X509_SIG* sig = info && alg ? PKCS8_set0_pbe(kPassword, static_cast<int>(std::strlen(kPassword)), info, alg)
-                                    : nullptr;
+        X509_SIG* sig =
+            info && alg ? PKCS8_set0_pbe(kPassword, static_cast<int>(std::strlen(kPassword)), info, alg) : nullptr;
         if (sig == nullptr) X509_ALGOR_free(alg);
         unsigned char* p = nullptr;
         const int len = sig ? i2d_X509_SIG(sig, &p) : 0;
@@ -72,7 +72,8 @@ void opensslDecrypt(benchmark::State& state) {
     for (auto _ : state) {
         const unsigned char* p = der.data();
         X509_SIG* sig = d2i_X509_SIG(nullptr, &p, static_cast<long>(der.size()));
-        PKCS8_PRIV_KEY_INFO* info = sig ? PKCS8_decrypt(sig, kPassword, static_cast<int>(std::strlen(kPassword))) : nullptr;
+        PKCS8_PRIV_KEY_INFO* info =
+            sig ? PKCS8_decrypt(sig, kPassword, static_cast<int>(std::strlen(kPassword))) : nullptr;
         unsigned char* out = nullptr;
         const int len = info ? i2d_PKCS8_PRIV_KEY_INFO(info, &out) : 0;
         if (len <= 0) state.SkipWithError("PKCS8_decrypt failed");

@@ -98,22 +98,32 @@ struct SignFamily {
     HashToSign sigs[3];
 };
 constexpr SignFamily kSignFamilies[] = {
-    {kOidRsa, true, 1,
+    {kOidRsa,
+     true,
+     1,
      {{ALG_MD5, "1 2 840 113549 1 1 4"}, {ALG_SHA1, "1 2 840 113549 1 1 5"}, {ALG_SHA256, "1 2 840 113549 1 1 11"}}},
     {kOidKcdsa, false, 3, {{ALG_SHA1, "1 2 410 200004 1 9"}, {ALG_HAS160, "1 2 410 200004 1 8"}, {0, nullptr}}},
-    {kOidKcdsa1, false, 5,
+    {kOidKcdsa1,
+     false,
+     5,
      {{ALG_SHA1, "1 2 410 200004 1 23"}, {ALG_SHA256, "1 2 410 200004 1 38"}, {ALG_HAS160, "1 2 410 200004 1 22"}}},
     {kOidEc, false, 9, {{ALG_SHA1, kOidEcdsaSha1}, {ALG_SHA256, kOidEcdsaSha256}, {0, nullptr}}},
 };
 
 // Signature OID -> the hash it implies.
 constexpr HashToSign kSignToHash[] = {
-    {ALG_SHA1, "1 2 840 113549 1 1 5"},      {ALG_SHA1, kOidEcdsaSha1},
-    {ALG_SHA1, "1 2 410 200004 1 9"},        {ALG_SHA1, "1 2 410 200004 1 23"},
-    {ALG_SHA1, "1 2 840 10040 4 3"},         {ALG_MD5, "1 2 840 113549 1 1 4"},
-    {ALG_HAS160, "1 2 410 200004 1 8"},      {ALG_HAS160, "1 2 410 200004 1 22"},
-    {ALG_HAS160, "1 2 410 200004 1 100 4 1"}, {ALG_HAS160, "1 2 410 200004 1 20"},
-    {ALG_SHA256, "1 2 840 113549 1 1 11"},   {ALG_SHA256, "1 2 410 200004 1 38"},
+    {ALG_SHA1, "1 2 840 113549 1 1 5"},
+    {ALG_SHA1, kOidEcdsaSha1},
+    {ALG_SHA1, "1 2 410 200004 1 9"},
+    {ALG_SHA1, "1 2 410 200004 1 23"},
+    {ALG_SHA1, "1 2 840 10040 4 3"},
+    {ALG_MD5, "1 2 840 113549 1 1 4"},
+    {ALG_HAS160, "1 2 410 200004 1 8"},
+    {ALG_HAS160, "1 2 410 200004 1 22"},
+    {ALG_HAS160, "1 2 410 200004 1 100 4 1"},
+    {ALG_HAS160, "1 2 410 200004 1 20"},
+    {ALG_SHA256, "1 2 840 113549 1 1 11"},
+    {ALG_SHA256, "1 2 410 200004 1 38"},
     {ALG_SHA256, kOidEcdsaSha256},
 };
 
@@ -210,7 +220,8 @@ int PAlgorithmUtil::makeSignAlgID(const char* keyAlgOid, int nHashAlg, RAlgorith
         return fail(kClass, kMethod, "nHashAlg", family.badHashCode, msg.c_str());
     }
     for (const RefusedKey& refused : kRefusedKeys)
-        if (std::strcmp(refused.oid, key) == 0) return fail(kClass, kMethod, "bsAlg", refused.signCode, refused.message);
+        if (std::strcmp(refused.oid, key) == 0)
+            return fail(kClass, kMethod, "bsAlg", refused.signCode, refused.message);
     msg.format("ASymmetric Algorithm(%s) dose not support.", key);
     return fail(kClass, kMethod, "bsAlg", 15, msg.c_str());
 }
@@ -227,8 +238,10 @@ int PAlgorithmUtil::makeDigestEncAlgID(const char* keyAlgOid, int nHashAlg, RAlg
     } else if (std::strcmp(key, kOidKcdsa) == 0 || std::strcmp(key, kOidKcdsa1) == 0) {
         oid = key;  // KCDSA names the signature by the key algorithm itself
     } else if (std::strcmp(key, kOidEc) == 0) {
-        if (nHashAlg == ALG_SHA1) oid = kOidEcdsaSha1;
-        else if (nHashAlg == ALG_SHA256) oid = kOidEcdsaSha256;
+        if (nHashAlg == ALG_SHA1)
+            oid = kOidEcdsaSha1;
+        else if (nHashAlg == ALG_SHA256)
+            oid = kOidEcdsaSha256;
         else {
             msg.format("The Hash Algorithm(%d) dose not support.", nHashAlg);
             return fail(kClass, kMethod, "nHashAlg", 8, msg.c_str());
@@ -297,8 +310,10 @@ int PAlgorithmUtil::parseHashAlgID(const RAlgorithmIdentifier& hashAlg, int& nHa
         nHashAlg = row.alg;
         return 0;
     }
-    if (oid.equals(kOidMd2)) return fail(kClass, "parseHashAlgID", "bsHashAlg", 4, "The MD2 algorithm does not support.");
-    if (oid.equals(kOidMd4)) return fail(kClass, "parseHashAlgID", "bsHashAlg", 5, "The MD4 algorithm does not support.");
+    if (oid.equals(kOidMd2))
+        return fail(kClass, "parseHashAlgID", "bsHashAlg", 4, "The MD2 algorithm does not support.");
+    if (oid.equals(kOidMd4))
+        return fail(kClass, "parseHashAlgID", "bsHashAlg", 5, "The MD4 algorithm does not support.");
     ByteString msg;
     msg.format("bsHashAlg (%s) is unknown hash algorithm.", oid.c_str());
     return fail(kClass, "parseHashAlgID", "bsHashAlg", 8, msg.c_str());

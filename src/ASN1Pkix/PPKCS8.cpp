@@ -158,10 +158,14 @@ void PPKCS8::setData(const ByteString& data) {
 
 int PPKCS8::cipherKeyLength() const {
     switch (m_nCipherAlg) {
-        case ALG_DES: return 8;
-        case ALG_3DES: return 24;
-        case ALG_RC2_40: return kRc2KeyLength40;
-        default: return 16;  // SEED, NEAT, ARIA-128
+        case ALG_DES:
+            return 8;
+        case ALG_3DES:
+            return 24;
+        case ALG_RC2_40:
+            return kRc2KeyLength40;
+        default:
+            return 16;  // SEED, NEAT, ARIA-128
     }
 }
 
@@ -222,10 +226,17 @@ int PPKCS8::PBE_Initialize(const ByteString& data) {
             m_Iv = slice(ivHash, 0, m_nLen1);
             break;
         }
-        case 1: case 2: case PBE_MD5_DES: case PBE_MD5_RC2: case PBE_SHA1_DES: case PBE_SHA1_RC2: case 13:
+        case 1:
+        case 2:
+        case PBE_MD5_DES:
+        case PBE_MD5_RC2:
+        case PBE_SHA1_DES:
+        case PBE_SHA1_RC2:
+        case 13:
             m_Iv = slice(t, m_nLen1, m_nIvLen);
             break;
-        default: m_Iv.clear();  // the fixed-IV scheme supplies its own
+        default:
+            m_Iv.clear();  // the fixed-IV scheme supplies its own
     }
     return 0;
 }
@@ -325,8 +336,7 @@ int PPKCS8::getPKCS8Data(ByteString& out) {
 
     REncryptedPrivateKeyInfo info;
     info.setEncryptionAlgorithm(encryptionAlgorithm);
-    if (info.editEncryptedData().setValue(cipherText) != 0)
-        return fail(kClass, kMethod, "encryptedPrivateKeyInfo", 11);
+    if (info.editEncryptedData().setValue(cipherText) != 0) return fail(kClass, kMethod, "encryptedPrivateKeyInfo", 11);
     const ByteString& der = info.toASN1Object();
     if (info.errorCode() != 0) return fail(kClass, kMethod, "encryptedPrivateKeyInfo", 12, info.errorText());
     if (der.isEmpty()) return fail(kClass, kMethod, "encryptedPrivateKeyInfo", 13);

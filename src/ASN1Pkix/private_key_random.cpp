@@ -9,9 +9,7 @@ namespace {
 constexpr const char* kClass = "PPrivateKey";
 constexpr const char* kOidRandomNumber = "1 2 410 200004 10 1 1 3";
 
-bool isRandomNumber(const RAttribute& attribute) {
-    return attribute.getAttrType().is(kOidRandomNumber);
-}
+bool isRandomNumber(const RAttribute& attribute) { return attribute.getAttrType().is(kOidRandomNumber); }
 
 }  // namespace
 
@@ -41,7 +39,8 @@ int PPrivateKeyRandom::getRandomNumber(ByteString& privateKeyInfo, ByteString& r
         }
     }
     if (random.isEmpty())
-        return fail(kClass, kMethod, "randomNumber", kNoRandomNumber, "PrivateKeyInfo does not have randomNumber Attrs.");
+        return fail(kClass, kMethod, "randomNumber", kNoRandomNumber,
+                    "PrivateKeyInfo does not have randomNumber Attrs.");
     if (keep) return 0;
 
     // The same key without the attribute; no attribute set when nothing else was there.

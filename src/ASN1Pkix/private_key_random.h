@@ -14,7 +14,7 @@ namespace qelt {
 
 class PPrivateKeyRandom : public ErrorHolder {
 public:
-    static constexpr int kNoRandomNumber = 4096;    // the key has no random-number attribute
+    static constexpr int kNoRandomNumber = 4096;     // the key has no random-number attribute
     static constexpr int kNotPrivateKeyInfo = 4108;  // the input is not a PrivateKeyInfo
 
     // Extracts the random value into `random` (the last such attribute wins).

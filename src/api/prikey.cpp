@@ -13,12 +13,18 @@ namespace {
 // as PBES2, NEAT in the PBES1 shape with the PKCS#12 derivation.
 int schemeOfApiCode(int nAlg) {
     switch (nAlg) {
-        case QELT_SYM_DES: return PBES2_DES;
-        case QELT_SYM_3DES: return PBES2_3DES;
-        case QELT_SYM_SEED: return PBES2_SEED;
-        case QELT_SYM_NEAT: return PBE_SHA1_NEAT;
-        case QELT_SYM_ARIA: return PBES2_ARIA;
-        default: return 0;
+        case QELT_SYM_DES:
+            return PBES2_DES;
+        case QELT_SYM_3DES:
+            return PBES2_3DES;
+        case QELT_SYM_SEED:
+            return PBES2_SEED;
+        case QELT_SYM_NEAT:
+            return PBE_SHA1_NEAT;
+        case QELT_SYM_ARIA:
+            return PBES2_ARIA;
+        default:
+            return 0;
     }
 }
 
@@ -61,10 +67,14 @@ QELT_EXPORT int QELT_PRIKEY_Decrypt(void* pCtx, char* pszPasswd, BINSTR* pEncPri
         pkcs8.setPassword(pszPasswd);
         ByteString priKey;
         switch (pkcs8.getPrivateKeyInfo(bytesOf(pEncPriKey), priKey)) {
-            case 0: return call.putBytes(pPriKey, priKey, "priKey");
-            case PPKCS8::kNotEncryptedKey: return call.fail(QELT_ERR_ENCPRIKEY_NOT_ENCPRIKEY, "암호화된 개인키가 아닙니다."_cp949);
-            case PPKCS8::kDecryptFailed: return call.fail(QELT_ERR_PRIKEY_PASSWORD, kWrongPassword);
-            default: return call.failCore(QELT_ERR_ENCPRIKEY_INVALID, kBadEncKey, pkcs8);
+            case 0:
+                return call.putBytes(pPriKey, priKey, "priKey");
+            case PPKCS8::kNotEncryptedKey:
+                return call.fail(QELT_ERR_ENCPRIKEY_NOT_ENCPRIKEY, "암호화된 개인키가 아닙니다."_cp949);
+            case PPKCS8::kDecryptFailed:
+                return call.fail(QELT_ERR_PRIKEY_PASSWORD, kWrongPassword);
+            default:
+                return call.failCore(QELT_ERR_ENCPRIKEY_INVALID, kBadEncKey, pkcs8);
         }
     });
 }
@@ -82,10 +92,14 @@ QELT_EXPORT int QELT_PRIKEY_ChangePasswd(void* pCtx, char* pszOldPasswd, char* p
         pkcs8.setPassword(pszOldPasswd);
         ByteString priKey;
         switch (pkcs8.getPrivateKeyInfo(bytesOf(pEncPriKey), priKey)) {
-            case 0: break;
-            case PPKCS8::kNotEncryptedKey: return call.fail(QELT_ERR_ENCPRIKEY_INVALID, kBadEncKey);
-            case PPKCS8::kDecryptFailed: return call.fail(QELT_ERR_PRIKEY_PASSWORD, kWrongPassword);
-            default: return call.failCore(QELT_ERR_ENCPRIKEY_INVALID, kBadEncKey, pkcs8);
+            case 0:
+                break;
+            case PPKCS8::kNotEncryptedKey:
+                return call.fail(QELT_ERR_ENCPRIKEY_INVALID, kBadEncKey);
+            case PPKCS8::kDecryptFailed:
+                return call.fail(QELT_ERR_PRIKEY_PASSWORD, kWrongPassword);
+            default:
+                return call.failCore(QELT_ERR_ENCPRIKEY_INVALID, kBadEncKey, pkcs8);
         }
         pkcs8.setPassword(pszNewPasswd);
         return encryptInto(call, pkcs8, priKey, pNewPriKey);
@@ -99,10 +113,14 @@ QELT_EXPORT int QELT_VID_GetRandomFromPriKey(void* pCtx, BINSTR* pPriKey, BINSTR
         ByteString priKey = bytesOf(pPriKey), random;
         PPrivateKeyRandom key;
         switch (key.getRandomNumber(priKey, random, true)) {
-            case 0: return call.putBytes(pRandom, random, "priKey");
-            case PPrivateKeyRandom::kNoRandomNumber: return call.fail(QELT_ERR_VID_NO_RANDOM, "개인키에 랜덤정보가 없습니다."_cp949);
-            case PPrivateKeyRandom::kNotPrivateKeyInfo: return call.fail(QELT_ERR_PRIKEY_NOT_PRIKEY, kNotDecryptedKey);
-            default: return call.failCore(QELT_ERR_PRIKEY_INVALID, "잘못된 개인키 입니다."_cp949, key);
+            case 0:
+                return call.putBytes(pRandom, random, "priKey");
+            case PPrivateKeyRandom::kNoRandomNumber:
+                return call.fail(QELT_ERR_VID_NO_RANDOM, "개인키에 랜덤정보가 없습니다."_cp949);
+            case PPrivateKeyRandom::kNotPrivateKeyInfo:
+                return call.fail(QELT_ERR_PRIKEY_NOT_PRIKEY, kNotDecryptedKey);
+            default:
+                return call.failCore(QELT_ERR_PRIKEY_INVALID, "잘못된 개인키 입니다."_cp949, key);
         }
     });
 }

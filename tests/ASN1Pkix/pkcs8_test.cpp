@@ -24,8 +24,9 @@ Bytes vecOf(const ByteString& b) { return Bytes(b.data(), b.data() + b.length())
 const ByteString& rsaKey() {
     static const ByteString key = [] {
         const auto dir = scratchDir("Pkcs8Core-" + std::to_string(getpid()));
-        EXPECT_TRUE(runIn(dir, "openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 2>/dev/null | "
-                               "openssl pkcs8 -topk8 -nocrypt -outform DER -out k.der"));
+        EXPECT_TRUE(runIn(dir,
+                          "openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 2>/dev/null | "
+                          "openssl pkcs8 -topk8 -nocrypt -outform DER -out k.der"));
         const ByteString der = bs(readFileBytes(dir / "k.der"));
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);
@@ -65,8 +66,8 @@ TEST(Pkcs8Kdf, KnownAnswers) {
     const std::string pw = "a password longer than one sixty-four byte block of the derivation";
     const Bytes salt = {9, 8, 7, 6, 5, 4, 3, 2};
     uint8_t ref[40];
-    ASSERT_EQ(PKCS12_key_gen_asc(pw.c_str(), static_cast<int>(pw.size()), const_cast<uint8_t*>(salt.data()), 8, 1,
-                                 5, sizeof ref, ref, EVP_sha1()),
+    ASSERT_EQ(PKCS12_key_gen_asc(pw.c_str(), static_cast<int>(pw.size()), const_cast<uint8_t*>(salt.data()), 8, 1, 5,
+                                 sizeof ref, ref, EVP_sha1()),
               1);
     PasswordKdf kdf;
     ByteString out;

@@ -2,7 +2,6 @@
 // with OpenSSL as the other side: what it writes we read, and the PBES2 3DES
 // and DES keys we write it reads.
 #include <openssl/evp.h>
-
 #include <unistd.h>
 
 #include <fstream>
@@ -21,11 +20,12 @@ class PriKeyTest : public ApiTest {
 protected:
     static void SetUpTestSuite() {
         dir = new std::filesystem::path(scratchDir("PriKey-" + std::to_string(getpid())));
-        ASSERT_TRUE(runIn(*dir, "openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 -out rsa.pem 2>/dev/null"));
+        ASSERT_TRUE(
+            runIn(*dir, "openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 -out rsa.pem 2>/dev/null"));
         ASSERT_TRUE(runIn(*dir, "openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out ec.pem"));
         for (const char* k : {"rsa", "ec"})
-            ASSERT_TRUE(runIn(*dir, std::string("openssl pkcs8 -topk8 -nocrypt -in ") + k + ".pem -outform DER -out " +
-                                        k + ".p8"));
+            ASSERT_TRUE(runIn(
+                *dir, std::string("openssl pkcs8 -topk8 -nocrypt -in ") + k + ".pem -outform DER -out " + k + ".p8"));
     }
     static void TearDownTestSuite() {
         std::error_code ignored;
@@ -59,9 +59,13 @@ protected:
 std::filesystem::path* PriKeyTest::dir = nullptr;
 
 TEST_F(PriKeyTest, ReadsWhatOpenSslWrites) {
-    const char* schemes[] = {
-        "-v2 des3 -v2prf hmacWithSHA1",  "-v2 des-cbc -v2prf hmacWithSHA1", "-v2 rc2-40-cbc -v2prf hmacWithSHA1",
-        "-v2 seed-cbc -v2prf hmacWithSHA1 -iter 1", "-v1 PBE-MD5-DES", "-v1 PBE-SHA1-DES", "-v1 PBE-SHA1-3DES"};
+    const char* schemes[] = {"-v2 des3 -v2prf hmacWithSHA1",
+                             "-v2 des-cbc -v2prf hmacWithSHA1",
+                             "-v2 rc2-40-cbc -v2prf hmacWithSHA1",
+                             "-v2 seed-cbc -v2prf hmacWithSHA1 -iter 1",
+                             "-v1 PBE-MD5-DES",
+                             "-v1 PBE-SHA1-DES",
+                             "-v1 PBE-SHA1-3DES"};
     for (const char* key : {"rsa", "ec"}) {
         for (const char* scheme : schemes) {
             int rc = -1;
@@ -162,7 +166,8 @@ TEST_F(PriKeyTest, RefusalsCarryTheirCodesAndMessages) {
     EXPECT_EQ(rc, QELT_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(errInfo(), "[QELT_PRIKEY_Encrypt] 개인키 비밀번호 정보가 없습니다."_cp949);
     OwnedBinstr in(file("rsa.p8"));
-    EXPECT_EQ(QELT_PRIKEY_Encrypt(ctx, QELT_SYM_SEED, const_cast<char*>("pw"), &in, nullptr), QELT_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(QELT_PRIKEY_Encrypt(ctx, QELT_SYM_SEED, const_cast<char*>("pw"), &in, nullptr),
+              QELT_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(errInfo(), "[QELT_PRIKEY_Encrypt] pEncPriKey의 포인터가 NULL 입니다."_cp949);
     EXPECT_EQ(QELT_PRIKEY_Decrypt(ctx, const_cast<char*>("pw"), nullptr, &in), QELT_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(errInfo(), "[QELT_PRIKEY_Decrypt] 복호화할 개인키(pEncPriKey)를 지정해 주세요."_cp949);
@@ -183,8 +188,8 @@ TEST_F(PriKeyTest, ChangePasswordKeepsTheScheme) {
     for (int alg : {QELT_SYM_ARIA, QELT_SYM_NEAT}) {
         OwnedBinstr old(encrypt(alg, "old-pw", file("rsa.p8"), &rc)), renewed;
         ASSERT_EQ(rc, 0);
-        ASSERT_EQ(QELT_PRIKEY_ChangePasswd(ctx, const_cast<char*>("old-pw"), const_cast<char*>("new-pw"), &old, &renewed),
-                  0)
+        ASSERT_EQ(
+            QELT_PRIKEY_ChangePasswd(ctx, const_cast<char*>("old-pw"), const_cast<char*>("new-pw"), &old, &renewed), 0)
             << errInfo();
         EXPECT_EQ(decrypt("new-pw", renewed.vec(), &rc), file("rsa.p8"));
         decrypt("old-pw", renewed.vec(), &rc);

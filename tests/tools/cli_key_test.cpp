@@ -11,13 +11,15 @@ namespace {
 
 TEST(KeyCli, EncryptChangePasswordDecrypt) {
     const auto dir = scratchDir("KeyCli");
-    ASSERT_TRUE(runIn(dir, "openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 2>/dev/null | "
-                           "openssl pkcs8 -topk8 -nocrypt -outform DER -out key.der"));
+    ASSERT_TRUE(runIn(dir,
+                      "openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 2>/dev/null | "
+                      "openssl pkcs8 -topk8 -nocrypt -outform DER -out key.der"));
     const std::string qelt = std::string("QELT_WORKDIR=") + dir.string() + " " + QELT_CLI_PATH;
     // PEM out from a DER key; OpenSSL reads it.
     ASSERT_TRUE(runIn(dir, qelt + " key encrypt -a 3des --pass first --pem key.der -o enc.pem"));
-    ASSERT_TRUE(runIn(dir, "openssl pkcs8 -in enc.pem -passin pass:first | openssl pkcs8 -topk8 -nocrypt "
-                           "-outform DER -out ssl.der && cmp -s ssl.der key.der"));
+    ASSERT_TRUE(runIn(dir,
+                      "openssl pkcs8 -in enc.pem -passin pass:first | openssl pkcs8 -topk8 -nocrypt "
+                      "-outform DER -out ssl.der && cmp -s ssl.der key.der"));
     // PEM in, passwords from the environment, DER out.
     ASSERT_TRUE(runIn(dir, "QELT_KEY_PASS=first QELT_KEY_NEWPASS=second " + qelt + " key passwd enc.pem -o new.der"));
     ASSERT_TRUE(runIn(dir, qelt + " key decrypt --pass second new.der -o back.der && cmp -s back.der key.der"));

@@ -19,8 +19,11 @@ struct Named {
     const char* name;
     int code;
 };
-constexpr Named kCiphers[] = {{"des", QELT_SYM_DES},   {"3des", QELT_SYM_3DES}, {"seed", QELT_SYM_SEED},
-                              {"neat", QELT_SYM_NEAT}, {"aria", QELT_SYM_ARIA}};
+constexpr Named kCiphers[] = {{"des", QELT_SYM_DES},
+                              {"3des", QELT_SYM_3DES},
+                              {"seed", QELT_SYM_SEED},
+                              {"neat", QELT_SYM_NEAT},
+                              {"aria", QELT_SYM_ARIA}};
 
 // A password from its option, else from the environment (never prompted: the
 // tool runs in scripts).
@@ -56,7 +59,8 @@ int writeKey(Session& s, const Args& a, const std::vector<uint8_t>& der, bool en
         pem += '\n';
     }
     pem += "-----END " + label + "-----\n";
-    return writeOutput(out, reinterpret_cast<const uint8_t*>(pem.data()), pem.size(), error) ? 0 : Session::usage(error);
+    return writeOutput(out, reinterpret_cast<const uint8_t*>(pem.data()), pem.size(), error) ? 0
+                                                                                             : Session::usage(error);
 }
 
 int runKey(Session& s, const Args& a) {
