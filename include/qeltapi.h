@@ -369,6 +369,21 @@ QELT_EXPORT int QELT_KEY_Share(void* pCtx, BINSTR* pKey, int nShareCnt, int nReq
 /* Restores a key from nSharedCnt shares of one split (pSharedKey: an array). */
 QELT_EXPORT int QELT_KEY_Unite(void* pCtx, BINSTR* pSharedKey, int nSharedCnt, BINSTR* pKey);
 
+/* ---------------------------------------------------------------- private keys: password protection */
+/* Encrypts a DER PrivateKeyInfo under pszPasswd. nAlg: QELT_SYM_DES, _3DES,
+   _SEED, _ARIA (PBES2, PBKDF2 with HMAC-SHA-1, 1024 iterations) or
+   QELT_SYM_NEAT (PBES1 shape with the PKCS#12 derivation). The salt follows
+   from password and key, so the output is reproducible. */
+QELT_EXPORT int QELT_PRIKEY_Encrypt(void* pCtx, int nAlg, char* pszPasswd, BINSTR* pPriKey, BINSTR* pEncPriKey);
+/* Decrypts a DER EncryptedPrivateKeyInfo into the DER PrivateKeyInfo. A wrong
+   password gives 1301; input that is not an encrypted key gives 1306. */
+QELT_EXPORT int QELT_PRIKEY_Decrypt(void* pCtx, char* pszPasswd, BINSTR* pEncPriKey, BINSTR* pPriKey);
+/* Re-encrypts an encrypted key under a new password with the same scheme. */
+QELT_EXPORT int QELT_PRIKEY_ChangePasswd(void* pCtx, char* pszOldPasswd, char* pszNewPasswd, BINSTR* pEncPriKey,
+                                         BINSTR* pNewPriKey);
+/* The random value kept in the key's attribute "1 2 410 200004 10 1 1 3". */
+QELT_EXPORT int QELT_VID_GetRandomFromPriKey(void* pCtx, BINSTR* pPriKey, BINSTR* pRandom);
+
 #ifdef __cplusplus
 }
 #endif
