@@ -28,7 +28,10 @@ int PAuthKeyIdentUtil::parseAuthorityKeyIdentifer(const ByteString& extnValue) {
     }
     if (aki.hasAuthorityCertSerialNumber()) {
         m_Result.append(m_Result.isEmpty() ? "Certificate SerialNumber=" : "\r\nCertificate SerialNumber=");
-        m_Result.append(aki.getAuthorityCertSerialNumber().getValue().toHex());
+        // Shown like the certificate's own serial number: without a sign octet.
+        const ByteString& serial = aki.getAuthorityCertSerialNumber().getValue();
+        const int skip = serial.length() > 1 && serial.data()[0] == 0x00 ? 1 : 0;
+        m_Result.append(ByteString(serial.data() + skip, serial.length() - skip).toHex());
     }
     return 0;
 }

@@ -16,7 +16,7 @@ constexpr const char* kUserNoticeOid = "1 3 6 1 5 5 7 2 2";
 int PPolicyUtil::appendDisplayText(const RDisplayText& text) {
     ByteString converted;
     if (text.isBmpString()) {
-        if (UUnicode::Unicode2KSC(text.getBmpString().getValue(), converted) != 0)
+        if (UUnicode::BMP2KSC(text.getBmpString().getValue(), converted) != 0)
             return fail(kClass, "appendDisplayText", "bmpString", 2, "Unicode Decoding failed.");
     } else if (text.isUtf8String()) {
         if (UUTF8String::UTF8ToKSC(text.getUtf8String().getValue(), converted) != 0)

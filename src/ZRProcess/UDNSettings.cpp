@@ -100,7 +100,7 @@ int UDNSettings::stringValueText(int tag, const ByteString& content, ByteString&
     out.clear();
     if (!isStringTag(tag)) return 2;
     if (tag == asn1::kTagUtf8String) return UUTF8String::UTF8ToKSC(content, out) == 0 ? 0 : 3;
-    if (tag == asn1::kTagBmpString) return UUnicode::Unicode2KSC(content, out) == 0 ? 0 : 3;
+    if (tag == asn1::kTagBmpString) return UUnicode::BMP2KSC(content, out) == 0 ? 0 : 3;
     out.assign(content);
     return 0;
 }
