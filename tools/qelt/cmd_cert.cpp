@@ -63,6 +63,7 @@ bool readCertificate(Session& s, const std::string& path, std::vector<uint8_t>& 
 // A multi-line library text: CRLF to LF, continuation lines indented under the label.
 std::string shown(const std::string& cp949) {
     std::string text = toUtf8(cp949), out;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
         out += text[i];
