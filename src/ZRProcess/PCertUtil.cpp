@@ -3,6 +3,7 @@
 #include "ASN1Pkix/x509_extensions.h"
 #include "ZRProcess/PGeneralNameUtil.h"
 #include "ZRProcess/UDNSettings.h"
+#include "ZRProcess/oid_name_table.h"
 
 namespace qelt {
 
@@ -28,12 +29,7 @@ const std::vector<ByteString>& knownExtensionContents() {
     return contents;
 }
 
-struct NamedOid {
-    const char* oid;
-    const char* name;
-};
-
-constexpr NamedOid kSignatureAlgorithms[] = {
+constexpr OidName kSignatureAlgorithms[] = {
     {"1 2 840 113549 1 1 2", "md2 With RSAEncryption"},   {"1 2 840 113549 1 1 3", "md4 With RSAEncryption"},
     {"1 2 840 113549 1 1 4", "md5 With RSAEncryption"},   {"1 2 840 113549 1 1 5", "sha1 With RSAEncryption"},
     {"1 2 840 113549 1 1 11", "sha256 With RSAEncryption"}, {"1 2 410 200004 1 20", "RSA With HAS160"},
@@ -43,18 +39,20 @@ constexpr NamedOid kSignatureAlgorithms[] = {
     {"1 2 410 200004 1 23", "KCDSA1 With SHA1"},          {"1 2 410 200004 1 38", "KCDSA1 With SHA256"},
 };
 
-constexpr NamedOid kPublicKeyAlgorithms[] = {
+constexpr OidName kPublicKeyAlgorithms[] = {
     {"1 2 840 113549 1 1 1", "rsaEncryption"}, {"1 2 840 10045 2 1", "ecPublicKey"},
     {"1 2 410 200004 1 100 2 1", "ecPublicKey"}, {"1 2 840 10040 4 1", "dsa"},
     {"1 2 840 10046 2 1", "dhpublicnumber"},   {"1 2 410 200004 1 1", "kcdsa"},
     {"1 2 410 200004 1 21", "kcdsa1"},
 };
 
-template <size_t N>
-const char* nameOf(const NamedOid (&table)[N], const ASN1ObjectIdentifier& oid) {
-    for (const NamedOid& e : table)
-        if (oid.is(e.oid)) return e.name;
-    return nullptr;
+const OidNameTable& signatureAlgorithmNames() {
+    static const OidNameTable table(kSignatureAlgorithms);
+    return table;
+}
+const OidNameTable& publicKeyAlgorithmNames() {
+    static const OidNameTable table(kPublicKeyAlgorithms);
+    return table;
 }
 
 // The bits of a BIT STRING's content (the unused-bits octet dropped).
@@ -197,7 +195,7 @@ int PCertUtil::getNotAfter(int32_t& time) {
 const ByteString& PCertUtil::getCertSignatureAlgorithmValue() {
     if (!ready("getCertSignatureAlgorithmValue")) return m_Result;
     const ASN1ObjectIdentifier& oid = m_pCert->getSignatureAlgorithm().getAlgorithm();
-    if (const char* name = nameOf(kSignatureAlgorithms, oid))
+    if (const char* name = signatureAlgorithmNames().find(oid))
         m_Result.assign(name);
     else
         m_Result.format("%s : Unknown AlgorithmIdentifier", PGeneralNameUtil::oidText(oid).c_str());
@@ -221,7 +219,7 @@ const ByteString& PCertUtil::getSubjectPublicKeyAlgorithm(ByteString* oidText, B
     if (!ready("getSubjectPublicKeyAlgorithm")) return m_Result;
     const RAlgorithmIdentifier& alg = m_pTBSCert->getSubjectPublicKeyInfo().getAlgorithm();
     const ByteString text = PGeneralNameUtil::oidText(alg.getAlgorithm());
-    if (const char* name = nameOf(kPublicKeyAlgorithms, alg.getAlgorithm()))
+    if (const char* name = publicKeyAlgorithmNames().find(alg.getAlgorithm()))
         m_Result.assign(name);
     else
         m_Result.format("%s : UnKnown Subject Algorithm", text.c_str());
