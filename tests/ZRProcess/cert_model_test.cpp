@@ -2,6 +2,7 @@
 // the openssl command: exact display texts, the extension index, names.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -243,5 +244,19 @@ TEST(CertModel, SignatureAndKeyAlgorithmNames) {
     EXPECT_EQ(params.toHex().view(), "0500");
     PCertUtil& ec = parsed("ec.der");
     EXPECT_EQ(ec.getCertSignatureAlgorithmValue().view(), "ECDSA with SHA256");
+
+    // The outer signature algorithm (sha256WithRSAEncryption, last arc 11) patched to arcs 5 and 12.
+    auto der = fixtureBytes("ee.der");
+    const std::vector<uint8_t> sha256Rsa = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x0B};
+    const auto at = std::find_end(der.begin(), der.end(), sha256Rsa.begin(), sha256Rsa.end());
+    ASSERT_NE(at, der.end());
+    const std::pair<uint8_t, const char*> patched[] = {
+        {0x05, "sha1 With RSAEncryption"}, {0x0C, "1 2 840 113549 1 1 12 : Unknown AlgorithmIdentifier"}};
+    for (const auto& [arc, expected] : patched) {
+        *(at + 10) = arc;
+        PCertUtil cert;
+        ASSERT_EQ(cert.parseCertificate(der), 0);
+        EXPECT_EQ(cert.getCertSignatureAlgorithmValue().view(), expected);
+    }
     EXPECT_EQ(ec.getSubjectPublicKeyAlgorithm().view(), "ecPublicKey");
 }
