@@ -26,10 +26,12 @@ const std::vector<uint8_t>& certificate() {
             "mkdir -p " + dir + " && cd " + dir +
             " && printf '%s\\n' 'basicConstraints=CA:FALSE' 'keyUsage=critical,digitalSignature,nonRepudiation'"
             " 'extendedKeyUsage=clientAuth,emailProtection' 'subjectAltName=DNS:www.example.kr,email:a@example.kr'"
-            " 'subjectKeyIdentifier=hash' 'authorityKeyIdentifier=keyid' 'crlDistributionPoints=URI:http://crl.example.kr/1.crl'"
+            " 'subjectKeyIdentifier=hash' 'authorityKeyIdentifier=keyid' "
+            "'crlDistributionPoints=URI:http://crl.example.kr/1.crl'"
             " 'authorityInfoAccess=OCSP;URI:http://ocsp.example.kr' 'certificatePolicies=@p' '[p]'"
             " 'policyIdentifier=1.2.410.200004.5.1.1.7' 'CPS.1=http://ca.example.kr/cps' > e.ext"
-            " && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 365 -subj '/C=KR/O=Bench/CN=CA'"
+            " && openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 365 -subj "
+            "'/C=KR/O=Bench/CN=CA'"
             " >/dev/null 2>&1 && openssl req -new -newkey rsa:2048 -nodes -keyout k.pem -out r.csr"
             " -subj '/C=KR/O=Bench/OU=people/CN=Bench User' >/dev/null 2>&1"
             " && openssl x509 -req -in r.csr -CA ca.pem -CAkey ca.key -set_serial 12345 -days 365 -extfile e.ext"
@@ -45,11 +47,26 @@ const std::vector<uint8_t>& certificate() {
 
 using TextGetter = int (*)(void*, int, char*);
 constexpr TextGetter kTextGetters[] = {
-    QELT_CERT_GetUID,           QELT_CERT_GetSerialNum,    QELT_CERT_GetSignatureAlgorithm, QELT_CERT_GetIssuerName,
-    QELT_CERT_GetSubjectName,   QELT_CERT_GetValidity,     QELT_CERT_GetPubKeyAlg,          QELT_CERT_GetPubKeyLen,
-    QELT_CERT_GetPubKey,        QELT_CERT_GetSignature,    QELT_CERT_GetKeyUsage,           QELT_CERT_GetBasicConstraints,
-    QELT_CERT_GetCertPolicy,    QELT_CERT_GetCertPolicyID, QELT_CERT_GetExtKeyUsage,        QELT_CERT_GetSubjectAltName,
-    QELT_CERT_GetAuthKeyID,     QELT_CERT_GetSubKeyID,     QELT_CERT_GetCRLDP,              QELT_CERT_GetAIA,
+    QELT_CERT_GetUID,
+    QELT_CERT_GetSerialNum,
+    QELT_CERT_GetSignatureAlgorithm,
+    QELT_CERT_GetIssuerName,
+    QELT_CERT_GetSubjectName,
+    QELT_CERT_GetValidity,
+    QELT_CERT_GetPubKeyAlg,
+    QELT_CERT_GetPubKeyLen,
+    QELT_CERT_GetPubKey,
+    QELT_CERT_GetSignature,
+    QELT_CERT_GetKeyUsage,
+    QELT_CERT_GetBasicConstraints,
+    QELT_CERT_GetCertPolicy,
+    QELT_CERT_GetCertPolicyID,
+    QELT_CERT_GetExtKeyUsage,
+    QELT_CERT_GetSubjectAltName,
+    QELT_CERT_GetAuthKeyID,
+    QELT_CERT_GetSubKeyID,
+    QELT_CERT_GetCRLDP,
+    QELT_CERT_GetAIA,
 };
 
 void BM_QeltCertInfo(benchmark::State& state) {
@@ -92,15 +109,10 @@ void BM_OpenSSL_CertInfo(benchmark::State& state) {
         const X509_ALGOR* alg = nullptr;
         X509_get0_signature(&sig, &alg, x);
         benchmark::DoNotOptimize(sig);
-        static constexpr int kNids[] = {NID_key_usage,
-                                        NID_basic_constraints,
-                                        NID_certificate_policies,
-                                        NID_ext_key_usage,
-                                        NID_subject_alt_name,
-                                        NID_authority_key_identifier,
-                                        NID_subject_key_identifier,
-                                        NID_crl_distribution_points,
-                                        NID_info_access};
+        static constexpr int kNids[] = {
+            NID_key_usage,        NID_basic_constraints,        NID_certificate_policies,   NID_ext_key_usage,
+            NID_subject_alt_name, NID_authority_key_identifier, NID_subject_key_identifier, NID_crl_distribution_points,
+            NID_info_access};
         static void (*const kFree[])(void*) = {
             [](void* v) { ASN1_BIT_STRING_free(static_cast<ASN1_BIT_STRING*>(v)); },
             [](void* v) { BASIC_CONSTRAINTS_free(static_cast<BASIC_CONSTRAINTS*>(v)); },

@@ -12,13 +12,26 @@ namespace {
 
 using TextGetter = int (*)(void*, int, char*);
 constexpr TextGetter kTextGetters[] = {
-    QELT_CERT_GetUID,         QELT_CERT_GetSerialNum,     QELT_CERT_GetSignatureAlgorithm,
-    QELT_CERT_GetIssuerName,  QELT_CERT_GetSubjectName,   QELT_CERT_GetValidity,
-    QELT_CERT_GetPubKeyAlg,   QELT_CERT_GetPubKeyLen,     QELT_CERT_GetPubKey,
-    QELT_CERT_GetSignature,   QELT_CERT_GetKeyUsage,      QELT_CERT_GetBasicConstraints,
-    QELT_CERT_GetCertPolicy,  QELT_CERT_GetCertPolicyID,  QELT_CERT_GetExtKeyUsage,
-    QELT_CERT_GetSubjectAltName, QELT_CERT_GetAuthKeyID,  QELT_CERT_GetSubKeyID,
-    QELT_CERT_GetCRLDP,       QELT_CERT_GetAIA,
+    QELT_CERT_GetUID,
+    QELT_CERT_GetSerialNum,
+    QELT_CERT_GetSignatureAlgorithm,
+    QELT_CERT_GetIssuerName,
+    QELT_CERT_GetSubjectName,
+    QELT_CERT_GetValidity,
+    QELT_CERT_GetPubKeyAlg,
+    QELT_CERT_GetPubKeyLen,
+    QELT_CERT_GetPubKey,
+    QELT_CERT_GetSignature,
+    QELT_CERT_GetKeyUsage,
+    QELT_CERT_GetBasicConstraints,
+    QELT_CERT_GetCertPolicy,
+    QELT_CERT_GetCertPolicyID,
+    QELT_CERT_GetExtKeyUsage,
+    QELT_CERT_GetSubjectAltName,
+    QELT_CERT_GetAuthKeyID,
+    QELT_CERT_GetSubKeyID,
+    QELT_CERT_GetCRLDP,
+    QELT_CERT_GetAIA,
 };
 
 void* context() {

@@ -22,8 +22,7 @@ int PAuthKeyIdentUtil::parseAuthorityKeyIdentifer(const ByteString& extnValue) {
         PGeneralNameUtil names;
         if (names.appendGeneralNames(aki.getAuthorityCertIssuer(), m_Result) != 0) {
             m_Result.clear();
-            return fail("PAuthKeyIdentUtil", "parseAuthorityKeyIdentifer", "authorityCertIssuer", 1,
-                        names.errorText());
+            return fail("PAuthKeyIdentUtil", "parseAuthorityKeyIdentifer", "authorityCertIssuer", 1, names.errorText());
         }
     }
     if (aki.hasAuthorityCertSerialNumber()) {

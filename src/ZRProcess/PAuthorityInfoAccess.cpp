@@ -40,8 +40,7 @@ int PAuthorityInfoAccess::parseAuthorityInfoAccess(const ByteString& extnValue) 
             if (isUri && m_Ocsp.isEmpty()) m_Ocsp.assign(location.getUniformResourceIdentifier().getValue());
         } else if (method.is(kCaIssuersOid)) {
             m_Result.append("인증 기관 발급자(1.3.6.1.5.5.7.48.2)"_cp949);
-            if (isUri && m_CaIssuers.isEmpty())
-                m_CaIssuers.assign(location.getUniformResourceIdentifier().getValue());
+            if (isUri && m_CaIssuers.isEmpty()) m_CaIssuers.assign(location.getUniformResourceIdentifier().getValue());
         } else {
             line.format("Unknown(%s)", PGeneralNameUtil::oidText(method).c_str());
             m_Result.append(line);
@@ -50,8 +49,7 @@ int PAuthorityInfoAccess::parseAuthorityInfoAccess(const ByteString& extnValue) 
         m_Result.append("\r\n\t\t");
         if (formatter.appendGeneralName(location, m_Result) != 0) {
             m_Result.clear();
-            return fail("PAuthorityInfoAccess", "parseAuthorityInfoAccess", "accessLocation", 1,
-                        formatter.errorText());
+            return fail("PAuthorityInfoAccess", "parseAuthorityInfoAccess", "accessLocation", 1, formatter.errorText());
         }
     }
     return 0;

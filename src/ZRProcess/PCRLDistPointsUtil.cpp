@@ -12,8 +12,9 @@ constexpr const char* kClass = "PCRLDistPointsUtil";
 
 // ReasonFlags, bit 0 first.
 constexpr const char* kReasonNames[] = {
-    " unused,",     " keyCompromise,",        " cACompromise,",    " affiliationChanged,", " superseded,",
-    " cessationOfOperation,", " certificateHold,", " privilegeWithdrawn,", " aACompromise,",
+    " unused,",       " keyCompromise,",        " cACompromise,",    " affiliationChanged,",
+    " superseded,",   " cessationOfOperation,", " certificateHold,", " privilegeWithdrawn,",
+    " aACompromise,",
 };
 
 bool endsWithLineBreak(const ByteString& s) { return s.length() > 0 && s.data()[s.length() - 1] == '\n'; }

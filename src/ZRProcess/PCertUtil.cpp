@@ -13,10 +13,17 @@ constexpr const char* kClass = "PCertUtil";
 
 // OID of each indexed extension, in the order of PCertUtil::Extension.
 constexpr const char* kKnownExtensionOids[PCertUtil::kKnownExtensionCount] = {
-    "2 5 29 35", "2 5 29 14", "2 5 29 15", "2 5 29 16", "2 5 29 32", "2 5 29 5",
-    "2 5 29 18", "2 5 29 17", "2 5 29 9",  "2 5 29 19", "2 5 29 30", "2 5 29 36",
-    "2 5 29 37", "2 5 29 31", "1 3 6 1 5 5 7 1 1", "1 2 410 200004 4 1", "2 23 43 3 1",
-    "2 5 29 54", "2 5 29 46", "1 3 6 1 5 5 7 1 11", "1 3 6 1 5 5 7 1 3", "1 2 410 200012 1 2 1",
+    "2 5 29 35",         "2 5 29 14",
+    "2 5 29 15",         "2 5 29 16",
+    "2 5 29 32",         "2 5 29 5",
+    "2 5 29 18",         "2 5 29 17",
+    "2 5 29 9",          "2 5 29 19",
+    "2 5 29 30",         "2 5 29 36",
+    "2 5 29 37",         "2 5 29 31",
+    "1 3 6 1 5 5 7 1 1", "1 2 410 200004 4 1",
+    "2 23 43 3 1",       "2 5 29 54",
+    "2 5 29 46",         "1 3 6 1 5 5 7 1 11",
+    "1 3 6 1 5 5 7 1 3", "1 2 410 200012 1 2 1",
 };
 
 // The encoded contents of the OIDs above, made once: indexing compares bytes.
@@ -30,19 +37,26 @@ const std::vector<ByteString>& knownExtensionContents() {
 }
 
 constexpr OidName kSignatureAlgorithms[] = {
-    {"1 2 840 113549 1 1 2", "md2 With RSAEncryption"},   {"1 2 840 113549 1 1 3", "md4 With RSAEncryption"},
-    {"1 2 840 113549 1 1 4", "md5 With RSAEncryption"},   {"1 2 840 113549 1 1 5", "sha1 With RSAEncryption"},
-    {"1 2 840 113549 1 1 11", "sha256 With RSAEncryption"}, {"1 2 410 200004 1 20", "RSA With HAS160"},
-    {"1 2 840 10040 4 3", "DSA with Sha1"},               {"1 2 840 10045 4 1", "ECDSA with SHA1"},
-    {"1 2 840 10045 4 3 2", "ECDSA with SHA256"},         {"1 2 410 200004 1 8", "KCDSA With HAS160"},
-    {"1 2 410 200004 1 9", "KCDSA With SHA1"},            {"1 2 410 200004 1 22", "KCDSA1 With HAS160"},
-    {"1 2 410 200004 1 23", "KCDSA1 With SHA1"},          {"1 2 410 200004 1 38", "KCDSA1 With SHA256"},
+    {"1 2 840 113549 1 1 2", "md2 With RSAEncryption"},
+    {"1 2 840 113549 1 1 3", "md4 With RSAEncryption"},
+    {"1 2 840 113549 1 1 4", "md5 With RSAEncryption"},
+    {"1 2 840 113549 1 1 5", "sha1 With RSAEncryption"},
+    {"1 2 840 113549 1 1 11", "sha256 With RSAEncryption"},
+    {"1 2 410 200004 1 20", "RSA With HAS160"},
+    {"1 2 840 10040 4 3", "DSA with Sha1"},
+    {"1 2 840 10045 4 1", "ECDSA with SHA1"},
+    {"1 2 840 10045 4 3 2", "ECDSA with SHA256"},
+    {"1 2 410 200004 1 8", "KCDSA With HAS160"},
+    {"1 2 410 200004 1 9", "KCDSA With SHA1"},
+    {"1 2 410 200004 1 22", "KCDSA1 With HAS160"},
+    {"1 2 410 200004 1 23", "KCDSA1 With SHA1"},
+    {"1 2 410 200004 1 38", "KCDSA1 With SHA256"},
 };
 
 constexpr OidName kPublicKeyAlgorithms[] = {
-    {"1 2 840 113549 1 1 1", "rsaEncryption"}, {"1 2 840 10045 2 1", "ecPublicKey"},
+    {"1 2 840 113549 1 1 1", "rsaEncryption"},   {"1 2 840 10045 2 1", "ecPublicKey"},
     {"1 2 410 200004 1 100 2 1", "ecPublicKey"}, {"1 2 840 10040 4 1", "dsa"},
-    {"1 2 840 10046 2 1", "dhpublicnumber"},   {"1 2 410 200004 1 1", "kcdsa"},
+    {"1 2 840 10046 2 1", "dhpublicnumber"},     {"1 2 410 200004 1 1", "kcdsa"},
     {"1 2 410 200004 1 21", "kcdsa1"},
 };
 
@@ -248,7 +262,8 @@ const RExtension* PCertUtil::extension(Extension which, const char* method, cons
 }
 
 const ByteString& PCertUtil::extensionValue(Extension which, const char* method, const char* absentMessage) {
-    if (const RExtension* ext = extension(which, method, absentMessage)) m_Result.assign(ext->getExtnValue().getValue());
+    if (const RExtension* ext = extension(which, method, absentMessage))
+        m_Result.assign(ext->getExtnValue().getValue());
     return m_Result;
 }
 
@@ -257,7 +272,8 @@ const ByteString& PCertUtil::getExtensionValue(Extension which) {
 }
 
 const ByteString& PCertUtil::getAuthorityKeyIdentifier() {
-    return extensionValue(kAuthorityKeyIdentifier, "getAuthorityKeyIdentifier", "AuthrityKeyIdentifier does not exist.");
+    return extensionValue(kAuthorityKeyIdentifier, "getAuthorityKeyIdentifier",
+                          "AuthrityKeyIdentifier does not exist.");
 }
 
 const ByteString& PCertUtil::getCertPolicy() {
@@ -307,8 +323,7 @@ const ByteString& PCertUtil::get_KeyUsage_value() {
 }
 
 int PCertUtil::getBasicConstraints_cA(int& isCA) {
-    const RExtension* ext =
-        extension(kBasicConstraints, "getBasicConstraints_cA", "BasicConstraints dose not exist.");
+    const RExtension* ext = extension(kBasicConstraints, "getBasicConstraints_cA", "BasicConstraints dose not exist.");
     if (ext == nullptr) return m_nErrorCode;
     RBasicConstraints bc;
     if (bc.fromASN1Object(ext->getExtnValue().getValue()) != 0)

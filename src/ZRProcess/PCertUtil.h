@@ -27,28 +27,28 @@ public:
 
     // The extensions the object indexes by OID, one slot each.
     enum Extension : int {
-        kAuthorityKeyIdentifier,  // 2 5 29 35
-        kSubjectKeyIdentifier,    // 2 5 29 14
-        kKeyUsage,                // 2 5 29 15
-        kPrivateKeyUsagePeriod,   // 2 5 29 16
-        kCertificatePolicies,     // 2 5 29 32
-        kPolicyMappingLegacy,     // 2 5 29 5
-        kIssuerAltName,           // 2 5 29 18
-        kSubjectAltName,          // 2 5 29 17
+        kAuthorityKeyIdentifier,      // 2 5 29 35
+        kSubjectKeyIdentifier,        // 2 5 29 14
+        kKeyUsage,                    // 2 5 29 15
+        kPrivateKeyUsagePeriod,       // 2 5 29 16
+        kCertificatePolicies,         // 2 5 29 32
+        kPolicyMappingLegacy,         // 2 5 29 5
+        kIssuerAltName,               // 2 5 29 18
+        kSubjectAltName,              // 2 5 29 17
         kSubjectDirectoryAttributes,  // 2 5 29 9
-        kBasicConstraints,        // 2 5 29 19
-        kNameConstraints,         // 2 5 29 30
-        kPolicyConstraints,       // 2 5 29 36
-        kExtKeyUsage,             // 2 5 29 37
-        kCRLDistributionPoints,   // 2 5 29 31
-        kAuthorityInfoAccess,     // 1 3 6 1 5 5 7 1 1
-        kNationalPolicy,          // 1 2 410 200004 4 1 (indexed only)
-        kWapExtension,            // 2 23 43 3 1 (indexed only)
-        kInhibitAnyPolicy,        // 2 5 29 54
-        kFreshestCRL,             // 2 5 29 46
-        kSubjectInfoAccess,       // 1 3 6 1 5 5 7 1 11
-        kQcStatements,            // 1 3 6 1 5 5 7 1 3
-        kNationalExtension,       // 1 2 410 200012 1 2 1 (indexed only)
+        kBasicConstraints,            // 2 5 29 19
+        kNameConstraints,             // 2 5 29 30
+        kPolicyConstraints,           // 2 5 29 36
+        kExtKeyUsage,                 // 2 5 29 37
+        kCRLDistributionPoints,       // 2 5 29 31
+        kAuthorityInfoAccess,         // 1 3 6 1 5 5 7 1 1
+        kNationalPolicy,              // 1 2 410 200004 4 1 (indexed only)
+        kWapExtension,                // 2 23 43 3 1 (indexed only)
+        kInhibitAnyPolicy,            // 2 5 29 54
+        kFreshestCRL,                 // 2 5 29 46
+        kSubjectInfoAccess,           // 1 3 6 1 5 5 7 1 11
+        kQcStatements,                // 1 3 6 1 5 5 7 1 3
+        kNationalExtension,           // 1 2 410 200012 1 2 1 (indexed only)
         kKnownExtensionCount
     };
 

@@ -17,7 +17,8 @@ int PCertUtil2::parse(Asn1Input encoding) {
         if (outer.fromASN1Object(encoding) != 0) return fail(kClass, "parse", "asnSeq", 2, outer.errorText());
     }
     auto cert = std::make_unique<RCertificate>();
-    if (cert->fromASN1Object(encoding) != 0) return fail(kClass, "parse", "m_pCert", kNotCertificate, cert->errorText());
+    if (cert->fromASN1Object(encoding) != 0)
+        return fail(kClass, "parse", "m_pCert", kNotCertificate, cert->errorText());
     m_pCert = std::move(cert);
     m_pTBSCert = &m_pCert->getTbsCertificate();
     return 0;

@@ -8,7 +8,8 @@ constexpr const char* kClass = "PCertificates";
 
 int PCertificates::addCert(const ByteString& cert) {
     resetForGetter();
-    if (m_pCerts.addElement(cert) != 0) return fail(kClass, "addCert", "m_pCerts", 1, "The memory allocation is failed.");
+    if (m_pCerts.addElement(cert) != 0)
+        return fail(kClass, "addCert", "m_pCerts", 1, "The memory allocation is failed.");
     m_bHasCerts = true;
     return 0;
 }

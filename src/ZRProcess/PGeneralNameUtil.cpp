@@ -71,8 +71,7 @@ void PGeneralNameUtil::appendORAddress(const RORAddress& address, ByteString& ou
     if (std.hasNetworkAddress()) appendLine(out, "\t\tNetwork address=", std.getNetworkAddress().getValue());
     if (std.hasTerminalIdentifier())
         appendLine(out, "\t\tTerminal identifier=", std.getTerminalIdentifier().getValue());
-    if (std.hasPrivateDomainName())
-        appendLine(out, "\t\tPrivate domain name=", chosenText(std.getPrivateDomainName()));
+    if (std.hasPrivateDomainName()) appendLine(out, "\t\tPrivate domain name=", chosenText(std.getPrivateDomainName()));
     if (std.hasOrganizationName()) appendLine(out, "\t\tOrganization name=", std.getOrganizationName().getValue());
     if (std.hasNumericUserIdentifier())
         appendLine(out, "\t\tNumeric user identifier=", std.getNumericUserIdentifier().getValue());

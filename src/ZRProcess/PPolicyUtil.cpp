@@ -35,8 +35,7 @@ int PPolicyUtil::appendQualifier(const RPolicyQualifierInfo& info) {
     const ByteString& qualifier = info.getQualifier().getEncoding();
     if (id.is(kCpsOid)) {
         ASN1IA5String cps;
-        if (cps.fromASN1Object(qualifier) != 0)
-            return fail(kClass, "appendQualifier", "cPSuri", 1, cps.errorText());
+        if (cps.fromASN1Object(qualifier) != 0) return fail(kClass, "appendQualifier", "cPSuri", 1, cps.errorText());
         m_Result.append("\t\t\t");
         m_Result.append(cps.getValue());
         m_Result.append("\r\n");

@@ -18,8 +18,8 @@ struct Labelled {
     const char* label;
 };
 const Labelled kOtherNameLabels[] = {
-    {"2 5 4 3", "     cn="}, {"2 5 4 5", "     일련번호="_cp949}, {"2 5 4 6", "     c="},
-    {"2 5 4 10", "     o="},  {"2 5 4 11", "     ou="},
+    {"2 5 4 3", "     cn="},  {"2 5 4 5", "     일련번호="_cp949}, {"2 5 4 6", "     c="}, {"2 5 4 10", "     o="},
+    {"2 5 4 11", "     ou="},
 };
 
 const Labelled kVidHashNames[] = {

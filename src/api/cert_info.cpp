@@ -47,8 +47,8 @@ int fieldFailure(ApiCall& call, const ErrorHolder& object, const char* absentMes
 // method, whose result() is the text.
 template <class Formatter>
 int formattedExtension(ApiCall& call, PCertUtil& cert, const ByteString& (PCertUtil::*getter)(),
-                       int (Formatter::*parse)(const ByteString&), const char* absentMessage, int nBufLen,
-                       char* buf, const char* outName) {
+                       int (Formatter::*parse)(const ByteString&), const char* absentMessage, int nBufLen, char* buf,
+                       const char* outName) {
     const ByteString& value = (cert.*getter)();
     if (cert.errorCode() != 0) return fieldFailure(call, cert, absentMessage);
     Formatter formatter;
@@ -132,8 +132,10 @@ int keyAlgorithmCode(const RSubjectPublicKeyInfo& spki, ErrorHolder& err) {
     }
     if (oid.is("1 2 410 200004 1 100 2 1"))
         return err.fail(kClass, kMethod, "bsPublicKeyAlgorithm", 40, "The ECKCDSA algorithm does not supported.");
-    if (oid.is("1 2 840 10040 4 1")) return err.fail(kClass, kMethod, "bsPublicKeyAlgorithm", 23, "DSA is not supported");
-    if (oid.is("1 2 840 10046 2 1")) return err.fail(kClass, kMethod, "bsPublicKeyAlgorithm", 31, "DH is not supported");
+    if (oid.is("1 2 840 10040 4 1"))
+        return err.fail(kClass, kMethod, "bsPublicKeyAlgorithm", 23, "DSA is not supported");
+    if (oid.is("1 2 840 10046 2 1"))
+        return err.fail(kClass, kMethod, "bsPublicKeyAlgorithm", 31, "DH is not supported");
     ASN1ObjectIdentifier copy = oid;
     ByteString message;
     message.format("bsPublicKeyAlgorithm(%s) is unknwon algorithm.", copy.getOID().c_str());
@@ -142,12 +144,24 @@ int keyAlgorithmCode(const RSubjectPublicKeyInfo& spki, ErrorHolder& err) {
 
 const char* keySizeText(int algorithm) {
     switch (algorithm) {
-        case 37: case 47: case 61: case 65: return "1024 Bits";
-        case 38: case 48: case 62: case 66: return "2048 Bits";
-        case 72: return "WTLS 3";
-        case 73: return "WTLS 5";
-        case 74: return "WTLS 7";
-        default: return "UNKNOWN";
+        case 37:
+        case 47:
+        case 61:
+        case 65:
+            return "1024 Bits";
+        case 38:
+        case 48:
+        case 62:
+        case 66:
+            return "2048 Bits";
+        case 72:
+            return "WTLS 3";
+        case 73:
+            return "WTLS 5";
+        case 74:
+            return "WTLS 7";
+        default:
+            return "UNKNOWN";
     }
 }
 
@@ -161,7 +175,8 @@ QELT_EXPORT int QELT_CERT_Load(void* pCtx, BINSTR* pCert) {
         ctx.pLoadedCert = new (std::nothrow) PCertUtil();
         if (ctx.pLoadedCert == nullptr) return call.noMemory("pCtx->pLoadedCert");
         // The object stays loaded even when the bytes are refused: later getters report its error again.
-        const int rc = ctx.pLoadedCert->parseCertificate(std::span<const uint8_t>(pCert->pVal, static_cast<size_t>(pCert->nLen)));
+        const int rc =
+            ctx.pLoadedCert->parseCertificate(std::span<const uint8_t>(pCert->pVal, static_cast<size_t>(pCert->nLen)));
         if (rc == PCertUtil::kNotCertificate)
             return call.failCore(QELT_ERR_CERT_NOT_CERT, "인증서가 아닙니다."_cp949, *ctx.pLoadedCert);
         if (rc != 0) return call.failCore(QELT_ERR_CERT_INVALID, invalidCertText(), *ctx.pLoadedCert);
@@ -266,16 +281,16 @@ QELT_EXPORT int QELT_CERT_GetNotAfter(void* pCtx, time_t* pTime) {
 }
 
 QELT_EXPORT int QELT_CERT_GetValidity(void* pCtx, int nBufLen, char* pszValidity) {
-    return withLoadedCert(pCtx, "QELT_CERT_GetValidity", pszValidity, "pszValidity", [&](ApiCall& call,
-                                                                                         PCertUtil& cert) {
-        int32_t notBefore = 0, notAfter = 0;
-        if (cert.getNotBefore(notBefore) != 0 || cert.getNotAfter(notAfter) != 0)
-            return fieldFailure(call, cert, nullptr);
-        ByteString text = localTimeText(notBefore);
-        text.append(" ~ ");
-        text.append(localTimeText(notAfter));
-        return call.putText(text.view(), nBufLen, pszValidity, "pszValidity");
-    });
+    return withLoadedCert(pCtx, "QELT_CERT_GetValidity", pszValidity, "pszValidity",
+                          [&](ApiCall& call, PCertUtil& cert) {
+                              int32_t notBefore = 0, notAfter = 0;
+                              if (cert.getNotBefore(notBefore) != 0 || cert.getNotAfter(notAfter) != 0)
+                                  return fieldFailure(call, cert, nullptr);
+                              ByteString text = localTimeText(notBefore);
+                              text.append(" ~ ");
+                              text.append(localTimeText(notAfter));
+                              return call.putText(text.view(), nBufLen, pszValidity, "pszValidity");
+                          });
 }
 
 QELT_EXPORT int QELT_CERT_GetPubKeyAlg(void* pCtx, int nBufLen, char* pszAlg) {
@@ -338,53 +353,50 @@ QELT_EXPORT int QELT_CERT_GetSignature(void* pCtx, int nBufLen, char* pszSignatu
 }
 
 QELT_EXPORT int QELT_CERT_GetKeyUsage(void* pCtx, int nBufLen, char* pszKeyUsage) {
-    return withLoadedCert(pCtx, "QELT_CERT_GetKeyUsage", pszKeyUsage, "pszKeyUsage", [&](ApiCall& call,
-                                                                                         PCertUtil& cert) {
-        const ByteString& bits = cert.get_KeyUsage_value();
-        if (cert.errorCode() != 0) return fieldFailure(call, cert, "키 용도 필드가 없습니다."_cp949);
-        static constexpr const char* kNames[] = {"digitalSignature", "nonRepudiation", "keyEncipherment",
-                                                 "dataEncipherment", "keyAgreement",   "keyCertSign",
-                                                 "crlSign",          "encipherOnly"};
-        ByteString text;
-        if (bits.length() > 0) {
-            for (int i = 0; i < 8; ++i) {
-                if ((bits.data()[0] & (0x80 >> i)) == 0) continue;
-                text.append(kNames[i]);
-                text.append(", ");
-            }
-        }
-        if (bits.length() > 1 && (bits.data()[1] & 0x80) != 0) text.append("decipherOnly, ");
-        const std::string_view shown = text.view().substr(0, text.length() >= 2 ? text.length() - 2 : 0);
-        return call.putText(shown, nBufLen, pszKeyUsage, "pszKeyUsage");
-    });
-}
-
-QELT_EXPORT int QELT_CERT_GetBasicConstraints(void* pCtx, int nBufLen, char* pszBasicConstraints) {
     return withLoadedCert(
-        pCtx, "QELT_CERT_GetBasicConstraints", pszBasicConstraints, "pszBasicConstraints",
-        [&](ApiCall& call, PCertUtil& cert) {
-            const char* absent = "기본 제한 필드가 없습니다."_cp949;
-            int isCA = 0, pathLen = 0;
-            if (cert.getBasicConstraints_cA(isCA) != 0) return fieldFailure(call, cert, absent);
-            const int rc = cert.getBasicConstraints_pathLenConstraint(pathLen);
-            if (rc != 0 && rc != PCertUtil::kAbsent) return fieldFailure(call, cert, absent);
+        pCtx, "QELT_CERT_GetKeyUsage", pszKeyUsage, "pszKeyUsage", [&](ApiCall& call, PCertUtil& cert) {
+            const ByteString& bits = cert.get_KeyUsage_value();
+            if (cert.errorCode() != 0) return fieldFailure(call, cert, "키 용도 필드가 없습니다."_cp949);
+            static constexpr const char* kNames[] = {"digitalSignature", "nonRepudiation", "keyEncipherment",
+                                                     "dataEncipherment", "keyAgreement",   "keyCertSign",
+                                                     "crlSign",          "encipherOnly"};
             ByteString text;
-            if (rc == 0)
-                text.format("CA : %s, PathLenConstraint : %d", isCA ? "TRUE" : "FALSE", pathLen);
-            else
-                text.format("CA : %s", isCA ? "TRUE" : "FALSE");
-            return call.putText(text.view(), nBufLen, pszBasicConstraints, "pszBasicConstraints");
+            if (bits.length() > 0) {
+                for (int i = 0; i < 8; ++i) {
+                    if ((bits.data()[0] & (0x80 >> i)) == 0) continue;
+                    text.append(kNames[i]);
+                    text.append(", ");
+                }
+            }
+            if (bits.length() > 1 && (bits.data()[1] & 0x80) != 0) text.append("decipherOnly, ");
+            const std::string_view shown = text.view().substr(0, text.length() >= 2 ? text.length() - 2 : 0);
+            return call.putText(shown, nBufLen, pszKeyUsage, "pszKeyUsage");
         });
 }
 
-QELT_EXPORT int QELT_CERT_GetCertPolicy(void* pCtx, int nBufLen, char* pszCertPolicy) {
-    return withLoadedCert(pCtx, "QELT_CERT_GetCertPolicy", pszCertPolicy, "pszCertPolicy",
+QELT_EXPORT int QELT_CERT_GetBasicConstraints(void* pCtx, int nBufLen, char* pszBasicConstraints) {
+    return withLoadedCert(pCtx, "QELT_CERT_GetBasicConstraints", pszBasicConstraints, "pszBasicConstraints",
                           [&](ApiCall& call, PCertUtil& cert) {
-                              return formattedExtension(call, cert, &PCertUtil::getCertPolicy,
-                                                        &PPolicyUtil::parseCertificatePolicies,
-                                                        "인증서 정책 필드가 없습니다."_cp949, nBufLen,
-                                                        pszCertPolicy, "pszCertPolicy");
+                              const char* absent = "기본 제한 필드가 없습니다."_cp949;
+                              int isCA = 0, pathLen = 0;
+                              if (cert.getBasicConstraints_cA(isCA) != 0) return fieldFailure(call, cert, absent);
+                              const int rc = cert.getBasicConstraints_pathLenConstraint(pathLen);
+                              if (rc != 0 && rc != PCertUtil::kAbsent) return fieldFailure(call, cert, absent);
+                              ByteString text;
+                              if (rc == 0)
+                                  text.format("CA : %s, PathLenConstraint : %d", isCA ? "TRUE" : "FALSE", pathLen);
+                              else
+                                  text.format("CA : %s", isCA ? "TRUE" : "FALSE");
+                              return call.putText(text.view(), nBufLen, pszBasicConstraints, "pszBasicConstraints");
                           });
+}
+
+QELT_EXPORT int QELT_CERT_GetCertPolicy(void* pCtx, int nBufLen, char* pszCertPolicy) {
+    return withLoadedCert(
+        pCtx, "QELT_CERT_GetCertPolicy", pszCertPolicy, "pszCertPolicy", [&](ApiCall& call, PCertUtil& cert) {
+            return formattedExtension(call, cert, &PCertUtil::getCertPolicy, &PPolicyUtil::parseCertificatePolicies,
+                                      "인증서 정책 필드가 없습니다."_cp949, nBufLen, pszCertPolicy, "pszCertPolicy");
+        });
 }
 
 QELT_EXPORT int QELT_CERT_GetCertPolicyID(void* pCtx, int nBufLen, char* pszCertPolicyID) {
@@ -406,30 +418,27 @@ QELT_EXPORT int QELT_CERT_GetCertPolicyID(void* pCtx, int nBufLen, char* pszCert
 }
 
 QELT_EXPORT int QELT_CERT_GetExtKeyUsage(void* pCtx, int nBufLen, char* pszExtKeyUsage) {
-    return withLoadedCert(pCtx, "QELT_CERT_GetExtKeyUsage", pszExtKeyUsage, "pszExtKeyUsage",
-                          [&](ApiCall& call, PCertUtil& cert) {
-                              return formattedExtension(call, cert, &PCertUtil::getExtendedKeyUsage,
-                                                        &PExtKeyUsageUtil::parseExtKeyUsage,
-                                                        "확장 키 용도 필드가 없습니다."_cp949, nBufLen,
-                                                        pszExtKeyUsage, "pszExtKeyUsage");
-                          });
+    return withLoadedCert(
+        pCtx, "QELT_CERT_GetExtKeyUsage", pszExtKeyUsage, "pszExtKeyUsage", [&](ApiCall& call, PCertUtil& cert) {
+            return formattedExtension(call, cert, &PCertUtil::getExtendedKeyUsage, &PExtKeyUsageUtil::parseExtKeyUsage,
+                                      "확장 키 용도 필드가 없습니다."_cp949, nBufLen, pszExtKeyUsage, "pszExtKeyUsage");
+        });
 }
 
 QELT_EXPORT int QELT_CERT_GetSubjectAltName(void* pCtx, int nBufLen, char* pszSubAltName) {
-    return withLoadedCert(pCtx, "QELT_CERT_GetSubjectAltName", pszSubAltName, "pszSubAltName",
-                          [&](ApiCall& call, PCertUtil& cert) {
-                              return formattedExtension(call, cert, &PCertUtil::getSubjectAltNames,
-                                                        &PSubAltNameUtil::parseSubjectAlternativeName,
-                                                        "주체 대체 이름 필드가 없습니다."_cp949, nBufLen,
-                                                        pszSubAltName, "pszSubAltName");
-                          });
+    return withLoadedCert(
+        pCtx, "QELT_CERT_GetSubjectAltName", pszSubAltName, "pszSubAltName", [&](ApiCall& call, PCertUtil& cert) {
+            return formattedExtension(call, cert, &PCertUtil::getSubjectAltNames,
+                                      &PSubAltNameUtil::parseSubjectAlternativeName,
+                                      "주체 대체 이름 필드가 없습니다."_cp949, nBufLen, pszSubAltName, "pszSubAltName");
+        });
 }
 
 QELT_EXPORT int QELT_CERT_GetAuthKeyID(void* pCtx, int nBufLen, char* pszAKI) {
     return withLoadedCert(pCtx, "QELT_CERT_GetAuthKeyID", pszAKI, "pszAKI", [&](ApiCall& call, PCertUtil& cert) {
         return formattedExtension(call, cert, &PCertUtil::getAuthorityKeyIdentifier,
-                                  &PAuthKeyIdentUtil::parseAuthorityKeyIdentifer, "기관키 식별자 필드가 없습니다."_cp949,
-                                  nBufLen, pszAKI, "pszAKI");
+                                  &PAuthKeyIdentUtil::parseAuthorityKeyIdentifer,
+                                  "기관키 식별자 필드가 없습니다."_cp949, nBufLen, pszAKI, "pszAKI");
     });
 }
 
@@ -482,8 +491,9 @@ QELT_EXPORT int QELT_CERT_GetRemainDays(void* pCtx, BINSTR* pCert, int* pRemainD
         struct tm local {};
         localtime_r(&expiry, &local);
         ByteString message;
-        message.format("인증서 유효기간 만료일이 %d년 %d월 %d일입니다. 유효기간이 %d일이 남았으므로 만료일 이전에 갱신하도록 하십시오."_cp949,
-                       local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, days);
+        message.format(
+            "인증서 유효기간 만료일이 %d년 %d월 %d일입니다. 유효기간이 %d일이 남았으므로 만료일 이전에 갱신하도록 하십시오."_cp949,
+            local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, days);
         // This warning is addressed to the user and carries no function label.
         RecordError(&call.ctx(), QELT_ERR_CERT_RENEWAL_DUE, static_cast<int>(ErrKind::Frame), nullptr, message.c_str(),
                     nullptr, 0, nullptr);

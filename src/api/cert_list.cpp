@@ -21,10 +21,9 @@ QELT_EXPORT int QELT_CERT_AddCert(void* pCtx, BINSTR* pCert, BINSTR* pCerts) {
         const ByteString cert = bytesOf(pCert);
         PCertUtil check;
         if (const int rc = check.parseCertificate(cert); rc != 0)
-            return call.failCore(rc == PCertUtil::kNotCertificate ? QELT_ERR_CERT_NOT_CERT : QELT_ERR_CERT_INVALID,
-                                 rc == PCertUtil::kNotCertificate ? "인증서가 아닙니다."_cp949
-                                                                  : "잘못된 인증서 입니다."_cp949,
-                                 check);
+            return call.failCore(
+                rc == PCertUtil::kNotCertificate ? QELT_ERR_CERT_NOT_CERT : QELT_ERR_CERT_INVALID,
+                rc == PCertUtil::kNotCertificate ? "인증서가 아닙니다."_cp949 : "잘못된 인증서 입니다."_cp949, check);
         if (list.addCert(cert) != 0) return call.noMemory("m_pCerts");
         ByteString encoded;
         if (list.getCerts(encoded) != 0)
@@ -52,9 +51,10 @@ QELT_EXPORT int QELT_CERT_GetCert(void* pCtx, BINSTR* pCerts, int nIndex, BINSTR
         PCertificates list;
         if (list.setCerts(bytesOf(pCerts)) != 0) return call.failCore(QELT_ERR_CERT_LIST_NOT_LIST, notListText(), list);
         if (nIndex >= list.count())
-            return call.failf(QELT_ERR_CERT_INDEX_RANGE,
-                              "인증서 목록에는 %d개의 인증서를 포함하고 있으므로 %d번째(0-base) 인증서는 획득할 수 없습니다."_cp949,
-                              list.count(), nIndex);
+            return call.failf(
+                QELT_ERR_CERT_INDEX_RANGE,
+                "인증서 목록에는 %d개의 인증서를 포함하고 있으므로 %d번째(0-base) 인증서는 획득할 수 없습니다."_cp949,
+                list.count(), nIndex);
         ByteString cert;
         if (list.getCert(nIndex, cert) != 0)
             return call.failCore(QELT_ERR_CERT_LIST_FAILED, "인증서 목록 처리 중 실패하였습니다."_cp949, list);

@@ -15,10 +15,11 @@ namespace {
 // Subject alternative names that the openssl configuration cannot write: an
 // O/R address (country KR, organization "Org", surname "Kim") and an EDI party
 // name (assigner UTF8String "abc", party PrintableString "xyz").
-constexpr const char* kOrAndEdiSan =
-    "3026A3143012610413024B5283034F7267A50580034B696DA50EA0050C03616263A105130378797A";
+constexpr const char* kOrAndEdiSan = "3026A3143012610413024B5283034F7267A50580034B696DA50EA0050C03616263A105130378797A";
 // Certificate policies with one user notice whose text is a BMPString ("한국").
-constexpr const char* kBmpNoticePolicy = "301D301B06032A03043014301206082B060105050702023006" "1E04D55CAD6D";
+constexpr const char* kBmpNoticePolicy =
+    "301D301B06032A03043014301206082B060105050702023006"
+    "1E04D55CAD6D";
 
 const char* const kEeExtensions[] = {
     "basicConstraints=CA:FALSE",
@@ -30,24 +31,55 @@ const char* const kEeExtensions[] = {
     "authorityKeyIdentifier=keyid:always,issuer:always",
     "crlDistributionPoints=dp1,dp2",
     "authorityInfoAccess=OCSP;URI:http://ocsp.example.kr:8080,caIssuers;URI:http://ca.example.kr/ca.der",
-    "[pol1]", "policyIdentifier=1.2.410.200004.5.1.1.7", "CPS.1=http://ca.example.kr/cps.html",
+    "[pol1]",
+    "policyIdentifier=1.2.410.200004.5.1.1.7",
+    "CPS.1=http://ca.example.kr/cps.html",
     "userNotice.1=@notice_utf8",
-    "[pol2]", "policyIdentifier=1.2.410.200004.5.1.1.9", "userNotice.1=@notice_vis",
-    "[notice_utf8]", "explicitText=UTF8:이 인증서는 공인인증서입니다", "organization=Example", "noticeNumbers=1,2",
-    "[notice_vis]", "explicitText=VISIBLE:Visible notice",
-    "[san]", "email.1=hong@example.kr", "DNS.1=www.example.kr", "IP.1=192.168.0.1", "IP.2=2001:db8::1",
-    "URI.1=http://www.example.kr/", "RID.1=1.2.3.4.5", "dirName.1=dir_sect", "otherName.1=1.2.3.5;UTF8:other",
-    "otherName.2=2.5.4.3;UTF8:cnvalue", "otherName.3=1.2.410.200004.10.1.1;SEQUENCE:idd",
-    "[dir_sect]", "C=KR", "O=Dir Org", "CN=Dir Name",
-    "[idd]", "realName=FORMAT:UTF8,UTF8:홍길동", "userInfo=SEQUENCE:uinfos",
-    "[uinfos]", "info=SEQUENCE:uinfo",
-    "[uinfo]", "type=OID:1.2.410.200004.10.1.1.1", "vid=SEQUENCE:vid",
-    "[vid]", "hashAlg=SEQUENCE:sha1alg", "virtualID=EXPLICIT:0,FORMAT:HEX,OCTETSTRING:0102030405",
-    "[sha1alg]", "alg=OID:1.3.14.3.2.26",
-    "[dp1]", "fullname=URI:http://crl.example.kr/ca.crl,URI:ldap://ldap.example.kr/cn=crl",
+    "[pol2]",
+    "policyIdentifier=1.2.410.200004.5.1.1.9",
+    "userNotice.1=@notice_vis",
+    "[notice_utf8]",
+    "explicitText=UTF8:이 인증서는 공인인증서입니다",
+    "organization=Example",
+    "noticeNumbers=1,2",
+    "[notice_vis]",
+    "explicitText=VISIBLE:Visible notice",
+    "[san]",
+    "email.1=hong@example.kr",
+    "DNS.1=www.example.kr",
+    "IP.1=192.168.0.1",
+    "IP.2=2001:db8::1",
+    "URI.1=http://www.example.kr/",
+    "RID.1=1.2.3.4.5",
+    "dirName.1=dir_sect",
+    "otherName.1=1.2.3.5;UTF8:other",
+    "otherName.2=2.5.4.3;UTF8:cnvalue",
+    "otherName.3=1.2.410.200004.10.1.1;SEQUENCE:idd",
+    "[dir_sect]",
+    "C=KR",
+    "O=Dir Org",
+    "CN=Dir Name",
+    "[idd]",
+    "realName=FORMAT:UTF8,UTF8:홍길동",
+    "userInfo=SEQUENCE:uinfos",
+    "[uinfos]",
+    "info=SEQUENCE:uinfo",
+    "[uinfo]",
+    "type=OID:1.2.410.200004.10.1.1.1",
+    "vid=SEQUENCE:vid",
+    "[vid]",
+    "hashAlg=SEQUENCE:sha1alg",
+    "virtualID=EXPLICIT:0,FORMAT:HEX,OCTETSTRING:0102030405",
+    "[sha1alg]",
+    "alg=OID:1.3.14.3.2.26",
+    "[dp1]",
+    "fullname=URI:http://crl.example.kr/ca.crl,URI:ldap://ldap.example.kr/cn=crl",
     "reasons=keyCompromise,CACompromise",
-    "[dp2]", "relativename=rdn_sect", "CRLissuer=dirName:dir_sect",
-    "[rdn_sect]", "CN=dp2",
+    "[dp2]",
+    "relativename=rdn_sect",
+    "CRLissuer=dirName:dir_sect",
+    "[rdn_sect]",
+    "CN=dp2",
 };
 
 std::string linesCommand(const char* const* lines, size_t n, const std::string& file) {
@@ -112,7 +144,9 @@ const std::filesystem::path& certFixtures() {
             "openssl x509 -req -in ee.csr -signkey ee.key -days 5 -extfile twoku.ext -outform DER -out twoku.der",
         };
         for (const std::string& step : steps)
-            if (!runIn(d, step)) ADD_FAILURE() << "fixture step failed: " << step << " (see " << d / "log.txt" << ")";
+            if (!runIn(d, step))
+                ADD_FAILURE() << "fixture step failed: " << step << " (see " << d / "log.txt"
+                              << ")";
         return d;
     }();
     if (owner.path.empty()) owner.path = dir;

@@ -73,7 +73,8 @@ TEST(NameText, OrderMultiValuedAndCodePages) {
     EXPECT_EQ(utf8(ee.getIssuerDN()), "cn=Root CA,o=Example,c=KR");
     // BMPString values are converted from UCS-2.
     EXPECT_EQ(utf8(parsed("ec.der").getSubjectDN()), "cn=김철수");
-    // "+" inside an RDN (entries in their stored, DER-sorted order), the OID text for a type without a short name, '?' per byte of a non-Hangul letter.
+    // "+" inside an RDN (entries in their stored, DER-sorted order), the OID text for a type without a short name, '?'
+    // per byte of a non-Hangul letter.
     EXPECT_EQ(parsed("mv.der").getSubjectDN().view(), "serialNumber=7+cn=Tester,2 5 4 65=alias,o=caf??,c=KR");
 }
 
@@ -83,12 +84,17 @@ TEST(NameText, CompareByName) {
     const RRDNSequence b = name({rdn(3, 0x0C, "Tester"), rdn(6, 0x13, "KR"), rdn(10, 0x0C, " Example\tOrg ")});
     EXPECT_EQ(UDNSettings::CompareByName(a, b), 0);
     // Case matters; a different string type is a different value.
-    EXPECT_EQ(UDNSettings::CompareByName(a, name({rdn(6, 0x13, "KR"), rdn(10, 0x0C, "Example Org"), rdn(3, 0x0C, "tester")})), 16);
-    EXPECT_EQ(UDNSettings::CompareByName(a, name({rdn(6, 0x13, "KR"), rdn(10, 0x0C, "Example Org"), rdn(3, 0x13, "Tester")})), 16);
+    EXPECT_EQ(
+        UDNSettings::CompareByName(a, name({rdn(6, 0x13, "KR"), rdn(10, 0x0C, "Example Org"), rdn(3, 0x0C, "tester")})),
+        16);
+    EXPECT_EQ(
+        UDNSettings::CompareByName(a, name({rdn(6, 0x13, "KR"), rdn(10, 0x0C, "Example Org"), rdn(3, 0x13, "Tester")})),
+        16);
     EXPECT_EQ(UDNSettings::CompareByName(a, name({rdn(6, 0x13, "KR")})), 1);
     // A multi-valued RDN in either name.
-    const ByteString twoValues = der(0x31, cat({der(0x30, cat({der(0x06, ByteString("\x55\x04\x03", 3)), der(0x0C, ByteString("x"))})),
-                                                der(0x30, cat({der(0x06, ByteString("\x55\x04\x05", 3)), der(0x13, ByteString("1"))}))}));
+    const ByteString twoValues =
+        der(0x31, cat({der(0x30, cat({der(0x06, ByteString("\x55\x04\x03", 3)), der(0x0C, ByteString("x"))})),
+                       der(0x30, cat({der(0x06, ByteString("\x55\x04\x05", 3)), der(0x13, ByteString("1"))}))}));
     const RRDNSequence multi = name({rdn(6, 0x13, "KR"), twoValues, rdn(3, 0x0C, "Tester")});
     EXPECT_EQ(UDNSettings::CompareByName(multi, a), 3);
     EXPECT_EQ(UDNSettings::CompareByName(a, multi), 8);
@@ -109,7 +115,10 @@ TEST(CertFormatters, RsaCertificateTexts) {
     ASSERT_EQ(aki.parseAuthorityKeyIdentifer(ee.getAuthorityKeyIdentifier()), 0);
     const std::string caKeyId(ca.get_SubjectKeyIdentifier_value().toHex().view());
     const std::string caSerial(ca.getSerialNumber(0).toHex().view());
-    EXPECT_EQ(utf8(aki.getAuthorityKeyIdentifier()), "KeyID=" + caKeyId + "\r\n인증서 발급자: \r\n디렉토리 주소:\r\n\tcn=Root CA,o=Example,c=KR\r\nCertificate SerialNumber=" + caSerial);
+    EXPECT_EQ(utf8(aki.getAuthorityKeyIdentifier()),
+              "KeyID=" + caKeyId +
+                  "\r\n인증서 발급자: \r\n디렉토리 주소:\r\n\tcn=Root CA,o=Example,c=KR\r\nCertificate SerialNumber=" +
+                  caSerial);
 
     PSubAltNameUtil san;
     ASSERT_EQ(san.parseSubjectAlternativeName(ee.getSubjectAltNames()), 0) << san.errorText();
@@ -190,7 +199,10 @@ TEST(CertFormatters, UndecodableValuesGiveCodeOneWithTheirLabel) {
     EXPECT_EQ(policy.parseCertificatePolicies(junk), 1);
     EXPECT_NE(policy.errorChain().find("certificatePolicies"), -1);
     // A BMPString notice text of odd length cannot be converted.
-    ByteString hex("301C301A06032A0304301330110608" "2B06010505070202" "30051E03D55CAD");
+    ByteString hex(
+        "301C301A06032A0304301330110608"
+        "2B06010505070202"
+        "30051E03D55CAD");
     EXPECT_EQ(policy.parseCertificatePolicies(hex.fromHex()), 2);
     EXPECT_NE(policy.errorChain().find("Unicode Decoding failed."), -1);
 }
@@ -250,8 +262,8 @@ TEST(CertModel, SignatureAndKeyAlgorithmNames) {
     const std::vector<uint8_t> sha256Rsa = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x01, 0x0B};
     const auto at = std::find_end(der.begin(), der.end(), sha256Rsa.begin(), sha256Rsa.end());
     ASSERT_NE(at, der.end());
-    const std::pair<uint8_t, const char*> patched[] = {
-        {0x05, "sha1 With RSAEncryption"}, {0x0C, "1 2 840 113549 1 1 12 : Unknown AlgorithmIdentifier"}};
+    const std::pair<uint8_t, const char*> patched[] = {{0x05, "sha1 With RSAEncryption"},
+                                                       {0x0C, "1 2 840 113549 1 1 12 : Unknown AlgorithmIdentifier"}};
     for (const auto& [arc, expected] : patched) {
         *(at + 10) = arc;
         PCertUtil cert;

@@ -2,9 +2,9 @@
 // the same certificates, their error outcomes, and every NIST PKITS certificate.
 #include <cstring>
 #include <ctime>
-#include <iomanip>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iterator>
 #include <sstream>
 
@@ -88,7 +88,8 @@ protected:
 TEST_F(CertInfo, FieldsAgreeWithOpenssl) {
     ASSERT_EQ(load("ee.der"), 0) << errInfo();
     // Serial 00 8F 01: text without the sign octet, bytes as encoded.
-    EXPECT_EQ(text(QELT_CERT_GetSerialNum), lower(trimmed(opensslOutput("openssl x509 -in ee.pem -noout -serial")).substr(7)));
+    EXPECT_EQ(text(QELT_CERT_GetSerialNum),
+              lower(trimmed(opensslOutput("openssl x509 -in ee.pem -noout -serial")).substr(7)));
     OwnedBinstr serial;
     ASSERT_EQ(QELT_CERT_GetSerialNum2(ctx, &serial), 0);
     EXPECT_EQ(serial.vec(), (std::vector<uint8_t>{0x00, 0x8F, 0x01}));
@@ -144,7 +145,8 @@ TEST_F(CertInfo, FieldsAgreeWithOpenssl) {
     EXPECT_EQ(text(QELT_CERT_GetBasicConstraints), "CA : FALSE");  // an empty BasicConstraints
     EXPECT_EQ(text(QELT_CERT_GetCertPolicyID), "1 2 410 200004 5 1 1 7, 1 2 410 200004 5 1 1 9, 1 2 410 200004 2 1");
     EXPECT_EQ(text(QELT_CERT_GetExtKeyUsage), "id-kp-serverAuth\r\nid-kp-clientAuth\r\n1 2 3 4");
-    const std::string ski = trimmed(opensslOutput("openssl x509 -in ee.pem -noout -ext subjectKeyIdentifier | tail -1"));
+    const std::string ski =
+        trimmed(opensslOutput("openssl x509 -in ee.pem -noout -ext subjectKeyIdentifier | tail -1"));
     std::string skiHex;
     for (char c : ski)
         if (std::isxdigit(static_cast<unsigned char>(c))) skiHex += static_cast<char>(std::tolower(c));
@@ -193,7 +195,8 @@ TEST_F(CertInfo, LoadStateAndArguments) {
     EXPECT_EQ(std::string(buf.data()), validity);
     std::fill(buf.begin(), buf.end(), 'x');
     EXPECT_EQ(QELT_CERT_GetValidity(ctx, static_cast<int>(validity.size()), buf.data()), QELT_ERR_BUFFER_TOO_SMALL);
-    EXPECT_EQ(errInfo(), "[QELT_CERT_GetValidity] pszValidity에 할당된 메모리가 부족합니다. (필요한 메모리 크기 : 42)"_cp949);
+    EXPECT_EQ(errInfo(),
+              "[QELT_CERT_GetValidity] pszValidity에 할당된 메모리가 부족합니다. (필요한 메모리 크기 : 42)"_cp949);
     EXPECT_EQ(buf[0], 'x');
 
     EXPECT_EQ(QELT_CERT_Unload(ctx), 0);
@@ -204,8 +207,8 @@ TEST_F(CertInfo, LoadStateAndArguments) {
 TEST_F(CertInfo, BadInputsAndAbsentFields) {
     const auto der = fixtureBytes("ee.der");
     // Truncated, wrongly tagged, over-long: 1200 with the object's chain.
-    for (std::vector<uint8_t> bad : {std::vector<uint8_t>(der.begin(), der.end() - 10),
-                                     std::vector<uint8_t>{0x04, 0x02, 0x30, 0x00}}) {
+    for (std::vector<uint8_t> bad :
+         {std::vector<uint8_t>(der.begin(), der.end() - 10), std::vector<uint8_t>{0x04, 0x02, 0x30, 0x00}}) {
         OwnedBinstr in(bad);
         EXPECT_EQ(QELT_CERT_Load(ctx, &in), QELT_ERR_CERT_INVALID);
         EXPECT_NE(errInfo().find("잘못된 인증서 입니다. <zorinlib> ["_cp949), std::string::npos) << errInfo();
@@ -263,9 +266,10 @@ TEST_F(CertInfo, RemainingDays) {
     std::tm local{};
     localtime_r(&notAfter, &local);
     char expected[512];
-    std::snprintf(expected, sizeof expected,
-                  "인증서 유효기간 만료일이 %d년 %d월 %d일입니다. 유효기간이 %d일이 남았으므로 만료일 이전에 갱신하도록 하십시오."_cp949,
-                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, 10);
+    std::snprintf(
+        expected, sizeof expected,
+        "인증서 유효기간 만료일이 %d년 %d월 %d일입니다. 유효기간이 %d일이 남았으므로 만료일 이전에 갱신하도록 하십시오."_cp949,
+        local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, 10);
     QELT_CERT_GetRemainDays(ctx, &ec, &(days = 30));
     EXPECT_EQ(errInfo(), expected);  // no function label on this warning
 
@@ -294,7 +298,8 @@ TEST_F(CertInfo, EveryPkitsCertificate) {
         for (const NamedGetter& g : kTextGetters) {
             text(g.fn, rc);
             if (g.fn == QELT_CERT_GetPubKeyLen && keyAlg == "dsa" && rc == QELT_ERR_CERT_INVALID) continue;
-            EXPECT_TRUE(rc == 0 || rc == QELT_ERR_CERT_FIELD_ABSENT) << entry.path().filename() << " " << g.name << ": " << rc << " " << errInfo();
+            EXPECT_TRUE(rc == 0 || rc == QELT_ERR_CERT_FIELD_ABSENT)
+                << entry.path().filename() << " " << g.name << ": " << rc << " " << errInfo();
         }
         ++seen;
     }

@@ -26,8 +26,9 @@ TEST_F(CertList, BuildCountAndRead) {
 
     OwnedBinstr out;
     EXPECT_EQ(QELT_CERT_GetCert(ctx, &list, 3, &out), QELT_ERR_CERT_INDEX_RANGE);
-    EXPECT_EQ(errInfo(),
-              "[QELT_CERT_GetCert] 인증서 목록에는 3개의 인증서를 포함하고 있으므로 3번째(0-base) 인증서는 획득할 수 없습니다."_cp949);
+    EXPECT_EQ(
+        errInfo(),
+        "[QELT_CERT_GetCert] 인증서 목록에는 3개의 인증서를 포함하고 있으므로 3번째(0-base) 인증서는 획득할 수 없습니다."_cp949);
     EXPECT_EQ(QELT_CERT_GetCert(ctx, &list, -1, &out), QELT_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(errInfo(), "[QELT_CERT_GetCert] nIndex가 0보다 작습니다."_cp949);
 }

@@ -18,8 +18,8 @@ struct CliResult {
 
 CliResult runCli(const std::string& args) {
     const auto dir = scratchDir("cli.cert");
-    const std::string cmd = "cd '" + certFixtures().string() + "' && QELT_WORKDIR='" + (dir / "work").string() +
-                            "' '" + QELT_CLI_PATH + "' " + args + " 2>&1";
+    const std::string cmd = "cd '" + certFixtures().string() + "' && QELT_WORKDIR='" + (dir / "work").string() + "' '" +
+                            QELT_CLI_PATH + "' " + args + " 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     std::string out;
     std::array<char, 4096> buf{};

@@ -158,7 +158,7 @@ int runCerts(Session& s, const Args& a) {
 
 }  // namespace
 
-QELT_CLI_VERB({"cert", "cert show FILE | cert days FILE [-t DAYS]  certificate fields (DER or PEM), days left", {},
-               &runCert});
-QELT_CLI_VERB({"certs", "certs add LIST CERT... | count LIST | get LIST INDEX [-o OUT]  certificate lists", {},
-               &runCerts});
+QELT_CLI_VERB(
+    {"cert", "cert show FILE | cert days FILE [-t DAYS]  certificate fields (DER or PEM), days left", {}, &runCert});
+QELT_CLI_VERB(
+    {"certs", "certs add LIST CERT... | count LIST | get LIST INDEX [-o OUT]  certificate lists", {}, &runCerts});
