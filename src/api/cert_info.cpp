@@ -199,7 +199,7 @@ QELT_EXPORT int QELT_CERT_GetUID(void* pCtx, int nBufLen, char* pszUID) {
         // The value of the first attribute: between the first "=" and the next ",".
         const std::string_view text = subject.view();
         const size_t eq = text.find('=');
-        std::string_view uid;
+        std::string_view uid = text.substr(0, 0);  // empty, but never a null pointer
         if (eq != std::string_view::npos) {
             const size_t comma = text.find(',', eq);
             uid = text.substr(eq + 1, comma == std::string_view::npos ? std::string_view::npos : comma - eq - 1);
