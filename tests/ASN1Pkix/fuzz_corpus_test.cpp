@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 template <class Record>
 void replay(const char* corpus) {
-    const fs::path dir = fs::path(QELT_SOURCE_DIR) / "fuzz" / "corpus" / corpus;
+    const fs::path dir = fs::path(QELT_SOURCE_DIR) / "fuzz" / "corpus" / (std::string("fuzz_") + corpus);
     int accepted = 0;
     for (const auto& entry : fs::directory_iterator(dir)) {
         SCOPED_TRACE(entry.path().string());
