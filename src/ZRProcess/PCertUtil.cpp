@@ -101,12 +101,13 @@ int PCertUtil::parseCertificate(Asn1Input encoding) {
         m_ParseChain.assign(m_ErrorChain);
         return code;
     };
-    {
+    m_pCert = std::make_unique<RCertificate>();
+    if (m_pCert->fromASN1Object(encoding) != 0) {
+        // Tell bytes that are no SEQUENCE at all from a SEQUENCE that is not a certificate.
         ASN1Sequence outer;
         if (outer.fromASN1Object(encoding) != 0) return failParse("asnSeq", 2, outer.errorText());
+        return failParse("m_pCert", kNotCertificate, m_pCert->errorText());
     }
-    m_pCert = std::make_unique<RCertificate>();
-    if (m_pCert->fromASN1Object(encoding) != 0) return failParse("m_pCert", kNotCertificate, m_pCert->errorText());
     m_pTBSCert = &m_pCert->getTbsCertificate();
 
     if (m_pTBSCert->hasExtensions()) {
