@@ -132,6 +132,10 @@ const std::filesystem::path& certFixtures() {
             "openssl req -new -key ee.key -utf8 -multivalue-rdn -x509 -days 1 -out mv.pem "
             "-subj '/C=KR/O=café/2.5.4.65=alias/CN=Tester+serialNumber=7'",
             "openssl x509 -in mv.pem -outform DER -out mv.der",
+            // the three WTLS curves that have a key size, and an expired certificate
+            "for c in sect163k1 c2pnb163v1 secp160r1; do openssl ecparam -name $c -genkey -noout -out $c.key &&"
+            " openssl req -x509 -key $c.key -subj /CN=$c -days 1 -outform DER -out $c.der || exit 1; done",
+            "openssl x509 -req -in ee.csr -signkey ee.key -days -1 -outform DER -out expired.der",
             // no extensions at all
             "openssl x509 -req -in ee.csr -signkey ee.key -days 5 -out v1.pem",
             "openssl x509 -in v1.pem -outform DER -out v1.der",

@@ -173,6 +173,13 @@ TEST_F(CertInfo, CaAndEcCertificates) {
     text(QELT_CERT_GetPubKeyLen, rc);
     EXPECT_EQ(rc, QELT_ERR_CERT_INVALID);
     EXPECT_NE(errInfo().find("bsNamedCurve(1 2 840 10045 3 1 7) does not supported named curve."), std::string::npos);
+
+    const std::pair<const char*, const char*> wtls[] = {
+        {"sect163k1.der", "WTLS 3"}, {"c2pnb163v1.der", "WTLS 5"}, {"secp160r1.der", "WTLS 7"}};
+    for (const auto& [file, size] : wtls) {
+        ASSERT_EQ(load(file), 0) << file;
+        EXPECT_EQ(text(QELT_CERT_GetPubKeyLen), size);
+    }
 }
 
 TEST_F(CertInfo, LoadStateAndArguments) {
@@ -281,6 +288,9 @@ TEST_F(CertInfo, RemainingDays) {
     EXPECT_EQ(QELT_CERT_GetRemainDays(ctx, &ec, nullptr), QELT_ERR_INVALID_ARGUMENT);
     OwnedBinstr notCert(std::vector<uint8_t>{0x30, 0x03, 0x02, 0x01, 0x05});
     EXPECT_EQ(QELT_CERT_GetRemainDays(ctx, &notCert, &(days = 0)), QELT_ERR_CERT_NOT_CERT);
+    OwnedBinstr expired(fixtureBytes("expired.der"));
+    EXPECT_EQ(QELT_CERT_GetRemainDays(ctx, &expired, &(days = 0)), QELT_ERR_CERT_EXPIRED);
+    EXPECT_EQ(errInfo(), "[QELT_CERT_GetRemainDays] 유효기간이 만료된 인증서 입니다."_cp949);
 }
 
 // Every PKITS certificate loads, and every getter answers or reports the field absent.
