@@ -136,6 +136,8 @@ const std::filesystem::path& certFixtures() {
             "for c in sect163k1 c2pnb163v1 secp160r1; do openssl ecparam -name $c -genkey -noout -out $c.key &&"
             " openssl req -x509 -key $c.key -subj /CN=$c -days 1 -outform DER -out $c.der || exit 1; done",
             "openssl x509 -req -in ee.csr -signkey ee.key -days -1 -outform DER -out expired.der",
+            "for n in 512 1024; do openssl req -x509 -newkey rsa:$n -nodes -keyout rsa$n.key -subj /CN=rsa$n -days 1"
+            " -outform DER -out rsa$n.der || exit 1; done",
             // no extensions at all
             "openssl x509 -req -in ee.csr -signkey ee.key -days 5 -out v1.pem",
             "openssl x509 -in v1.pem -outform DER -out v1.der",

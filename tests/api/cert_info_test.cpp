@@ -174,8 +174,11 @@ TEST_F(CertInfo, CaAndEcCertificates) {
     EXPECT_EQ(rc, QELT_ERR_CERT_INVALID);
     EXPECT_NE(errInfo().find("bsNamedCurve(1 2 840 10045 3 1 7) does not supported named curve."), std::string::npos);
 
-    const std::pair<const char*, const char*> wtls[] = {
-        {"sect163k1.der", "WTLS 3"}, {"c2pnb163v1.der", "WTLS 5"}, {"secp160r1.der", "WTLS 7"}};
+    const std::pair<const char*, const char*> wtls[] = {{"sect163k1.der", "WTLS 3"},
+                                                        {"c2pnb163v1.der", "WTLS 5"},
+                                                        {"secp160r1.der", "WTLS 7"},
+                                                        {"rsa1024.der", "1024 Bits"},
+                                                        {"rsa512.der", "UNKNOWN"}};
     for (const auto& [file, size] : wtls) {
         ASSERT_EQ(load(file), 0) << file;
         EXPECT_EQ(text(QELT_CERT_GetPubKeyLen), size);
