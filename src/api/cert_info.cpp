@@ -73,11 +73,6 @@ ByteString localTimeText(int32_t t) {
 // refusals are those of the public-key class (DSA, DH, EC-KCDSA, curves other
 // than the three WTLS curves, odd RSA sizes).
 
-struct KeySizeResult {
-    int code = 0;  // 0, or the key class's refusal code
-    int algorithm = 0;
-};
-
 int magnitudeLength(const ByteString& integerContent) {
     int n = integerContent.length();
     const uint8_t* p = integerContent.data();
@@ -88,7 +83,12 @@ int magnitudeLength(const ByteString& integerContent) {
     return n;
 }
 
-int keyAlgorithmCode(const RSubjectPublicKeyInfo& spki, ErrorHolder& err) {
+// The key's algorithm code into `algorithm`; 0, or the refusal code with its location in `err`.
+int keyAlgorithmCode(const RSubjectPublicKeyInfo& spki, ErrorHolder& err, int& algorithm) {
+    const auto found = [&algorithm](int code) {
+        algorithm = code;
+        return 0;
+    };
     constexpr const char* kClass = "PPublicKey";
     constexpr const char* kMethod = "GetPublicKeyAlgorithm";
     const ASN1ObjectIdentifier& oid = spki.getAlgorithm().getAlgorithm();
@@ -100,9 +100,9 @@ int keyAlgorithmCode(const RSubjectPublicKeyInfo& spki, ErrorHolder& err) {
         RRSAPublicKey rsa;
         if (rsa.fromASN1Object(key) != 0) return err.fail(kClass, kMethod, "rsaPublicKey", 1, rsa.errorText());
         const int len = magnitudeLength(rsa.getModulus().getValue());
-        if (len == 64) return -36;
-        if (len == 128) return -37;
-        if (len == 256) return -38;
+        if (len == 64) return found(36);
+        if (len == 128) return found(37);
+        if (len == 256) return found(38);
         ByteString message;
         message.format("nLen(%d) is not proper RSA public key length.", len);
         return err.fail(kClass, kMethod, "nLen", 2, message.c_str());
@@ -111,9 +111,9 @@ int keyAlgorithmCode(const RSubjectPublicKeyInfo& spki, ErrorHolder& err) {
         ASN1Integer y;
         if (y.fromASN1Object(key) != 0) return err.fail(kClass, kMethod, "dsaPublicKey", 12, y.errorText());
         const int len = magnitudeLength(y.getValue());
-        if (len == 128) return -65;
-        if (len == 256) return -66;
-        if (len == 64) return -63;
+        if (len == 128) return found(65);
+        if (len == 256) return found(66);
+        if (len == 64) return found(63);
         ByteString message;
         message.format("nLen(%d) is not proper for KCDSA public key length.", len);
         return err.fail(kClass, kMethod, "nLen", 11, message.c_str());
@@ -123,9 +123,9 @@ int keyAlgorithmCode(const RSubjectPublicKeyInfo& spki, ErrorHolder& err) {
         ASN1ObjectIdentifier curve;
         if (!alg.hasParameters() || curve.fromASN1Object(alg.getParameters().getEncoding()) != 0)
             return err.fail(kClass, kMethod, "bsNamedCurve", 34, "bsNamedCurve length error.");
-        if (curve.is("1 3 132 0 1")) return -72;
-        if (curve.is("1 2 840 10045 3 0 1")) return -73;
-        if (curve.is("1 3 132 0 8")) return -74;
+        if (curve.is("1 3 132 0 1")) return found(72);
+        if (curve.is("1 2 840 10045 3 0 1")) return found(73);
+        if (curve.is("1 3 132 0 8")) return found(74);
         ByteString message;
         message.format("bsNamedCurve(%s) does not supported named curve.", curve.getOID().c_str());
         return err.fail(kClass, kMethod, "bsNamedCurve", 36, message.c_str());
@@ -309,9 +309,10 @@ QELT_EXPORT int QELT_CERT_GetPubKeyLen(void* pCtx, int nBufLen, char* pszLen) {
             return fieldFailure(call, cert, nullptr);
         }
         ErrorHolder key;
-        const int rc = keyAlgorithmCode(decoded->getTbsCertificate().getSubjectPublicKeyInfo(), key);
-        if (rc > 0) return call.failCore(QELT_ERR_CERT_INVALID, invalidCertText(), key);
-        return call.putText(keySizeText(-rc), nBufLen, pszLen, "pszLen");
+        int algorithm = 0;
+        if (keyAlgorithmCode(decoded->getTbsCertificate().getSubjectPublicKeyInfo(), key, algorithm) != 0)
+            return call.failCore(QELT_ERR_CERT_INVALID, invalidCertText(), key);
+        return call.putText(keySizeText(algorithm), nBufLen, pszLen, "pszLen");
     });
 }
 
