@@ -384,6 +384,51 @@ QELT_EXPORT int QELT_PRIKEY_ChangePasswd(void* pCtx, char* pszOldPasswd, char* p
 /* The random value kept in the key's attribute "1 2 410 200004 10 1 1 3". */
 QELT_EXPORT int QELT_VID_GetRandomFromPriKey(void* pCtx, BINSTR* pPriKey, BINSTR* pRandom);
 
+/* ---------------------------------------------------------------- certificates: information and lists */
+/* One certificate is loaded into the context at a time; the getters read its
+   fields as CP949 display texts ("\r\n" between lines) into caller buffers of
+   nBufLen bytes (1004 with the size needed when too small). Before a load
+   they return 1201; an absent extension gives 1202 with the field's message. */
+QELT_EXPORT int QELT_CERT_Load(void* pCtx, BINSTR* pCert);
+QELT_EXPORT int QELT_CERT_Unload(void* pCtx);
+QELT_EXPORT int QELT_CERT_GetUID(void* pCtx, int nBufLen, char* pszUID);
+QELT_EXPORT int QELT_CERT_GetVersion(void* pCtx, int* pVersion);
+QELT_EXPORT int QELT_CERT_GetSerialNum(void* pCtx, int nBufLen, char* pszSerialNum);
+QELT_EXPORT int QELT_CERT_GetSerialNum2(void* pCtx, BINSTR* pSerialNum);
+QELT_EXPORT int QELT_CERT_GetSignatureAlgorithm(void* pCtx, int nBufLen, char* pszSignAlg);
+QELT_EXPORT int QELT_CERT_GetIssuerName(void* pCtx, int nBufLen, char* pszIssuerName);
+QELT_EXPORT int QELT_CERT_GetSubjectName(void* pCtx, int nBufLen, char* pszSubjectName);
+QELT_EXPORT int QELT_CERT_GetNotBefore(void* pCtx, time_t* pTime);
+QELT_EXPORT int QELT_CERT_GetNotAfter(void* pCtx, time_t* pTime);
+/* "YYYY-MM-DD hh:mm:ss ~ YYYY-MM-DD hh:mm:ss" in the machine's local time. */
+QELT_EXPORT int QELT_CERT_GetValidity(void* pCtx, int nBufLen, char* pszValidity);
+QELT_EXPORT int QELT_CERT_GetPubKeyAlg(void* pCtx, int nBufLen, char* pszAlg);
+QELT_EXPORT int QELT_CERT_GetPubKeyLen(void* pCtx, int nBufLen, char* pszLen);
+/* pszKeyAlg: a caller buffer of 50 bytes. */
+QELT_EXPORT int QELT_CERT_GetSubjectPubKeyInfo(void* pCtx, char* pszKeyAlg, BINSTR* pPubKeyInfo);
+QELT_EXPORT int QELT_CERT_GetPubKey(void* pCtx, int nBufLen, char* pszPubKey);
+QELT_EXPORT int QELT_CERT_GetSignature(void* pCtx, int nBufLen, char* pszSignature);
+QELT_EXPORT int QELT_CERT_GetKeyUsage(void* pCtx, int nBufLen, char* pszKeyUsage);
+QELT_EXPORT int QELT_CERT_GetBasicConstraints(void* pCtx, int nBufLen, char* pszBasicConstraints);
+QELT_EXPORT int QELT_CERT_GetCertPolicy(void* pCtx, int nBufLen, char* pszCertPolicy);
+QELT_EXPORT int QELT_CERT_GetCertPolicyID(void* pCtx, int nBufLen, char* pszCertPolicyID);
+QELT_EXPORT int QELT_CERT_GetExtKeyUsage(void* pCtx, int nBufLen, char* pszExtKeyUsage);
+QELT_EXPORT int QELT_CERT_GetSubjectAltName(void* pCtx, int nBufLen, char* pszSubAltName);
+QELT_EXPORT int QELT_CERT_GetAuthKeyID(void* pCtx, int nBufLen, char* pszAKI);
+QELT_EXPORT int QELT_CERT_GetSubKeyID(void* pCtx, int nBufLen, char* pszSKI);
+QELT_EXPORT int QELT_CERT_GetCRLDP(void* pCtx, int nBufLen, char* pszCRLDP);
+QELT_EXPORT int QELT_CERT_GetAIA(void* pCtx, int nBufLen, char* pszAIA);
+/* *pRemainDays: on entry the warning threshold in days, on return the days of
+   validity left (rounded up). 1248 with a renewal message when fewer remain
+   than the threshold; 1203 when the certificate has expired. */
+QELT_EXPORT int QELT_CERT_GetRemainDays(void* pCtx, BINSTR* pCert, int* pRemainDays);
+/* Certificate lists: a DER SEQUENCE OF Certificate. AddCert appends pCert to
+   the list in pCerts (an empty pCerts starts one) and writes the list back. */
+QELT_EXPORT int QELT_CERT_AddCert(void* pCtx, BINSTR* pCert, BINSTR* pCerts);
+QELT_EXPORT int QELT_CERT_GetCertCount(void* pCtx, BINSTR* pCerts, int* pCnt);
+/* nIndex is 0-based. */
+QELT_EXPORT int QELT_CERT_GetCert(void* pCtx, BINSTR* pCerts, int nIndex, BINSTR* pCert);
+
 #ifdef __cplusplus
 }
 #endif

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <utility>
 
 namespace qelt {
 
@@ -78,6 +79,15 @@ int UUnicode::Unicode2KSC(const ByteString& ucs2, ByteString& cp949) {
     }
     cp949 = std::move(out);
     return kOk;
+}
+
+int UUnicode::BMP2KSC(const ByteString& bmp, ByteString& cp949) {
+    cp949.clear();
+    if (bmp.length() % 2 != 0) return kOddLength;
+    ByteString le(bmp);
+    uint8_t* p = le.data();
+    for (int i = 0; i + 1 < le.length(); i += 2) std::swap(p[i], p[i + 1]);
+    return Unicode2KSC(le, cp949);
 }
 
 int UUnicode::Unicode2UTF8(const ByteString& ucs2, ByteString& utf8) {

@@ -21,6 +21,9 @@ public:
     static int KSC2Unicode(const ByteString& cp949, ByteString& ucs2);
     // UCS-2 LE -> CP949. Values without a CP949 code become '?'. kOddLength for an odd input.
     static int Unicode2KSC(const ByteString& ucs2, ByteString& cp949);
+    // BMPString content (UCS-2 big-endian, as DER carries it) -> CP949 through
+    // Unicode2KSC. kOddLength for an odd input.
+    static int BMP2KSC(const ByteString& bmp, ByteString& cp949);
     // UCS-2 LE -> UTF-8 (one to three bytes per value). kOddLength for an odd input.
     static int Unicode2UTF8(const ByteString& ucs2, ByteString& utf8);
 };

@@ -12,6 +12,8 @@
 
 namespace qelt {
 
+class PCertUtil;
+
 struct ApiContext {
     char* pszWorkDir;
     char* pszErrMsg;
@@ -22,7 +24,7 @@ struct ApiContext {
     int nIVSTimeOut;
     int nSlotID;
     ErrorHolder* pCryptoki;    // PKCS#11 module object, replaced by the next slot listing
-    ErrorHolder* pLoadedCert;  // certificate object of QELT_CERT_Load
+    PCertUtil* pLoadedCert;    // certificate object of QELT_CERT_Load
     void* hStorageLib;         // storage plug-in, unloaded only by its own Unload call
     ErrorHolder* pSignedData;  // SignedData under construction between the two signing steps
     ByteString* pTrustedCerts;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ZRCrypto/algorithm_ids.h"
+#include "ZRProcess/PCertUtil.h"
 #include "api/api_call.h"
 #include "util/cp949_literal.h"
 

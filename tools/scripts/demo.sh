@@ -29,6 +29,21 @@ printf '[SERVER]\nHOST = example\n' > "$work/app.ini"
 run profile set "$work/app.ini" SERVER PORT 4000
 run profile get "$work/app.ini" SERVER PORT
 run time 20130425093000Z
+# A certificate with a Korean name and the usual extensions, made by openssl, shown by the library.
+printf '%s\n' 'basicConstraints=CA:FALSE' 'keyUsage=digitalSignature,nonRepudiation' \
+  'extendedKeyUsage=clientAuth,emailProtection' 'subjectAltName=DNS:www.example.kr,email:hong@example.kr' \
+  'subjectKeyIdentifier=hash' 'authorityKeyIdentifier=keyid,issuer' \
+  'crlDistributionPoints=URI:http://crl.example.kr/ca.crl' 'authorityInfoAccess=OCSP;URI:http://ocsp.example.kr' \
+  'certificatePolicies=1.2.410.200004.5.1.1.7' > "$work/ee.ext"
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/ca.key" -out "$work/ca.pem" -days 365 \
+  -subj '/C=KR/O=Example/CN=Demo CA' >/dev/null 2>&1
+openssl req -new -newkey rsa:2048 -nodes -keyout "$work/ee.key" -out "$work/ee.csr" -utf8 \
+  -subj '/C=KR/O=Example/OU=people/CN=홍길동' >/dev/null 2>&1
+openssl x509 -req -in "$work/ee.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" -set_serial 0x8F01 -days 20 \
+  -extfile "$work/ee.ext" -out "$work/ee.pem" >/dev/null 2>&1
+run cert show "$work/ee.pem"
+run cert days "$work/ee.pem"
+run certs add "$work/bundle.der" "$work/ca.pem" "$work/ee.pem"
 for verb in $("$qelt" --help | awk '/^  qelt /{print $2}'); do
   case "$verb" in hash) run hash -a sha256 "$work/hello.txt" ;; esac
 done
