@@ -55,20 +55,32 @@ int main(int argc, char** argv) {
         printHelp();
         return argc < 2 ? 2 : 0;
     }
+    // A verb's name may have two words ("cms sign"): families that share a
+    // first word register their second words independently. The longer name wins.
+    const Verb* chosen = nullptr;
+    int used = 0;
     for (const Verb& v : verbs()) {
-        if (v.name == argv[1]) {
-            Args args = parse(v, argc - 2, argv + 2);
-            if (args.has("help")) {
-                std::printf("usage: qelt %s\n", v.synopsis.c_str());
-                return 0;
-            }
-            Session session;
-            if (session.ctx() == nullptr) {
-                std::fprintf(stderr, "qelt: the library could not be initialised\n");
-                return 1;
-            }
-            return v.run(session, args);
+        if (argc >= 3 && v.name == std::string(argv[1]) + " " + argv[2]) {
+            chosen = &v;
+            used = 2;
+            break;
+        }
+        if (v.name == argv[1] && chosen == nullptr) {
+            chosen = &v;
+            used = 1;
         }
     }
-    return Session::usage(std::string("unknown verb '") + argv[1] + "'");
+    if (chosen == nullptr) return Session::usage(std::string("unknown verb '") + argv[1] + "'");
+    const Verb& v = *chosen;
+    Args args = parse(v, argc - 1 - used, argv + 1 + used);
+    if (args.has("help")) {
+        std::printf("usage: qelt %s\n", v.synopsis.c_str());
+        return 0;
+    }
+    Session session;
+    if (session.ctx() == nullptr) {
+        std::fprintf(stderr, "qelt: the library could not be initialised\n");
+        return 1;
+    }
+    return v.run(session, args);
 }
