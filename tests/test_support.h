@@ -32,6 +32,16 @@ struct OwnedBinstr {
 // A fresh directory under the build tree for one test.
 std::filesystem::path scratchDir(const std::string& name);
 
+// Owns a directory and removes it with everything in it when destroyed; a
+// function-local static one removes a shared fixture directory at program end.
+struct RemovedAtExit {
+    std::filesystem::path path;
+    ~RemovedAtExit() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+};
+
 // Test fixture owning one initialised context.
 class ApiTest : public ::testing::Test {
 protected:

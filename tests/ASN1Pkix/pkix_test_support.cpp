@@ -98,19 +98,8 @@ const char* const kRecipe[] = {
 };
 }  // namespace
 
-namespace {
-// Removes the fixture directory when the test program ends.
-struct FixtureDir {
-    std::filesystem::path path;
-    ~FixtureDir() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-};
-}  // namespace
-
 const std::filesystem::path& opensslFixtures() {
-    static FixtureDir owner;
+    static RemovedAtExit owner;
     static const std::filesystem::path dir = [] {
         // One directory per process: CTest runs test cases as parallel processes.
         std::filesystem::path d = scratchDir("pkix-openssl-" + std::to_string(::getpid()));

@@ -94,18 +94,10 @@ std::string unknownExtensions(int count) {
     return cmd;
 }
 
-struct FixtureDir {
-    std::filesystem::path path;
-    ~FixtureDir() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
-    }
-};
-
 }  // namespace
 
 const std::filesystem::path& certFixtures() {
-    static FixtureDir owner;
+    static RemovedAtExit owner;
     static const std::filesystem::path dir = [] {
         const std::filesystem::path d = scratchDir("cert-openssl-" + std::to_string(::getpid()));
         const std::string steps[] = {
