@@ -167,10 +167,8 @@ bool privateKeyFromDer(const uint8_t* der, size_t len, EcKey& key) {
     key.d = bnSecure();
     if (!key.d || d.isEmpty() || !BN_bin2bn(d.data(), d.length(), key.d.get())) return false;
     const BIGNUM* n = EC_GROUP_get0_order(g);
-    if (BN_is_zero(key.d.get()) || BN_cmp(key.d.get(), n) >= 0) return false;
-    key.q.reset(EC_POINT_new(g));
-    BnCtxPtr ctx(BN_CTX_new());
-    return key.q && ctx && EC_POINT_mul(g, key.q.get(), key.d.get(), nullptr, nullptr, ctx.get()) == 1;
+    // The public point is not needed to sign: it is left unset.
+    return !BN_is_zero(key.d.get()) && BN_cmp(key.d.get(), n) < 0;
 }
 
 bool publicKeyFromDer(const uint8_t* der, size_t len, EcKey& key) {
@@ -199,10 +197,12 @@ bool encodePrivate(const EcKey& key, ByteString& der) {
     ASN1ObjectIdentifier oid(ecCurveOid(key.curve));
     params.setNamedCurve(oid);
     rec.setParameters(params);
-    ASN1BitString pub;
-    const ByteString pt = pointOctets(key);
-    pub.setBitString(pt.data(), pt.length(), 0);
-    rec.setPublicKey(pub);
+    if (key.q) {
+        ASN1BitString pub;
+        const ByteString pt = pointOctets(key);
+        pub.setBitString(pt.data(), pt.length(), 0);
+        rec.setPublicKey(pub);
+    }
     der.assign(rec.toASN1Object());
     return !der.isEmpty();
 }

@@ -5,7 +5,13 @@
 
 #include <openssl/err.h>
 #include <openssl/rsa.h>
-#include <openssl/x509.h>
+#include <openssl/core_names.h>
+#include <openssl/params.h>
+#include <openssl/param_build.h>
+
+#include <vector>
+
+#include "ASN1Pkix/pkcs_keys.h"
 
 #include <cstring>
 #include <initializer_list>
@@ -90,6 +96,45 @@ bool rawOp(EVP_PKEY* key, const uint8_t* in, uint8_t* out, size_t k, bool privat
     return ok;
 }
 
+struct NamedInteger {
+    const char* name;
+    const ASN1Integer* value;
+};
+
+EvpPkeyPtr keyFromIntegers(std::initializer_list<NamedInteger> values, int selection) {
+    struct BldFree {
+        void operator()(OSSL_PARAM_BLD* b) const { OSSL_PARAM_BLD_free(b); }
+    };
+    struct ParamFree {
+        void operator()(OSSL_PARAM* p) const { OSSL_PARAM_free(p); }  // secret parts live in the secure heap
+    };
+    std::unique_ptr<OSSL_PARAM_BLD, BldFree> bld(OSSL_PARAM_BLD_new());
+    if (!bld) return nullptr;
+    std::vector<BnPtr> numbers;
+    for (const NamedInteger& v : values) {
+        ByteString mag;
+        if (v.value->getInteger(mag, 0) != 0 || mag.isEmpty()) return nullptr;  // negative or empty
+        // Secure numbers: the builder then keeps the values in the secure heap, wiped on release.
+        BnPtr n(BN_secure_new());
+        if (!n || !BN_bin2bn(mag.data(), mag.length(), n.get()) || BN_is_zero(n.get()) || OSSL_PARAM_BLD_push_BN(bld.get(), v.name, n.get()) != 1) return nullptr;
+        numbers.push_back(std::move(n));
+    }
+    std::unique_ptr<OSSL_PARAM, ParamFree> params(OSSL_PARAM_BLD_to_param(bld.get()));
+    EvpPkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+    EVP_PKEY* key = nullptr;
+    if (!params || !ctx || EVP_PKEY_fromdata_init(ctx.get()) != 1 ||
+        EVP_PKEY_fromdata(ctx.get(), &key, selection, params.get()) != 1) {
+        ERR_clear_error();
+        return nullptr;
+    }
+    EvpPkeyPtr out(key);
+    // The modulus must be odd and the public exponent odd and above 1.
+    const BIGNUM* n = numbers[0].get();
+    const BIGNUM* e = numbers[1].get();
+    if (!BN_is_odd(n) || !BN_is_odd(e) || BN_is_one(e) || BN_num_bits(n) < 256) return nullptr;
+    return out;
+}
+
 class RsaSigner final : public ZcapSigner {
 public:
     RsaSigner(EvpPkeyPtr key, int hashId, bool priv) : m_key(std::move(key)), m_hashId(hashId), m_private(priv) {}
@@ -129,26 +174,30 @@ private:
 
 }  // namespace
 
+// Keys are read with the library's records and handed to OpenSSL as
+// parameters: OpenSSL's own DER decoders search their whole decoder set on
+// every call, which costs more than the RSA operation itself.
 EvpPkeyPtr publicKeyFromDer(const uint8_t* der, size_t len) {
     if (der == nullptr || len == 0) return nullptr;
-    const unsigned char* p = der;
-    EvpPkeyPtr key(d2i_PublicKey(EVP_PKEY_RSA, nullptr, &p, static_cast<long>(len)));
-    if (!key || p != der + len) {
-        ERR_clear_error();
-        return nullptr;
-    }
-    return key;
+    RRSAPublicKey rec(std::span<const uint8_t>(der, len));
+    if (rec.errorCode() != 0) return nullptr;
+    return keyFromIntegers({{OSSL_PKEY_PARAM_RSA_N, &rec.getModulus()}, {OSSL_PKEY_PARAM_RSA_E, &rec.getPublicExponent()}},
+                           EVP_PKEY_PUBLIC_KEY);
 }
 
 EvpPkeyPtr privateKeyFromDer(const uint8_t* der, size_t len) {
     if (der == nullptr || len == 0) return nullptr;
-    const unsigned char* p = der;
-    EvpPkeyPtr key(d2i_PrivateKey(EVP_PKEY_RSA, nullptr, &p, static_cast<long>(len)));
-    if (!key || p != der + len) {
-        ERR_clear_error();
-        return nullptr;
-    }
-    return key;
+    RRSAPrivateKey rec(std::span<const uint8_t>(der, len));
+    if (rec.errorCode() != 0) return nullptr;
+    return keyFromIntegers({{OSSL_PKEY_PARAM_RSA_N, &rec.getModulus()},
+                            {OSSL_PKEY_PARAM_RSA_E, &rec.getPublicExponent()},
+                            {OSSL_PKEY_PARAM_RSA_D, &rec.getPrivateExponent()},
+                            {OSSL_PKEY_PARAM_RSA_FACTOR1, &rec.getPrime1()},
+                            {OSSL_PKEY_PARAM_RSA_FACTOR2, &rec.getPrime2()},
+                            {OSSL_PKEY_PARAM_RSA_EXPONENT1, &rec.getExponent1()},
+                            {OSSL_PKEY_PARAM_RSA_EXPONENT2, &rec.getExponent2()},
+                            {OSSL_PKEY_PARAM_RSA_COEFFICIENT1, &rec.getCoefficient()}},
+                           EVP_PKEY_KEYPAIR);
 }
 
 size_t modulusBytes(const EVP_PKEY* key) { return static_cast<size_t>(EVP_PKEY_get_size(key)); }
