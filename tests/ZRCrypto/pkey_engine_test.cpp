@@ -3,8 +3,6 @@
 // examples with their nonces.
 #include <gtest/gtest.h>
 
-#include <openssl/core_names.h>
-#include <openssl/param_build.h>
 
 #include <fstream>
 #include <map>
@@ -50,33 +48,26 @@ BnPtr number(const std::string& text) {
 }
 
 // An RSA key from e, p and q.
-EvpPkeyPtr rsaKey(const Fields& f) {
+rsa_detail::RsaKey rsaKey(const Fields& f) {
     BnCtxPtr ctx(BN_CTX_new());
-    BnPtr e = number(f.at("E")), p = number(f.at("P")), q = number(f.at("Q"));
-    BnPtr n = bnNew(), d = bnNew(), p1 = bnNew(), q1 = bnNew(), phi = bnNew(), dp = bnNew(), dq = bnNew(), qi = bnNew();
-    BN_mul(n.get(), p.get(), q.get(), ctx.get());
-    BN_sub(p1.get(), p.get(), BN_value_one());
-    BN_sub(q1.get(), q.get(), BN_value_one());
+    rsa_detail::RsaKey k;
+    k.e = number(f.at("E"));
+    k.p = number(f.at("P"));
+    k.q = number(f.at("Q"));
+    BnPtr d = bnNew(), p1 = bnNew(), q1 = bnNew(), phi = bnNew();
+    k.n = bnNew();
+    k.dp = bnNew();
+    k.dq = bnNew();
+    k.qinv = bnNew();
+    BN_mul(k.n.get(), k.p.get(), k.q.get(), ctx.get());
+    BN_sub(p1.get(), k.p.get(), BN_value_one());
+    BN_sub(q1.get(), k.q.get(), BN_value_one());
     BN_mul(phi.get(), p1.get(), q1.get(), ctx.get());
-    BN_mod_inverse(d.get(), e.get(), phi.get(), ctx.get());
-    BN_mod(dp.get(), d.get(), p1.get(), ctx.get());
-    BN_mod(dq.get(), d.get(), q1.get(), ctx.get());
-    BN_mod_inverse(qi.get(), q.get(), p.get(), ctx.get());
-    std::unique_ptr<OSSL_PARAM_BLD, decltype(&OSSL_PARAM_BLD_free)> bld(OSSL_PARAM_BLD_new(), OSSL_PARAM_BLD_free);
-    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_N, n.get());
-    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_E, e.get());
-    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_D, d.get());
-    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_FACTOR1, p.get());
-    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_FACTOR2, q.get());
-    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_EXPONENT1, dp.get());
-    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_EXPONENT2, dq.get());
-    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_COEFFICIENT1, qi.get());
-    std::unique_ptr<OSSL_PARAM, decltype(&OSSL_PARAM_free)> params(OSSL_PARAM_BLD_to_param(bld.get()), OSSL_PARAM_free);
-    EvpPkeyCtxPtr pctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
-    EVP_PKEY* key = nullptr;
-    EVP_PKEY_fromdata_init(pctx.get());
-    EVP_PKEY_fromdata(pctx.get(), &key, EVP_PKEY_KEYPAIR, params.get());
-    return EvpPkeyPtr(key);
+    BN_mod_inverse(d.get(), k.e.get(), phi.get(), ctx.get());
+    BN_mod(k.dp.get(), d.get(), p1.get(), ctx.get());
+    BN_mod(k.dq.get(), d.get(), q1.get(), ctx.get());
+    BN_mod_inverse(k.qinv.get(), k.q.get(), k.p.get(), ctx.get());
+    return k;
 }
 
 Bytes digestOf(int hashId, const Bytes& msg) {
@@ -114,11 +105,11 @@ TEST(RsaVectors, Pkcs1SignaturesSignAndVerify) {
 TEST(RsaVectors, EncryptionBlocksDecryptAndOaepEncodes) {
     int count = 0;
     for (const auto& [section, f] : readVectors("rsaes.vec", "Ciphertext")) {
-        EvpPkeyPtr key = rsaKey(f);
-        const size_t k = rsa_detail::modulusBytes(key.get());
+        const rsa_detail::RsaKey key = rsaKey(f);
+        const size_t k = key.bytes();
         Bytes ct = hexBytes(f.at("Ciphertext")), block(k), msg(k);
         ct.insert(ct.begin(), k - ct.size(), 0);
-        ASSERT_TRUE(rsa_detail::rawPrivate(key.get(), ct.data(), block.data(), k));
+        ASSERT_TRUE(rsa_detail::rawPrivate(key, ct.data(), block.data(), k));
         const bool oaep = section == "OAEP(SHA-1)";
         const int len = oaep ? rsa_detail::oaepDecode(ENGINE_SHA1, ENGINE_SHA1, block.data(), k, msg.data())
                              : rsa_detail::pkcs1Unpad(2, block.data(), k, msg.data());
@@ -129,7 +120,7 @@ TEST(RsaVectors, EncryptionBlocksDecryptAndOaepEncodes) {
             const Bytes seed = hexBytes(f.at("Nonce"));
             Bytes em(k), out(k);
             ASSERT_TRUE(rsa_detail::oaepEncode(ENGINE_SHA1, ENGINE_SHA1, k, msg.data(), msg.size(), seed.data(), em.data()));
-            ASSERT_TRUE(rsa_detail::rawPublic(key.get(), em.data(), out.data(), k));
+            ASSERT_TRUE(rsa_detail::rawPublic(key, em.data(), out.data(), k));
             EXPECT_EQ(out, ct);
         }
         ++count;
@@ -138,10 +129,10 @@ TEST(RsaVectors, EncryptionBlocksDecryptAndOaepEncodes) {
     // SHA-256 OAEP with MGF1-SHA-1.
     count = 0;
     for (const auto& [section, f] : readVectors("rsa_decrypt.vec", "Msg")) {
-        EvpPkeyPtr key = rsaKey(f);
-        const size_t k = rsa_detail::modulusBytes(key.get());
+        const rsa_detail::RsaKey key = rsaKey(f);
+        const size_t k = key.bytes();
         Bytes ct = hexBytes(f.at("Ciphertext")), block(k), msg(k);
-        ASSERT_TRUE(rsa_detail::rawPrivate(key.get(), ct.data(), block.data(), k));
+        ASSERT_TRUE(rsa_detail::rawPrivate(key, ct.data(), block.data(), k));
         const int len = rsa_detail::oaepDecode(ENGINE_SHA256, ENGINE_SHA1, block.data(), k, msg.data());
         ASSERT_GE(len, 0);
         msg.resize(static_cast<size_t>(len));
@@ -307,13 +298,10 @@ TEST_F(PkEngine, RsaEncryptionLimitsAndModes) {
 
 TEST_F(PkEngine, GeneratedRsaKeyCarriesExponent65537) {
     const uint8_t* p = s_rsaPub.data();
-    EvpPkeyPtr key = rsa_detail::publicKeyFromDer(p, static_cast<size_t>(s_rsaPub.length()));
-    ASSERT_TRUE(key);
-    BIGNUM* e = nullptr;
-    ASSERT_EQ(EVP_PKEY_get_bn_param(key.get(), OSSL_PKEY_PARAM_RSA_E, &e), 1);
-    EXPECT_EQ(BN_get_word(e), 65537u);
-    EXPECT_EQ(EVP_PKEY_get_bits(key.get()), 1024);
-    BN_free(e);
+    rsa_detail::RsaKey key;
+    ASSERT_TRUE(rsa_detail::publicKeyFromDer(p, static_cast<size_t>(s_rsaPub.length()), key));
+    EXPECT_EQ(BN_get_word(key.e.get()), 65537u);
+    EXPECT_EQ(key.bits(), 1024);
 }
 
 }  // namespace

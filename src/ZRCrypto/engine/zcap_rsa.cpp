@@ -5,9 +5,6 @@
 
 #include <openssl/err.h>
 #include <openssl/rsa.h>
-#include <openssl/core_names.h>
-#include <openssl/params.h>
-#include <openssl/param_build.h>
 
 #include <vector>
 
@@ -83,78 +80,46 @@ constexpr uint8_t kSha1Prefix[] = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0
 constexpr uint8_t kSha256Prefix[] = {0x30, 0x31, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
                                      0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
 
-bool rawOp(EVP_PKEY* key, const uint8_t* in, uint8_t* out, size_t k, bool privateOp) {
-    EvpPkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
-    size_t outLen = k;
-    const bool ok = ctx &&
-                    (privateOp ? EVP_PKEY_decrypt_init(ctx.get()) : EVP_PKEY_encrypt_init(ctx.get())) == 1 &&
-                    EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_NO_PADDING) == 1 &&
-                    (privateOp ? EVP_PKEY_decrypt(ctx.get(), out, &outLen, in, k)
-                               : EVP_PKEY_encrypt(ctx.get(), out, &outLen, in, k)) == 1 &&
-                    outLen == k;
-    if (!ok) ERR_clear_error();
-    return ok;
+BnPtr positiveOf(const ASN1Integer& i, bool secret) {
+    ByteString mag;
+    if (i.getInteger(mag, 0) != 0 || mag.isEmpty()) return nullptr;  // negative or empty
+    BnPtr n(secret ? BN_secure_new() : BN_new());
+    if (!n || !BN_bin2bn(mag.data(), mag.length(), n.get()) || BN_is_zero(n.get())) return nullptr;
+    if (secret) BN_set_flags(n.get(), BN_FLG_CONSTTIME);
+    return n;
 }
 
-struct NamedInteger {
-    const char* name;
-    const ASN1Integer* value;
+// The modulus must be odd and the public exponent odd and above 1.
+bool plausible(const RsaKey& k) {
+    return k.n && k.e && BN_is_odd(k.n.get()) && BN_is_odd(k.e.get()) && !BN_is_one(k.e.get()) &&
+           BN_num_bits(k.n.get()) >= 256 && BN_cmp(k.e.get(), k.n.get()) < 0;
+}
+
+struct MontFree {
+    void operator()(BN_MONT_CTX* m) const { BN_MONT_CTX_free(m); }
 };
-
-EvpPkeyPtr keyFromIntegers(std::initializer_list<NamedInteger> values, int selection) {
-    struct BldFree {
-        void operator()(OSSL_PARAM_BLD* b) const { OSSL_PARAM_BLD_free(b); }
-    };
-    struct ParamFree {
-        void operator()(OSSL_PARAM* p) const { OSSL_PARAM_free(p); }  // secret parts live in the secure heap
-    };
-    std::unique_ptr<OSSL_PARAM_BLD, BldFree> bld(OSSL_PARAM_BLD_new());
-    if (!bld) return nullptr;
-    std::vector<BnPtr> numbers;
-    for (const NamedInteger& v : values) {
-        ByteString mag;
-        if (v.value->getInteger(mag, 0) != 0 || mag.isEmpty()) return nullptr;  // negative or empty
-        // Secure numbers: the builder then keeps the values in the secure heap, wiped on release.
-        BnPtr n(BN_secure_new());
-        if (!n || !BN_bin2bn(mag.data(), mag.length(), n.get()) || BN_is_zero(n.get()) || OSSL_PARAM_BLD_push_BN(bld.get(), v.name, n.get()) != 1) return nullptr;
-        numbers.push_back(std::move(n));
-    }
-    std::unique_ptr<OSSL_PARAM, ParamFree> params(OSSL_PARAM_BLD_to_param(bld.get()));
-    EvpPkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
-    EVP_PKEY* key = nullptr;
-    if (!params || !ctx || EVP_PKEY_fromdata_init(ctx.get()) != 1 ||
-        EVP_PKEY_fromdata(ctx.get(), &key, selection, params.get()) != 1) {
-        ERR_clear_error();
-        return nullptr;
-    }
-    EvpPkeyPtr out(key);
-    // The modulus must be odd and the public exponent odd and above 1.
-    const BIGNUM* n = numbers[0].get();
-    const BIGNUM* e = numbers[1].get();
-    if (!BN_is_odd(n) || !BN_is_odd(e) || BN_is_one(e) || BN_num_bits(n) < 256) return nullptr;
-    return out;
-}
+using MontPtr = std::unique_ptr<BN_MONT_CTX, MontFree>;
 
 class RsaSigner final : public ZcapSigner {
 public:
-    RsaSigner(EvpPkeyPtr key, int hashId, bool priv) : m_key(std::move(key)), m_hashId(hashId), m_private(priv) {}
+    RsaSigner(RsaKey key, int hashId, bool priv) : m_key(std::move(key)), m_hashId(hashId), m_private(priv) {}
 
     int sign(const uint8_t* digest, size_t len, uint8_t* out, int* outLen) override {
         if (!m_private) return ZCAP_INVALID_KEY;
-        const size_t k = modulusBytes(m_key.get());
+        const size_t k = m_key.bytes();
         if (*outLen < 0 || static_cast<size_t>(*outLen) < k) return ZCAP_NOT_ENOUGH_BUFFER;
         ByteString info;
         if (!digestInfo(m_hashId, digest, len, info)) return ZCAP_STAGED_OPERATION_FAILED;
         Scratch block(k);
         if (!pkcs1Pad(1, k, info.data(), static_cast<size_t>(info.length()), block.get()) ||
-            !rawPrivate(m_key.get(), block.get(), out, k))
+            !rawPrivate(m_key, block.get(), out, k))
             return ZCAP_STAGED_OPERATION_FAILED;
         *outLen = static_cast<int>(k);
         return ZCAP_OK;
     }
 
     int verify(const uint8_t* digest, size_t len, const uint8_t* sig, size_t sigLen) override {
-        const size_t k = modulusBytes(m_key.get());
+        const size_t k = m_key.bytes();
         if (sigLen != k) return ZCAP_INVALID_SIGNATURE;
         ByteString info;
         if (!digestInfo(m_hashId, digest, len, info)) return ZCAP_STAGED_OPERATION_FAILED;
@@ -162,48 +127,90 @@ public:
         if (!pkcs1Pad(1, k, info.data(), static_cast<size_t>(info.length()), expected.get()))
             return ZCAP_STAGED_OPERATION_FAILED;
         // A value not below the modulus is no signature at all.
-        if (!rawPublic(m_key.get(), sig, recovered.get(), k)) return ZCAP_INVALID_SIGNATURE;
+        if (!rawPublic(m_key, sig, recovered.get(), k)) return ZCAP_INVALID_SIGNATURE;
         return CRYPTO_memcmp(expected.get(), recovered.get(), k) == 0 ? ZCAP_OK : ZCAP_VERIFY_FAIL;
     }
 
 private:
-    EvpPkeyPtr m_key;
+    RsaKey m_key;
     int m_hashId;
     bool m_private;
 };
 
 }  // namespace
 
-// Keys are read with the library's records and handed to OpenSSL as
-// parameters: OpenSSL's own DER decoders search their whole decoder set on
-// every call, which costs more than the RSA operation itself.
-EvpPkeyPtr publicKeyFromDer(const uint8_t* der, size_t len) {
-    if (der == nullptr || len == 0) return nullptr;
+// Keys are read with the library's records straight into big numbers: no
+// OpenSSL key object is built per call (its decoders and its blinding set-up
+// each cost as much as the RSA operation itself).
+bool publicKeyFromDer(const uint8_t* der, size_t len, RsaKey& key) {
+    if (der == nullptr || len == 0) return false;
     RRSAPublicKey rec(std::span<const uint8_t>(der, len));
-    if (rec.errorCode() != 0) return nullptr;
-    return keyFromIntegers({{OSSL_PKEY_PARAM_RSA_N, &rec.getModulus()}, {OSSL_PKEY_PARAM_RSA_E, &rec.getPublicExponent()}},
-                           EVP_PKEY_PUBLIC_KEY);
+    if (rec.errorCode() != 0) return false;
+    key = RsaKey{};
+    key.n = positiveOf(rec.getModulus(), false);
+    key.e = positiveOf(rec.getPublicExponent(), false);
+    return plausible(key);
 }
 
-EvpPkeyPtr privateKeyFromDer(const uint8_t* der, size_t len) {
-    if (der == nullptr || len == 0) return nullptr;
+bool privateKeyFromDer(const uint8_t* der, size_t len, RsaKey& key) {
+    if (der == nullptr || len == 0) return false;
     RRSAPrivateKey rec(std::span<const uint8_t>(der, len));
-    if (rec.errorCode() != 0) return nullptr;
-    return keyFromIntegers({{OSSL_PKEY_PARAM_RSA_N, &rec.getModulus()},
-                            {OSSL_PKEY_PARAM_RSA_E, &rec.getPublicExponent()},
-                            {OSSL_PKEY_PARAM_RSA_D, &rec.getPrivateExponent()},
-                            {OSSL_PKEY_PARAM_RSA_FACTOR1, &rec.getPrime1()},
-                            {OSSL_PKEY_PARAM_RSA_FACTOR2, &rec.getPrime2()},
-                            {OSSL_PKEY_PARAM_RSA_EXPONENT1, &rec.getExponent1()},
-                            {OSSL_PKEY_PARAM_RSA_EXPONENT2, &rec.getExponent2()},
-                            {OSSL_PKEY_PARAM_RSA_COEFFICIENT1, &rec.getCoefficient()}},
-                           EVP_PKEY_KEYPAIR);
+    if (rec.errorCode() != 0) return false;
+    key = RsaKey{};
+    key.n = positiveOf(rec.getModulus(), false);
+    key.e = positiveOf(rec.getPublicExponent(), false);
+    key.p = positiveOf(rec.getPrime1(), true);
+    key.q = positiveOf(rec.getPrime2(), true);
+    key.dp = positiveOf(rec.getExponent1(), true);
+    key.dq = positiveOf(rec.getExponent2(), true);
+    key.qinv = positiveOf(rec.getCoefficient(), true);
+    return plausible(key) && key.p && key.q && key.dp && key.dq && key.qinv && BN_is_odd(key.p.get()) &&
+           BN_is_odd(key.q.get());
 }
 
-size_t modulusBytes(const EVP_PKEY* key) { return static_cast<size_t>(EVP_PKEY_get_size(key)); }
+bool rawPublic(const RsaKey& key, const uint8_t* in, uint8_t* out, size_t k) {
+    BnCtxPtr ctx(BN_CTX_new());
+    BnPtr c = bnNew(), m = bnNew();
+    MontPtr mont(BN_MONT_CTX_new());
+    const bool ok = ctx && c && m && mont && k == key.bytes() && BN_bin2bn(in, static_cast<int>(k), c.get()) &&
+                    BN_cmp(c.get(), key.n.get()) < 0 && BN_MONT_CTX_set(mont.get(), key.n.get(), ctx.get()) == 1 &&
+                    BN_mod_exp_mont(m.get(), c.get(), key.e.get(), key.n.get(), ctx.get(), mont.get()) == 1 &&
+                    BN_bn2binpad(m.get(), out, static_cast<int>(k)) == static_cast<int>(k);
+    if (!ok) ERR_clear_error();
+    return ok;
+}
 
-bool rawPublic(EVP_PKEY* key, const uint8_t* in, uint8_t* out, size_t k) { return rawOp(key, in, out, k, false); }
-bool rawPrivate(EVP_PKEY* key, const uint8_t* in, uint8_t* out, size_t k) { return rawOp(key, in, out, k, true); }
+// x^d mod n by the Chinese remainder theorem, with OpenSSL's constant-time
+// Montgomery exponentiation (both halves in one call, which OpenSSL runs side
+// by side where the CPU allows). Its fixed-window code takes the same time
+// whatever the exponent and the base. OpenSSL's own private operation adds
+// base blinding, whose set-up computes a modular inverse for every new key
+// object: keys are not kept between calls here, so that set-up would cost as
+// much as the exponentiation. The result is checked with the public exponent
+// before it is released, so that a fault cannot reveal a factor.
+bool rawPrivate(const RsaKey& key, const uint8_t* in, uint8_t* out, size_t k) {
+    if (!key.isPrivate() || k != key.bytes()) return false;
+    const BIGNUM *n = key.n.get(), *p = key.p.get(), *q = key.q.get();
+    BnCtxPtr ctx(BN_CTX_secure_new());
+    BnPtr c = bnSecure(), cp = bnSecure(), cq = bnSecure(), m1 = bnSecure(), m2 = bnSecure(), h = bnSecure(),
+          t = bnSecure(), check = bnNew();
+    MontPtr mp(BN_MONT_CTX_new()), mq(BN_MONT_CTX_new()), mn(BN_MONT_CTX_new());
+    bool ok = ctx && c && cp && cq && m1 && m2 && h && t && check && mp && mq && mn &&
+              BN_bin2bn(in, static_cast<int>(k), c.get()) && BN_cmp(c.get(), n) < 0 &&
+              BN_MONT_CTX_set(mp.get(), p, ctx.get()) == 1 && BN_MONT_CTX_set(mq.get(), q, ctx.get()) == 1 &&
+              BN_MONT_CTX_set(mn.get(), n, ctx.get()) == 1 && BN_mod(cp.get(), c.get(), p, ctx.get()) == 1 &&
+              BN_mod(cq.get(), c.get(), q, ctx.get()) == 1 &&
+              BN_mod_exp_mont_consttime_x2(m1.get(), cp.get(), key.dp.get(), p, mp.get(), m2.get(), cq.get(),
+                                           key.dq.get(), q, mq.get(), ctx.get()) == 1 &&
+              // m = m2 + q * (qInv (m1 - m2) mod p)
+              BN_mod_sub(h.get(), m1.get(), m2.get(), p, ctx.get()) == 1 &&
+              BN_mod_mul(h.get(), h.get(), key.qinv.get(), p, ctx.get()) == 1 &&
+              BN_mul(t.get(), h.get(), q, ctx.get()) == 1 && BN_add(t.get(), t.get(), m2.get()) == 1 &&
+              BN_mod_exp_mont(check.get(), t.get(), key.e.get(), n, ctx.get(), mn.get()) == 1 &&
+              BN_cmp(check.get(), c.get()) == 0 && BN_bn2binpad(t.get(), out, static_cast<int>(k)) == static_cast<int>(k);
+    if (!ok) ERR_clear_error();
+    return ok;
+}
 
 bool pkcs1Pad(int type, size_t k, const uint8_t* msg, size_t len, uint8_t* block) {
     if (k < 11 + len || (type != 1 && type != 2)) return false;
@@ -312,7 +319,7 @@ bool digestInfo(int hashId, const uint8_t* digest, size_t len, ByteString& out) 
     return true;
 }
 
-std::unique_ptr<ZcapSigner> makeSigner(EvpPkeyPtr key, int hashId, bool privateKey) {
+std::unique_ptr<ZcapSigner> makeSigner(RsaKey key, int hashId, bool privateKey) {
     return std::make_unique<RsaSigner>(std::move(key), hashId, privateKey);
 }
 
@@ -336,15 +343,16 @@ int rsaCrypt(bool decrypt, int id, int mode, const uint8_t* key, int keyLen, con
     if (d->scheme == PkScheme::RsaOaep && withPrivate != decrypt)
         return zcapWithStage(ZCAP_STAGE_INIT, ZCAP_INVALID_MODE);
     if (key == nullptr || keyLen <= 0) return zcapWithStage(ZCAP_STAGE_INIT, ZCAP_INVALID_KEY_POINTER);
-    EvpPkeyPtr pkey = withPrivate ? privateKeyFromDer(key, static_cast<size_t>(keyLen))
-                                  : publicKeyFromDer(key, static_cast<size_t>(keyLen));
-    if (!pkey) return zcapWithStage(ZCAP_STAGE_INIT, ZCAP_ASN1_OPERATION_FAILED);
-    if (EVP_PKEY_get_bits(pkey.get()) != d->bits) return zcapWithStage(ZCAP_STAGE_INIT, ZCAP_INVALID_KEY);
+    RsaKey pkey;
+    const bool loaded = withPrivate ? privateKeyFromDer(key, static_cast<size_t>(keyLen), pkey)
+                                    : publicKeyFromDer(key, static_cast<size_t>(keyLen), pkey);
+    if (!loaded) return zcapWithStage(ZCAP_STAGE_INIT, ZCAP_ASN1_OPERATION_FAILED);
+    if (pkey.bits() != d->bits) return zcapWithStage(ZCAP_STAGE_INIT, ZCAP_INVALID_KEY);
     if (in == nullptr || inLen < 0 || outLen == nullptr || out == nullptr)
         return zcapWithStage(ZCAP_STAGE_UPDATE, ZCAP_INVALID_DATA_POINTER);
     if (static_cast<size_t>(inLen) > ZCAP_STAGING_LEN) return zcapWithStage(ZCAP_STAGE_UPDATE, ZCAP_NOT_ENOUGH_BUFFER);
 
-    const size_t k = modulusBytes(pkey.get());
+    const size_t k = pkey.bytes();
     if (*outLen < 0 || static_cast<size_t>(*outLen) < k) return zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_NOT_ENOUGH_BUFFER);
     Scratch block(k);
     const size_t n = static_cast<size_t>(inLen);
@@ -352,14 +360,14 @@ int rsaCrypt(bool decrypt, int id, int mode, const uint8_t* key, int keyLen, con
         const bool padded = d->scheme == PkScheme::RsaOaep
                                 ? oaepEncode(d->hashId, d->mgfHashId, k, in, n, nullptr, block.get())
                                 : pkcs1Pad(withPrivate ? 1 : 2, k, in, n, block.get());
-        const bool ok = padded && (withPrivate ? rawPrivate(pkey.get(), block.get(), out, k)
-                                               : rawPublic(pkey.get(), block.get(), out, k));
+        const bool ok = padded && (withPrivate ? rawPrivate(pkey, block.get(), out, k)
+                                               : rawPublic(pkey, block.get(), out, k));
         if (!ok) return zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_STAGED_OPERATION_FAILED);
         *outLen = static_cast<int>(k);
         return ZCAP_OK;
     }
     if (n != k) return zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_STAGED_OPERATION_FAILED);
-    const bool ok = withPrivate ? rawPrivate(pkey.get(), in, block.get(), k) : rawPublic(pkey.get(), in, block.get(), k);
+    const bool ok = withPrivate ? rawPrivate(pkey, in, block.get(), k) : rawPublic(pkey, in, block.get(), k);
     if (!ok) return zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_STAGED_OPERATION_FAILED);
     const int len = d->scheme == PkScheme::RsaOaep ? oaepDecode(d->hashId, d->mgfHashId, block.get(), k, out)
                                                    : pkcs1Unpad(withPrivate ? 2 : 1, block.get(), k, out);

@@ -11,14 +11,22 @@
 
 namespace qelt::rsa_detail {
 
-// DER RSAPublicKey / RSAPrivateKey -> key; null when it does not decode.
-EvpPkeyPtr publicKeyFromDer(const uint8_t* der, size_t len);
-EvpPkeyPtr privateKeyFromDer(const uint8_t* der, size_t len);
-size_t modulusBytes(const EVP_PKEY* key);
+// An RSA key as numbers; the CRT components only for a private key.
+struct RsaKey {
+    BnPtr n, e, p, q, dp, dq, qinv;
+    bool isPrivate() const { return p && q && dp && dq && qinv; }
+    int bits() const { return BN_num_bits(n.get()); }
+    size_t bytes() const { return static_cast<size_t>(BN_num_bytes(n.get())); }
+};
 
-// x^e mod n and x^d mod n over k-byte blocks (x < n); false on any failure.
-bool rawPublic(EVP_PKEY* key, const uint8_t* in, uint8_t* out, size_t k);
-bool rawPrivate(EVP_PKEY* key, const uint8_t* in, uint8_t* out, size_t k);
+// DER RSAPublicKey / RSAPrivateKey -> key; false when it does not decode.
+bool publicKeyFromDer(const uint8_t* der, size_t len, RsaKey& key);
+bool privateKeyFromDer(const uint8_t* der, size_t len, RsaKey& key);
+
+// x^e mod n and x^d mod n over k-byte blocks (x < n, k the modulus bytes);
+// false on any failure.
+bool rawPublic(const RsaKey& key, const uint8_t* in, uint8_t* out, size_t k);
+bool rawPrivate(const RsaKey& key, const uint8_t* in, uint8_t* out, size_t k);
 
 // 00 || type || PS || 00 || msg in k bytes: PS of 0xFF for type 1, of random
 // non-zero bytes for type 2; at least 8 padding bytes (len <= k - 11).
@@ -39,6 +47,6 @@ int oaepDecode(int hashId, int mgfId, const uint8_t* block, size_t k, uint8_t* o
 bool digestInfo(int hashId, const uint8_t* digest, size_t len, ByteString& out);
 
 // The signature side of a PKCS#1 v1.5 descriptor over an already loaded key.
-std::unique_ptr<ZcapSigner> makeSigner(EvpPkeyPtr key, int hashId, bool privateKey);
+std::unique_ptr<ZcapSigner> makeSigner(RsaKey key, int hashId, bool privateKey);
 
 }  // namespace qelt::rsa_detail

@@ -69,9 +69,11 @@ int makeSigner(const ZcapPkDescriptor& d, const uint8_t* key, int keyLen, bool p
     const size_t len = static_cast<size_t>(keyLen);
     switch (d.scheme) {
         case S::RsaSign: {
-            EvpPkeyPtr k = privateKey ? rsa_detail::privateKeyFromDer(key, len) : rsa_detail::publicKeyFromDer(key, len);
-            if (!k) return ZCAP_ASN1_OPERATION_FAILED;
-            if (EVP_PKEY_get_bits(k.get()) != d.bits) return ZCAP_INVALID_KEY;
+            rsa_detail::RsaKey k;
+            const bool ok = privateKey ? rsa_detail::privateKeyFromDer(key, len, k)
+                                       : rsa_detail::publicKeyFromDer(key, len, k);
+            if (!ok) return ZCAP_ASN1_OPERATION_FAILED;
+            if (k.bits() != d.bits) return ZCAP_INVALID_KEY;
             out = rsa_detail::makeSigner(std::move(k), d.hashId, privateKey);
             return ZCAP_OK;
         }
