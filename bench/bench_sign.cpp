@@ -1,0 +1,150 @@
+// Signing and verification through QELT_CRYPT_Sign / QELT_CRYPT_Verify against
+// OpenSSL's EVP_DigestSign / EVP_DigestVerify on the same key and data, in
+// one run; compare the items_per_second of each Ours/OpenSSL pair.
+//
+//   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQELT_BENCH=ON -DQELT_TESTS=OFF
+//   ninja -C build-bench bench_sign && build-bench/bench/bench_sign
+#include <benchmark/benchmark.h>
+#include <openssl/ec.h>
+#include <openssl/evp.h>
+#include <openssl/rsa.h>
+#include <openssl/x509.h>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "qeltapi.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void* apiContext() {
+    static void* ctx = [] {
+        void* c = nullptr;
+        const auto dir = std::filesystem::temp_directory_path() / "qelt-bench";
+        std::filesystem::create_directories(dir);
+        QELT_API_Init(&c, dir.c_str());
+        return c;
+    }();
+    return ctx;
+}
+
+struct Fixture {
+    EVP_PKEY* key = nullptr;
+    Bytes pkcs8, cert, data = Bytes(1024, 0x61);
+    const EVP_MD* md;
+};
+
+Fixture makeFixture(bool rsa) {
+    Fixture f;
+    f.md = rsa ? EVP_sha256() : EVP_sha1();
+    EVP_PKEY_CTX* kctx = EVP_PKEY_CTX_new_from_name(nullptr, rsa ? "RSA" : "EC", nullptr);
+    EVP_PKEY_keygen_init(kctx);
+    if (rsa) EVP_PKEY_CTX_set_rsa_keygen_bits(kctx, 2048);
+    else {
+        EVP_PKEY_CTX_set_ec_paramgen_curve_nid(kctx, NID_secp160r1);
+        EVP_PKEY_CTX_set_ec_param_enc(kctx, OPENSSL_EC_NAMED_CURVE);
+    }
+    EVP_PKEY_keygen(kctx, &f.key);
+    EVP_PKEY_CTX_free(kctx);
+    PKCS8_PRIV_KEY_INFO* p8 = EVP_PKEY2PKCS8(f.key);
+    unsigned char* der = nullptr;
+    int n = i2d_PKCS8_PRIV_KEY_INFO(p8, &der);
+    f.pkcs8.assign(der, der + n);
+    OPENSSL_free(der);
+    PKCS8_PRIV_KEY_INFO_free(p8);
+    X509* x = X509_new();
+    X509_set_version(x, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(x), 1);
+    X509_NAME* name = X509_get_subject_name(x);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("bench"), -1, -1, 0);
+    X509_set_issuer_name(x, name);
+    X509_gmtime_adj(X509_getm_notBefore(x), 0);
+    X509_gmtime_adj(X509_getm_notAfter(x), 86400);
+    X509_set_pubkey(x, f.key);
+    X509_sign(x, f.key, EVP_sha256());
+    der = nullptr;
+    n = i2d_X509(x, &der);
+    f.cert.assign(der, der + n);
+    OPENSSL_free(der);
+    X509_free(x);
+    return f;
+}
+
+const Fixture& fixture(bool rsa) {
+    static const Fixture r = makeFixture(true), e = makeFixture(false);
+    return rsa ? r : e;
+}
+
+BINSTR view(const Bytes& b) { return BINSTR{const_cast<uint8_t*>(b.data()), static_cast<int>(b.size())}; }
+
+Bytes oursSignature(const Fixture& f, int hash) {
+    BINSTR cert = view(f.cert), key = view(f.pkcs8), data = view(f.data), sig{nullptr, 0};
+    QELT_CRYPT_Sign(apiContext(), &cert, &key, hash, &data, &sig);
+    Bytes out(sig.pVal, sig.pVal + sig.nLen);
+    QELT_BINSTR_Delete(&sig);
+    return out;
+}
+
+void oursSign(benchmark::State& state, bool rsa) {
+    const Fixture& f = fixture(rsa);
+    const int hash = rsa ? QELT_HASH_SHA256 : QELT_HASH_SHA1;
+    BINSTR cert = view(f.cert), key = view(f.pkcs8), data = view(f.data), sig{nullptr, 0};
+    for (auto _ : state) {
+        if (QELT_CRYPT_Sign(apiContext(), &cert, &key, hash, &data, &sig) != 0) state.SkipWithError("sign failed");
+        QELT_BINSTR_Delete(&sig);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void oursVerify(benchmark::State& state, bool rsa) {
+    const Fixture& f = fixture(rsa);
+    const int hash = rsa ? QELT_HASH_SHA256 : QELT_HASH_SHA1;
+    const Bytes signature = oursSignature(f, hash);
+    BINSTR cert = view(f.cert), data = view(f.data), sig = view(signature);
+    for (auto _ : state)
+        if (QELT_CRYPT_Verify(apiContext(), &cert, hash, &data, &sig) != 0) state.SkipWithError("verify failed");
+    state.SetItemsProcessed(state.iterations());
+}
+
+void opensslSign(benchmark::State& state, bool rsa) {
+    const Fixture& f = fixture(rsa);
+    std::vector<uint8_t> sig(512);
+    for (auto _ : state) {
+        EVP_MD_CTX* c = EVP_MD_CTX_new();
+        size_t len = sig.size();
+        if (EVP_DigestSignInit(c, nullptr, f.md, nullptr, f.key) != 1 ||
+            EVP_DigestSign(c, sig.data(), &len, f.data.data(), f.data.size()) != 1)
+            state.SkipWithError("EVP_DigestSign failed");
+        EVP_MD_CTX_free(c);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void opensslVerify(benchmark::State& state, bool rsa) {
+    const Fixture& f = fixture(rsa);
+    const Bytes signature = oursSignature(f, rsa ? QELT_HASH_SHA256 : QELT_HASH_SHA1);
+    for (auto _ : state) {
+        EVP_MD_CTX* c = EVP_MD_CTX_new();
+        if (EVP_DigestVerifyInit(c, nullptr, f.md, nullptr, f.key) != 1 ||
+            EVP_DigestVerify(c, signature.data(), signature.size(), f.data.data(), f.data.size()) != 1)
+            state.SkipWithError("EVP_DigestVerify failed");
+        EVP_MD_CTX_free(c);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+}  // namespace
+
+BENCHMARK_CAPTURE(oursSign, rsa2048_sha256, true);
+BENCHMARK_CAPTURE(opensslSign, rsa2048_sha256, true);
+BENCHMARK_CAPTURE(oursVerify, rsa2048_sha256, true);
+BENCHMARK_CAPTURE(opensslVerify, rsa2048_sha256, true);
+BENCHMARK_CAPTURE(oursSign, secp160r1_sha1, false);
+BENCHMARK_CAPTURE(opensslSign, secp160r1_sha1, false);
+BENCHMARK_CAPTURE(oursVerify, secp160r1_sha1, false);
+BENCHMARK_CAPTURE(opensslVerify, secp160r1_sha1, false);
+
+BENCHMARK_MAIN();
