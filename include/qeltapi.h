@@ -429,6 +429,36 @@ QELT_EXPORT int QELT_CERT_GetCertCount(void* pCtx, BINSTR* pCerts, int* pCnt);
 /* nIndex is 0-based. */
 QELT_EXPORT int QELT_CERT_GetCert(void* pCtx, BINSTR* pCerts, int nIndex, BINSTR* pCert);
 
+/* ---------------------------------------------------------------- cryptography: signatures and public-key encryption */
+/* Hash codes (nHashAlg): 1 SHA-1, 2 MD5, 3 HAS-160, 4 SHA-256. Private keys are
+   DER PrivateKeyInfo (decrypted); pCert a DER certificate; pPubKeyInfo a DER
+   SubjectPublicKeyInfo. KCDSA signing needs the certificate / public key. */
+QELT_EXPORT int QELT_CRYPT_Sign(void* pCtx, BINSTR* pCert, BINSTR* pPriKey, int nHashAlg, BINSTR* pTBSData,
+                                BINSTR* pSignature);
+QELT_EXPORT int QELT_CRYPT_Sign2(void* pCtx, BINSTR* pPubKeyInfo, BINSTR* pPriKey, int nHashAlg, BINSTR* pTBSData,
+                                 BINSTR* pSignature);
+QELT_EXPORT int QELT_CRYPT_Sign_File(void* pCtx, BINSTR* pCert, BINSTR* pPriKey, int nHashAlg,
+                                     const char* pszDataFilePath, const char* pszSignatureFilePath);
+QELT_EXPORT int QELT_CRYPT_Verify(void* pCtx, BINSTR* pCert, int nHashAlg, BINSTR* pData, BINSTR* pSignature);
+QELT_EXPORT int QELT_CRYPT_Verify2(void* pCtx, BINSTR* pPubKeyInfo, int nHashAlg, BINSTR* pData, BINSTR* pSignature);
+QELT_EXPORT int QELT_CRYPT_Verify_File(void* pCtx, BINSTR* pCert, int nHashAlg, const char* pszDataFilePath,
+                                       const char* pszSignatureFilePath);
+/* nKeyType: 1 private key (PKCS#1 v1.5 block type 01 / 02), 2 certificate or
+   public key. Public-key encryption and private-key decryption use RSAES-OAEP
+   while the option word holds 0x02 (the default). */
+#define QELT_KEYTYPE_PRIVATE 1
+#define QELT_KEYTYPE_PUBLIC 2
+QELT_EXPORT int QELT_CRYPT_AsymEncrypt(void* pCtx, int nKeyType, BINSTR* pKey, BINSTR* pTBEData, BINSTR* pEncData);
+QELT_EXPORT int QELT_CRYPT_AsymEncrypt2(void* pCtx, int nKeyType, BINSTR* pKey, BINSTR* pTBEData, BINSTR* pEncData);
+QELT_EXPORT int QELT_CRYPT_AsymDecrypt(void* pCtx, int nKeyType, BINSTR* pKey, BINSTR* pEncData, BINSTR* pData);
+QELT_EXPORT int QELT_CRYPT_AsymDecrypt2(void* pCtx, int nKeyType, BINSTR* pKey, BINSTR* pEncData, BINSTR* pData);
+/* 0 when the private key belongs to the certificate, else 1303. */
+QELT_EXPORT int QELT_PRIKEY_CheckKeyPair(void* pCtx, BINSTR* pCert, BINSTR* pPriKey);
+/* Algorithm name ("RSA", "KCDSA", "ECC", "Unknown") into pszAlgName (52 bytes)
+   and size ("1024 Bits", "WTLS 7", "Unknown"...) into pszKeySize (50 bytes). */
+QELT_EXPORT int QELT_PRIKEY_GetKeyInfo(void* pCtx, BINSTR* pPriKey, char* pszAlgName, char* pszKeySize);
+QELT_EXPORT int QELT_PUBKEY_GetKeyInfo(void* pCtx, BINSTR* pPubKey, char* pszAlgName, char* pszKeySize);
+
 #ifdef __cplusplus
 }
 #endif

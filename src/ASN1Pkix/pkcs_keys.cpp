@@ -122,6 +122,14 @@ const SequenceLayout RECPrivateKey::kLayout{
         QELT_FIELD(m_publicKey).ctx(1, Tagging::Explicit, kPublicKeyBit),
     }};
 
+const SequenceLayout RKCDSASignatureValue::kLayout{
+    "RKCDSASignatureValue",
+    exactly(2, kTwo),
+    {
+        QELT_FIELD(m_r).is(kTagBitString, "r component is not ASN1_TAG_BIT_STRING."),
+        QELT_FIELD(m_s).is(kTagInteger, "s component is not ASN1_TAG_INTEGER."),
+    }};
+
 const SequenceLayout RECDSA_Sig_Value::kLayout{
     "RECDSA_Sig_Value",
     exactly(2, kTwo),

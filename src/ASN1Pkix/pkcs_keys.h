@@ -160,6 +160,16 @@ class RECDSA_Sig_Value : public SequenceRecord {
     QELT_COMPONENT(ASN1Integer, S, s)
 };
 
+// KCDSA signature value:
+// KCDSASignatureValue ::= SEQUENCE {
+//     r   BIT STRING,   -- the hash-length bits, no unused bits
+//     s   INTEGER }
+class RKCDSASignatureValue : public SequenceRecord {
+    QELT_SEQUENCE_RECORD(RKCDSASignatureValue)
+    QELT_COMPONENT(ASN1BitString, R, r)
+    QELT_COMPONENT(ASN1Integer, S, s)
+};
+
 // PrivateKeyInfo ::= SEQUENCE {
 //     version                   Version,
 //     privateKeyAlgorithm       PrivateKeyAlgorithmIdentifier,

@@ -7,6 +7,7 @@
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRCrypto/engine/neat.h"
 #include "ZRCrypto/engine/zcap_engine.h"
+#include "ZRCrypto/engine/zcap_pkey.h"
 
 namespace qelt {
 
@@ -115,17 +116,22 @@ int ZREncrypt::oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key,
     }
 
     if (isRsa(nAlg)) {
-        // The engine carries no public-key descriptors yet: the identifier is
-        // refused there and reported like any other engine failure.
-        uint8_t dummy[1] = {0};
-        int len = 0;
-        const int rc = decrypt ? ZCAP_DecryptData(const_cast<uint8_t*>(key.data()), key.length(), *id, *mode, dummy,
-                                                  &len, in.data(), in.length(), nullptr, 0, padding)
-                               : ZCAP_EncryptData(const_cast<uint8_t*>(key.data()), key.length(), *id, *mode, dummy,
-                                                  &len, in.data(), in.length(), nullptr, 0, padding);
-        msg.format("%s nAlgID = %d, nEncMode = %d, nPaddintType = %d, %s", operationName(decrypt), *id, *mode, padding,
-                   ZCAP_GetResultText(rc));
-        return fail(kClass, method, operationName(decrypt), 16, msg.c_str());
+        // Public-key blocks: the key is the DER RSA key of the side named by the mode.
+        WipedBuffer buf(ZCAP_STAGING_LEN);
+        if (!buf) return fail(kClass, method, "ucOut", 26, "Momory allocation is failed.");
+        int len = static_cast<int>(ZCAP_STAGING_LEN);
+        const int rc = decrypt ? ZCAP_PkDecryptData(*id, *mode, key.data(), key.length(), in.data(), in.length(),
+                                                    buf.data(), &len)
+                               : ZCAP_PkEncryptData(*id, *mode, key.data(), key.length(), in.data(), in.length(),
+                                                    buf.data(), &len);
+        m_nEngineResult = rc;
+        if (rc != ZCAP_OK) {
+            msg.format("%s nAlgID = %d, nEncMode = %d, nPaddintType = %d, %s", operationName(decrypt), *id, *mode,
+                       padding, ZCAP_GetResultText(rc));
+            return fail(kClass, method, operationName(decrypt), 16, msg.c_str());
+        }
+        out.set(buf.data(), len);
+        return 0;
     }
 
     if (nAlg == ALG_NEAT) {

@@ -41,6 +41,9 @@ public:
     [[nodiscard]] int EncryptData_Final(ByteString* out, int nPadding);
     [[nodiscard]] int DecryptData_Final(ByteString* out, int nPadding);
 
+    // The engine result of the last public-key operation (0 when it succeeded).
+    int engineResult() const { return m_nEngineResult; }
+
 private:
     int oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key, const ByteString& iv, const ByteString& in,
                 ByteString& out, int nPadding);
@@ -50,6 +53,7 @@ private:
     int update(bool decrypt, const uint8_t* in, int inLen, ByteString* out);
     int final(bool decrypt, ByteString* out, int nPadding);
 
+    int m_nEngineResult = 0;
     int m_bKeyNotExpanded = 0;  // 1 from init until the first update expands the key
     int m_nAlg = 0;
     int m_nMode = 0;

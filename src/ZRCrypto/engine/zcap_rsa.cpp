@@ -1,0 +1,333 @@
+// RSA: PKCS#1 v1.5 encryption and signature blocks, OAEP, and the engine's
+// RSA encryption descriptors. OpenSSL performs the modular exponentiations
+// only (RSA_NO_PADDING; private operations blinded and with CRT).
+#include "ZRCrypto/engine/zcap_rsa.h"
+
+#include <openssl/err.h>
+#include <openssl/rsa.h>
+#include <openssl/x509.h>
+
+#include <cstring>
+#include <initializer_list>
+#include <span>
+
+#include "ZRCrypto/algorithm_ids.h"
+#include "ZRCrypto/engine/zcap_pkey.h"
+#include "ZRCrypto/engine/zcap_random.h"
+
+namespace qelt::rsa_detail {
+
+namespace {
+
+constexpr size_t kMinPadding = 8;  // PS is at least eight bytes
+constexpr size_t kMaxHash = 64;
+
+// A heap area wiped on release, for blocks that hold plaintext.
+class Scratch {
+public:
+    explicit Scratch(size_t n) : m_p(new uint8_t[n == 0 ? 1 : n]()), m_n(n == 0 ? 1 : n) {}
+    ~Scratch() { secureWipe(m_p.get(), m_n); }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    uint8_t* get() { return m_p.get(); }
+
+private:
+    std::unique_ptr<uint8_t[]> m_p;
+    size_t m_n;
+};
+
+// Constant-time helpers over size_t masks (all ones or zero).
+inline size_t ctMaskZero(size_t x) { return size_t{0} - ((~x & (x - 1)) >> (sizeof(size_t) * 8 - 1)); }
+inline size_t ctEq(size_t a, size_t b) { return ctMaskZero(a ^ b); }
+inline size_t ctSelect(size_t mask, size_t a, size_t b) { return (mask & a) | (~mask & b); }
+inline size_t ctGe(size_t a, size_t b) {  // a >= b for values far below 2^63
+    return size_t{0} - (((a - b) >> (sizeof(size_t) * 8 - 1)) ^ 1);
+}
+
+bool hashParts(int hashId, std::initializer_list<std::span<const uint8_t>> parts, uint8_t* out, size_t* outLen) {
+    const ZcapHashDescriptor* d = zcapHashDescriptor(hashId);
+    if (d == nullptr) return false;
+    auto state = d->create();
+    if (!state) return false;
+    for (auto p : parts)
+        if (!p.empty() && !state->update(p.data(), p.size())) return false;
+    if (!state->final(out)) return false;
+    if (outLen) *outLen = d->digestLen;
+    return true;
+}
+
+// MGF1: `len` mask bytes from the seed, xored into `target`.
+bool mgf1Xor(int hashId, const uint8_t* seed, size_t seedLen, uint8_t* target, size_t len) {
+    uint8_t block[kMaxHash];
+    size_t hLen = 0;
+    for (uint32_t counter = 0, done = 0; done < len; ++counter) {
+        const uint8_t c[4] = {static_cast<uint8_t>(counter >> 24), static_cast<uint8_t>(counter >> 16),
+                              static_cast<uint8_t>(counter >> 8), static_cast<uint8_t>(counter)};
+        if (!hashParts(hashId, {{seed, seedLen}, {c, 4}}, block, &hLen)) return false;
+        for (size_t i = 0; i < hLen && done < len; ++i, ++done) target[done] ^= block[i];
+    }
+    secureWipe(block, sizeof block);
+    return true;
+}
+
+constexpr uint8_t kMd5Prefix[] = {0x30, 0x20, 0x30, 0x0c, 0x06, 0x08, 0x2a, 0x86, 0x48,
+                                  0x86, 0xf7, 0x0d, 0x02, 0x05, 0x05, 0x00, 0x04, 0x10};
+constexpr uint8_t kSha1Prefix[] = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0e,
+                                   0x03, 0x02, 0x1a, 0x05, 0x00, 0x04, 0x14};
+constexpr uint8_t kSha256Prefix[] = {0x30, 0x31, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
+                                     0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
+
+bool rawOp(EVP_PKEY* key, const uint8_t* in, uint8_t* out, size_t k, bool privateOp) {
+    EvpPkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
+    size_t outLen = k;
+    const bool ok = ctx &&
+                    (privateOp ? EVP_PKEY_decrypt_init(ctx.get()) : EVP_PKEY_encrypt_init(ctx.get())) == 1 &&
+                    EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_NO_PADDING) == 1 &&
+                    (privateOp ? EVP_PKEY_decrypt(ctx.get(), out, &outLen, in, k)
+                               : EVP_PKEY_encrypt(ctx.get(), out, &outLen, in, k)) == 1 &&
+                    outLen == k;
+    if (!ok) ERR_clear_error();
+    return ok;
+}
+
+class RsaSigner final : public ZcapSigner {
+public:
+    RsaSigner(EvpPkeyPtr key, int hashId, bool priv) : m_key(std::move(key)), m_hashId(hashId), m_private(priv) {}
+
+    int sign(const uint8_t* digest, size_t len, uint8_t* out, int* outLen) override {
+        if (!m_private) return ZCAP_INVALID_KEY;
+        const size_t k = modulusBytes(m_key.get());
+        if (*outLen < 0 || static_cast<size_t>(*outLen) < k) return ZCAP_NOT_ENOUGH_BUFFER;
+        ByteString info;
+        if (!digestInfo(m_hashId, digest, len, info)) return ZCAP_STAGED_OPERATION_FAILED;
+        Scratch block(k);
+        if (!pkcs1Pad(1, k, info.data(), static_cast<size_t>(info.length()), block.get()) ||
+            !rawPrivate(m_key.get(), block.get(), out, k))
+            return ZCAP_STAGED_OPERATION_FAILED;
+        *outLen = static_cast<int>(k);
+        return ZCAP_OK;
+    }
+
+    int verify(const uint8_t* digest, size_t len, const uint8_t* sig, size_t sigLen) override {
+        const size_t k = modulusBytes(m_key.get());
+        if (sigLen != k) return ZCAP_INVALID_SIGNATURE;
+        ByteString info;
+        if (!digestInfo(m_hashId, digest, len, info)) return ZCAP_STAGED_OPERATION_FAILED;
+        Scratch expected(k), recovered(k);
+        if (!pkcs1Pad(1, k, info.data(), static_cast<size_t>(info.length()), expected.get()))
+            return ZCAP_STAGED_OPERATION_FAILED;
+        // A value not below the modulus is no signature at all.
+        if (!rawPublic(m_key.get(), sig, recovered.get(), k)) return ZCAP_INVALID_SIGNATURE;
+        return CRYPTO_memcmp(expected.get(), recovered.get(), k) == 0 ? ZCAP_OK : ZCAP_VERIFY_FAIL;
+    }
+
+private:
+    EvpPkeyPtr m_key;
+    int m_hashId;
+    bool m_private;
+};
+
+}  // namespace
+
+EvpPkeyPtr publicKeyFromDer(const uint8_t* der, size_t len) {
+    if (der == nullptr || len == 0) return nullptr;
+    const unsigned char* p = der;
+    EvpPkeyPtr key(d2i_PublicKey(EVP_PKEY_RSA, nullptr, &p, static_cast<long>(len)));
+    if (!key || p != der + len) {
+        ERR_clear_error();
+        return nullptr;
+    }
+    return key;
+}
+
+EvpPkeyPtr privateKeyFromDer(const uint8_t* der, size_t len) {
+    if (der == nullptr || len == 0) return nullptr;
+    const unsigned char* p = der;
+    EvpPkeyPtr key(d2i_PrivateKey(EVP_PKEY_RSA, nullptr, &p, static_cast<long>(len)));
+    if (!key || p != der + len) {
+        ERR_clear_error();
+        return nullptr;
+    }
+    return key;
+}
+
+size_t modulusBytes(const EVP_PKEY* key) { return static_cast<size_t>(EVP_PKEY_get_size(key)); }
+
+bool rawPublic(EVP_PKEY* key, const uint8_t* in, uint8_t* out, size_t k) { return rawOp(key, in, out, k, false); }
+bool rawPrivate(EVP_PKEY* key, const uint8_t* in, uint8_t* out, size_t k) { return rawOp(key, in, out, k, true); }
+
+bool pkcs1Pad(int type, size_t k, const uint8_t* msg, size_t len, uint8_t* block) {
+    if (k < 11 + len || (type != 1 && type != 2)) return false;
+    const size_t ps = k - 3 - len;
+    block[0] = 0x00;
+    block[1] = static_cast<uint8_t>(type);
+    if (type == 1) {
+        std::memset(block + 2, 0xFF, ps);
+    } else {
+        if (zcapRandomBytes(block + 2, ps) != ZCAP_OK) return false;
+        for (size_t i = 0; i < ps; ++i) {
+            while (block[2 + i] == 0)
+                if (zcapRandomBytes(block + 2 + i, 1) != ZCAP_OK) return false;
+        }
+    }
+    block[2 + ps] = 0x00;
+    if (len > 0) std::memcpy(block + 3 + ps, msg, len);
+    return true;
+}
+
+int pkcs1Unpad(int type, const uint8_t* block, size_t k, uint8_t* out) {
+    if (k < 11) return -1;
+    if (type == 1) {
+        if (block[0] != 0 || block[1] != 1) return -1;
+        size_t i = 2;
+        while (i < k && block[i] == 0xFF) ++i;
+        if (i >= k || block[i] != 0 || i - 2 < kMinPadding) return -1;
+        const size_t len = k - i - 1;
+        if (len > 0) std::memcpy(out, block + i + 1, len);
+        return static_cast<int>(len);
+    }
+    if (type != 2) return -1;
+    // Block type 02 carries a secret: find the separator without branching on data.
+    size_t good = ctEq(block[0], 0) & ctEq(block[1], 2);
+    size_t found = 0, zeroIndex = 0;
+    for (size_t i = 2; i < k; ++i) {
+        const size_t isZero = ctMaskZero(block[i]);
+        zeroIndex = ctSelect(~found & isZero, i, zeroIndex);
+        found |= isZero;
+    }
+    good &= found & ctGe(zeroIndex, 2 + kMinPadding);
+    if (!good) return -1;
+    const size_t len = k - zeroIndex - 1;
+    if (len > 0) std::memcpy(out, block + zeroIndex + 1, len);
+    return static_cast<int>(len);
+}
+
+bool oaepEncode(int hashId, int mgfId, size_t k, const uint8_t* msg, size_t len, const uint8_t* seed,
+                uint8_t* block) {
+    uint8_t lHash[kMaxHash];
+    size_t hLen = 0;
+    if (!hashParts(hashId, {}, lHash, &hLen)) return false;
+    if (k < 2 * hLen + 2 || len > k - 2 * hLen - 2) return false;
+    uint8_t* maskedSeed = block + 1;
+    uint8_t* db = block + 1 + hLen;
+    const size_t dbLen = k - hLen - 1;
+    block[0] = 0;
+    std::memcpy(db, lHash, hLen);
+    std::memset(db + hLen, 0, dbLen - hLen - len - 1);
+    db[dbLen - len - 1] = 0x01;
+    if (len > 0) std::memcpy(db + dbLen - len, msg, len);
+    if (seed != nullptr) std::memcpy(maskedSeed, seed, hLen);
+    else if (zcapRandomBytes(maskedSeed, hLen) != ZCAP_OK) return false;
+    return mgf1Xor(mgfId, maskedSeed, hLen, db, dbLen) && mgf1Xor(mgfId, db, dbLen, maskedSeed, hLen);
+}
+
+int oaepDecode(int hashId, int mgfId, const uint8_t* block, size_t k, uint8_t* out) {
+    uint8_t lHash[kMaxHash];
+    size_t hLen = 0;
+    if (!hashParts(hashId, {}, lHash, &hLen)) return -1;
+    if (k < 2 * hLen + 2) return -1;
+    Scratch em(k);
+    std::memcpy(em.get(), block, k);
+    uint8_t* seed = em.get() + 1;
+    uint8_t* db = em.get() + 1 + hLen;
+    const size_t dbLen = k - hLen - 1;
+    if (!mgf1Xor(mgfId, db, dbLen, seed, hLen) || !mgf1Xor(mgfId, seed, hLen, db, dbLen)) return -1;
+    size_t good = ctEq(em.get()[0], 0);
+    for (size_t i = 0; i < hLen; ++i) good &= ctEq(db[i], lHash[i]);
+    size_t found = 0, oneIndex = 0;
+    for (size_t i = hLen; i < dbLen; ++i) {
+        const size_t isOne = ctEq(db[i], 1);
+        const size_t isZero = ctMaskZero(db[i]);
+        oneIndex = ctSelect(~found & isOne, i, oneIndex);
+        good &= found | isZero | isOne;  // only zeros may come before the 01
+        found |= isOne;
+    }
+    good &= found;
+    if (!good) return -1;
+    const size_t len = dbLen - oneIndex - 1;
+    if (len > 0) std::memcpy(out, db + oneIndex + 1, len);
+    return static_cast<int>(len);
+}
+
+bool digestInfo(int hashId, const uint8_t* digest, size_t len, ByteString& out) {
+    std::span<const uint8_t> prefix;
+    switch (hashId) {
+        case ENGINE_MD5: prefix = kMd5Prefix; break;
+        case ENGINE_SHA1: prefix = kSha1Prefix; break;
+        case ENGINE_SHA256: prefix = kSha256Prefix; break;
+        default: return false;
+    }
+    if (len != prefix.back()) return false;
+    out.set(prefix.data(), static_cast<int>(prefix.size()));
+    out.append(digest, static_cast<int>(len));
+    return true;
+}
+
+std::unique_ptr<ZcapSigner> makeSigner(EvpPkeyPtr key, int hashId, bool privateKey) {
+    return std::make_unique<RsaSigner>(std::move(key), hashId, privateKey);
+}
+
+}  // namespace qelt::rsa_detail
+
+namespace qelt {
+
+namespace {
+
+// The RSA encryption descriptors share one path; `decrypt` picks the direction.
+int rsaCrypt(bool decrypt, int id, int mode, const uint8_t* key, int keyLen, const uint8_t* in, int inLen,
+             uint8_t* out, int* outLen) {
+    using namespace rsa_detail;
+    const ZcapPkDescriptor* d = zcapPkDescriptor(id);
+    if (d == nullptr || (d->scheme != PkScheme::RsaPkcs1 && d->scheme != PkScheme::RsaOaep))
+        return zcapWithStage(ZCAP_STAGE_INIT, ZCAP_INVALID_ALGORITHM);
+    if (mode != ENGINE_MODE_PUBLIC && mode != ENGINE_MODE_PRIVATE)
+        return zcapWithStage(ZCAP_STAGE_INIT, ZCAP_INVALID_MODE);
+    const bool withPrivate = mode == ENGINE_MODE_PRIVATE;
+    // OAEP encrypts with the public key and decrypts with the private key only.
+    if (d->scheme == PkScheme::RsaOaep && withPrivate != decrypt)
+        return zcapWithStage(ZCAP_STAGE_INIT, ZCAP_INVALID_MODE);
+    if (key == nullptr || keyLen <= 0) return zcapWithStage(ZCAP_STAGE_INIT, ZCAP_INVALID_KEY_POINTER);
+    EvpPkeyPtr pkey = withPrivate ? privateKeyFromDer(key, static_cast<size_t>(keyLen))
+                                  : publicKeyFromDer(key, static_cast<size_t>(keyLen));
+    if (!pkey) return zcapWithStage(ZCAP_STAGE_INIT, ZCAP_ASN1_OPERATION_FAILED);
+    if (EVP_PKEY_get_bits(pkey.get()) != d->bits) return zcapWithStage(ZCAP_STAGE_INIT, ZCAP_INVALID_KEY);
+    if (in == nullptr || inLen < 0 || outLen == nullptr || out == nullptr)
+        return zcapWithStage(ZCAP_STAGE_UPDATE, ZCAP_INVALID_DATA_POINTER);
+    if (static_cast<size_t>(inLen) > ZCAP_STAGING_LEN) return zcapWithStage(ZCAP_STAGE_UPDATE, ZCAP_NOT_ENOUGH_BUFFER);
+
+    const size_t k = modulusBytes(pkey.get());
+    if (*outLen < 0 || static_cast<size_t>(*outLen) < k) return zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_NOT_ENOUGH_BUFFER);
+    Scratch block(k);
+    const size_t n = static_cast<size_t>(inLen);
+    if (!decrypt) {
+        const bool padded = d->scheme == PkScheme::RsaOaep
+                                ? oaepEncode(d->hashId, d->mgfHashId, k, in, n, nullptr, block.get())
+                                : pkcs1Pad(withPrivate ? 1 : 2, k, in, n, block.get());
+        const bool ok = padded && (withPrivate ? rawPrivate(pkey.get(), block.get(), out, k)
+                                               : rawPublic(pkey.get(), block.get(), out, k));
+        if (!ok) return zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_STAGED_OPERATION_FAILED);
+        *outLen = static_cast<int>(k);
+        return ZCAP_OK;
+    }
+    if (n != k) return zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_STAGED_OPERATION_FAILED);
+    const bool ok = withPrivate ? rawPrivate(pkey.get(), in, block.get(), k) : rawPublic(pkey.get(), in, block.get(), k);
+    if (!ok) return zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_STAGED_OPERATION_FAILED);
+    const int len = d->scheme == PkScheme::RsaOaep ? oaepDecode(d->hashId, d->mgfHashId, block.get(), k, out)
+                                                   : pkcs1Unpad(withPrivate ? 2 : 1, block.get(), k, out);
+    if (len < 0) return zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_STAGED_OPERATION_FAILED);
+    *outLen = len;
+    return ZCAP_OK;
+}
+
+}  // namespace
+
+int ZCAP_PkEncryptData(int id, int mode, const uint8_t* key, int keyLen, const uint8_t* in, int inLen, uint8_t* out,
+                       int* outLen) {
+    return rsaCrypt(false, id, mode, key, keyLen, in, inLen, out, outLen);
+}
+int ZCAP_PkDecryptData(int id, int mode, const uint8_t* key, int keyLen, const uint8_t* in, int inLen, uint8_t* out,
+                       int* outLen) {
+    return rsaCrypt(true, id, mode, key, keyLen, in, inLen, out, outLen);
+}
+
+}  // namespace qelt

@@ -1,0 +1,320 @@
+// The public-key engine against published vectors: PKCS#1 v1.5 signatures,
+// encryption blocks and OAEP on keys of any size, and the KCDSA worked
+// examples with their nonces.
+#include <gtest/gtest.h>
+
+#include <openssl/core_names.h>
+#include <openssl/param_build.h>
+
+#include <fstream>
+#include <map>
+
+#include "ZRCrypto/algorithm_ids.h"
+#include "ZRCrypto/engine/zcap_kcdsa.h"
+#include "ZRCrypto/engine/zcap_pkey.h"
+#include "ZRCrypto/engine/zcap_rsa.h"
+#include "kat_reader.h"
+
+namespace qelt::test {
+namespace {
+
+using Fields = std::map<std::string, std::string>;
+
+// Botan-style vectors whose last line is `terminator`.
+std::vector<std::pair<std::string, Fields>> readVectors(const std::string& file, const std::string& terminator) {
+    std::vector<std::pair<std::string, Fields>> out;
+    std::ifstream in(std::string(QELT_TEST_DATA_DIR) + "/pkey/" + file);
+    std::string line, section;
+    Fields cur;
+    while (std::getline(in, line)) {
+        line = trim(line);
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] == '[') {
+            section = line.substr(1, line.find(']') - 1);
+            continue;
+        }
+        const size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        const std::string name = trim(line.substr(0, eq));
+        cur[name] = trim(line.substr(eq + 1));
+        if (name == terminator) out.emplace_back(section, cur);
+    }
+    return out;
+}
+
+BnPtr number(const std::string& text) {
+    BIGNUM* b = nullptr;
+    if (text.rfind("0x", 0) == 0) BN_hex2bn(&b, text.c_str() + 2);
+    else BN_dec2bn(&b, text.c_str());
+    return BnPtr(b);
+}
+
+// An RSA key from e, p and q.
+EvpPkeyPtr rsaKey(const Fields& f) {
+    BnCtxPtr ctx(BN_CTX_new());
+    BnPtr e = number(f.at("E")), p = number(f.at("P")), q = number(f.at("Q"));
+    BnPtr n = bnNew(), d = bnNew(), p1 = bnNew(), q1 = bnNew(), phi = bnNew(), dp = bnNew(), dq = bnNew(), qi = bnNew();
+    BN_mul(n.get(), p.get(), q.get(), ctx.get());
+    BN_sub(p1.get(), p.get(), BN_value_one());
+    BN_sub(q1.get(), q.get(), BN_value_one());
+    BN_mul(phi.get(), p1.get(), q1.get(), ctx.get());
+    BN_mod_inverse(d.get(), e.get(), phi.get(), ctx.get());
+    BN_mod(dp.get(), d.get(), p1.get(), ctx.get());
+    BN_mod(dq.get(), d.get(), q1.get(), ctx.get());
+    BN_mod_inverse(qi.get(), q.get(), p.get(), ctx.get());
+    std::unique_ptr<OSSL_PARAM_BLD, decltype(&OSSL_PARAM_BLD_free)> bld(OSSL_PARAM_BLD_new(), OSSL_PARAM_BLD_free);
+    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_N, n.get());
+    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_E, e.get());
+    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_D, d.get());
+    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_FACTOR1, p.get());
+    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_FACTOR2, q.get());
+    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_EXPONENT1, dp.get());
+    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_EXPONENT2, dq.get());
+    OSSL_PARAM_BLD_push_BN(bld.get(), OSSL_PKEY_PARAM_RSA_COEFFICIENT1, qi.get());
+    std::unique_ptr<OSSL_PARAM, decltype(&OSSL_PARAM_free)> params(OSSL_PARAM_BLD_to_param(bld.get()), OSSL_PARAM_free);
+    EvpPkeyCtxPtr pctx(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
+    EVP_PKEY* key = nullptr;
+    EVP_PKEY_fromdata_init(pctx.get());
+    EVP_PKEY_fromdata(pctx.get(), &key, EVP_PKEY_KEYPAIR, params.get());
+    return EvpPkeyPtr(key);
+}
+
+Bytes digestOf(int hashId, const Bytes& msg) {
+    const ZcapHashDescriptor* d = zcapHashDescriptor(hashId);
+    auto s = d->create();
+    Bytes out(d->digestLen);
+    EXPECT_TRUE(s->update(msg.data(), msg.size()));
+    EXPECT_TRUE(s->final(out.data()));
+    return out;
+}
+
+TEST(RsaVectors, Pkcs1SignaturesSignAndVerify) {
+    const std::map<std::string, int> hashes = {
+        {"PKCS1v15(MD5)", ENGINE_MD5}, {"PKCS1v15(SHA-1)", ENGINE_SHA1}, {"PKCS1v15(SHA-256)", ENGINE_SHA256}};
+    int count = 0;
+    for (const auto& [section, f] : readVectors("rsa_sig.vec", "Signature")) {
+        const int hashId = hashes.at(section);
+        const Bytes digest = digestOf(hashId, hexBytes(f.at("Msg")));
+        const Bytes expected = hexBytes(f.at("Signature"));
+        Bytes sig(expected.size() + 8);
+        int len = static_cast<int>(sig.size());
+        auto signer = rsa_detail::makeSigner(rsaKey(f), hashId, true);
+        ASSERT_EQ(signer->sign(digest.data(), digest.size(), sig.data(), &len), ZCAP_OK) << section;
+        sig.resize(static_cast<size_t>(len));
+        EXPECT_EQ(sig, expected) << section << " vector " << count;
+        EXPECT_EQ(signer->verify(digest.data(), digest.size(), expected.data(), expected.size()), ZCAP_OK);
+        Bytes bad = expected;
+        bad[bad.size() / 2] ^= 0x01;
+        EXPECT_NE(signer->verify(digest.data(), digest.size(), bad.data(), bad.size()), ZCAP_OK);
+        ++count;
+    }
+    EXPECT_EQ(count, 25);
+}
+
+TEST(RsaVectors, EncryptionBlocksDecryptAndOaepEncodes) {
+    int count = 0;
+    for (const auto& [section, f] : readVectors("rsaes.vec", "Ciphertext")) {
+        EvpPkeyPtr key = rsaKey(f);
+        const size_t k = rsa_detail::modulusBytes(key.get());
+        Bytes ct = hexBytes(f.at("Ciphertext")), block(k), msg(k);
+        ct.insert(ct.begin(), k - ct.size(), 0);
+        ASSERT_TRUE(rsa_detail::rawPrivate(key.get(), ct.data(), block.data(), k));
+        const bool oaep = section == "OAEP(SHA-1)";
+        const int len = oaep ? rsa_detail::oaepDecode(ENGINE_SHA1, ENGINE_SHA1, block.data(), k, msg.data())
+                             : rsa_detail::pkcs1Unpad(2, block.data(), k, msg.data());
+        ASSERT_GE(len, 0) << section << " " << count;
+        msg.resize(static_cast<size_t>(len));
+        EXPECT_EQ(msg, hexBytes(f.at("Msg")));
+        if (oaep) {  // with the vector's seed the encoding is deterministic
+            const Bytes seed = hexBytes(f.at("Nonce"));
+            Bytes em(k), out(k);
+            ASSERT_TRUE(rsa_detail::oaepEncode(ENGINE_SHA1, ENGINE_SHA1, k, msg.data(), msg.size(), seed.data(), em.data()));
+            ASSERT_TRUE(rsa_detail::rawPublic(key.get(), em.data(), out.data(), k));
+            EXPECT_EQ(out, ct);
+        }
+        ++count;
+    }
+    EXPECT_GT(count, 40);
+    // SHA-256 OAEP with MGF1-SHA-1.
+    count = 0;
+    for (const auto& [section, f] : readVectors("rsa_decrypt.vec", "Msg")) {
+        EvpPkeyPtr key = rsaKey(f);
+        const size_t k = rsa_detail::modulusBytes(key.get());
+        Bytes ct = hexBytes(f.at("Ciphertext")), block(k), msg(k);
+        ASSERT_TRUE(rsa_detail::rawPrivate(key.get(), ct.data(), block.data(), k));
+        const int len = rsa_detail::oaepDecode(ENGINE_SHA256, ENGINE_SHA1, block.data(), k, msg.data());
+        ASSERT_GE(len, 0);
+        msg.resize(static_cast<size_t>(len));
+        EXPECT_EQ(msg, hexBytes(f.at("Msg")));
+        ++count;
+    }
+    EXPECT_EQ(count, 6);
+}
+
+TEST(RsaVectors, Type2BlocksAcceptedAndRefused) {
+    int valid = 0, invalid = 0;
+    for (const auto& [section, f] : readVectors("pkcs1.vec", "RawCiphertext")) {
+        const Bytes block = hexBytes(f.at("RawCiphertext"));
+        Bytes out(block.size() + 1);
+        const int len = rsa_detail::pkcs1Unpad(2, block.data(), block.size(), out.data());
+        if (section == "valid") {
+            ASSERT_GE(len, 0) << f.at("RawCiphertext");
+            out.resize(static_cast<size_t>(len));
+            EXPECT_EQ(out, hexBytes(f.at("Plaintext")));
+            ++valid;
+        } else {
+            EXPECT_EQ(len, -1) << f.at("RawCiphertext");
+            ++invalid;
+        }
+    }
+    EXPECT_EQ(valid, 7);
+    EXPECT_EQ(invalid, 11);
+}
+
+// SHA-224 is outside the engine's hash set; the examples use it for W as well.
+struct Sha224State final : ZcapHashState {
+    EVP_MD_CTX* c = EVP_MD_CTX_new();
+    Sha224State() { EVP_DigestInit_ex(c, EVP_sha224(), nullptr); }
+    ~Sha224State() override { EVP_MD_CTX_free(c); }
+    bool update(const uint8_t* d, size_t n) override { return EVP_DigestUpdate(c, d, n) == 1; }
+    bool final(uint8_t* out) override { return EVP_DigestFinal_ex(c, out, nullptr) == 1; }
+};
+const ZcapHashDescriptor kSha224{224, 28, 64, [] { return std::unique_ptr<ZcapHashState>(new Sha224State); }};
+
+TEST(KcdsaVectors, WorkedExamplesReproduceRAndS) {
+    // The file is a list of flat objects, one "name": value member per line.
+    std::vector<Fields> cases;
+    std::ifstream in(std::string(QELT_TEST_DATA_DIR) + "/pkey/kcdsa_ttak_r4_appendix.json");
+    for (std::string line; std::getline(in, line);) {
+        line = trim(line);
+        if (line == "{") cases.emplace_back();
+        const size_t colon = line.find("\": ");
+        if (cases.empty() || line.empty() || line[0] != '"' || colon == std::string::npos) continue;
+        std::string value = trim(line.substr(colon + 3));
+        if (!value.empty() && value.back() == ',') value.pop_back();
+        if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
+        cases.back()[line.substr(1, colon - 1)] = value;
+    }
+    ASSERT_EQ(cases.size(), 5u);
+    for (const auto& c : cases) {
+        const std::string hashName = c.at("hash");
+        const ZcapHashDescriptor& hash = hashName == "SHA-224"   ? kSha224
+                                         : hashName == "SHA-256" ? *zcapHashDescriptor(ENGINE_SHA256)
+                                                                 : *zcapHashDescriptor(ENGINE_HAS160);
+        kcdsa_detail::KcdsaKey key;
+        auto bn = [&](const char* name) {
+            const Bytes b = hexBytes(c.at(name));
+            return bnFromBytes(b.data(), b.size());
+        };
+        key.p = bn("P");
+        key.q = bn("Q");
+        key.g = bn("G");
+        key.x = bn("X");
+        key.y = bn("Y");
+        const ByteString z = kcdsa_detail::zValue(key, false);
+        EXPECT_EQ(Bytes(z.data(), z.data() + z.length()), hexBytes(c.at("Z")));
+        // H = the rightmost |q| bits of Hash(z || M).
+        Bytes zm(z.data(), z.data() + z.length());
+        const Bytes m = hexBytes(c.at("M"));
+        zm.insert(zm.end(), m.begin(), m.end());
+        auto st = hash.create();
+        Bytes h(hash.digestLen);
+        ASSERT_TRUE(st->update(zm.data(), zm.size()) && st->final(h.data()));
+        h.erase(h.begin(), h.end() - static_cast<long>(key.qBytes() < h.size() ? key.qBytes() : h.size()));
+        ByteString r, s;
+        BnPtr k = bn("K");
+        ASSERT_TRUE(kcdsa_detail::signHashed(key, hash, h.data(), h.size(), k.get(), r, s)) << c.at("origin");
+        EXPECT_EQ(Bytes(r.data(), r.data() + r.length()), hexBytes(c.at("R"))) << c.at("alpha") << "/" << hashName;
+        EXPECT_EQ(Bytes(s.data(), s.data() + s.length()), hexBytes(c.at("S"))) << c.at("alpha") << "/" << hashName;
+        BnPtr sv = bnFromBytes(s);
+        EXPECT_TRUE(kcdsa_detail::verifyHashed(key, hash, h.data(), h.size(), r, sv.get()));
+        h[0] ^= 1;
+        EXPECT_FALSE(kcdsa_detail::verifyHashed(key, hash, h.data(), h.size(), r, sv.get()));
+    }
+}
+
+// Engine-level rules: sizes, forms, capacities and malformed signatures.
+class PkEngine : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(zcapGenerateKeyPair(141401, ByteString(), s_kcdsaPub, s_kcdsaPri), ZCAP_OK);
+        ASSERT_EQ(zcapGenerateKeyPair(12001, ByteString(), s_rsaPub, s_rsaPri), ZCAP_OK);
+    }
+    static inline ByteString s_kcdsaPub, s_kcdsaPri, s_rsaPub, s_rsaPri;
+};
+
+TEST_F(PkEngine, KcdsaFormsDoNotCrossVerify) {
+    const uint8_t msg[] = "message";
+    for (int signId : {141401, 141403}) {
+        uint8_t sig[64];
+        int len = sizeof sig;
+        ASSERT_EQ(ZCAP_SignData(signId, s_kcdsaPri.data(), s_kcdsaPri.length(), msg, 7, sig, &len), ZCAP_OK);
+        EXPECT_LE(len, 48);
+        const int other = signId == 141401 ? 141403 : 141401;
+        EXPECT_EQ(ZCAP_VerifyData(signId, s_kcdsaPub.data(), s_kcdsaPub.length(), msg, 7, sig, len), ZCAP_OK);
+        EXPECT_EQ(ZCAP_VerifyData(other, s_kcdsaPub.data(), s_kcdsaPub.length(), msg, 7, sig, len),
+                  zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_VERIFY_FAIL));
+        EXPECT_EQ(ZCAP_VerifyData(signId, s_kcdsaPub.data(), s_kcdsaPub.length(), msg, 6, sig, len),
+                  zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_VERIFY_FAIL));
+        EXPECT_EQ(ZCAP_VerifyData(signId, s_kcdsaPub.data(), s_kcdsaPub.length(), msg, 7, sig, len - 1),
+                  zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_INVALID_SIGNATURE));
+    }
+    // A 1024-bit key is refused by the 2048-bit descriptors; a 47-byte buffer is too small.
+    uint8_t sig[64];
+    int len = sizeof sig;
+    EXPECT_EQ(ZCAP_SignData(141402, s_kcdsaPri.data(), s_kcdsaPri.length(), msg, 7, sig, &len),
+              zcapWithStage(ZCAP_STAGE_INIT, ZCAP_INVALID_KEY));
+    len = 47;
+    EXPECT_EQ(ZCAP_SignData(141401, s_kcdsaPri.data(), s_kcdsaPri.length(), msg, 7, sig, &len),
+              zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_NOT_ENOUGH_BUFFER));
+}
+
+TEST_F(PkEngine, RsaEncryptionLimitsAndModes) {
+    Bytes in(118, 0x41), out(256);
+    int len = static_cast<int>(out.size());
+    EXPECT_EQ(ZCAP_PkEncryptData(12001, ENGINE_MODE_PUBLIC, s_rsaPub.data(), s_rsaPub.length(), in.data(), 118,
+                                 out.data(), &len),
+              zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_STAGED_OPERATION_FAILED));
+    len = static_cast<int>(out.size());
+    ASSERT_EQ(ZCAP_PkEncryptData(12001, ENGINE_MODE_PUBLIC, s_rsaPub.data(), s_rsaPub.length(), in.data(), 117,
+                                 out.data(), &len),
+              ZCAP_OK);
+    Bytes back(256);
+    int backLen = static_cast<int>(back.size());
+    ASSERT_EQ(ZCAP_PkDecryptData(12001, ENGINE_MODE_PRIVATE, s_rsaPri.data(), s_rsaPri.length(), out.data(), len,
+                                 back.data(), &backLen),
+              ZCAP_OK);
+    EXPECT_EQ(backLen, 117);
+    // The type 02 block is not accepted where type 01 is expected.
+    backLen = static_cast<int>(back.size());
+    EXPECT_NE(ZCAP_PkDecryptData(12001, ENGINE_MODE_PUBLIC, s_rsaPub.data(), s_rsaPub.length(), out.data(), len,
+                                 back.data(), &backLen),
+              ZCAP_OK);
+    len = static_cast<int>(out.size());
+    EXPECT_EQ(ZCAP_PkEncryptData(12001, 3, s_rsaPub.data(), s_rsaPub.length(), in.data(), 10, out.data(), &len),
+              zcapWithStage(ZCAP_STAGE_INIT, ZCAP_INVALID_MODE));
+    EXPECT_EQ(ZCAP_PkEncryptData(12002, ENGINE_MODE_PUBLIC, s_rsaPub.data(), s_rsaPub.length(), in.data(), 10,
+                                 out.data(), &len),
+              zcapWithStage(ZCAP_STAGE_INIT, ZCAP_INVALID_KEY));
+    const uint8_t junk[] = {0x30, 0x03, 0x02, 0x01, 0x01};
+    EXPECT_EQ(ZCAP_PkEncryptData(12001, ENGINE_MODE_PUBLIC, junk, 5, in.data(), 10, out.data(), &len),
+              zcapWithStage(ZCAP_STAGE_INIT, ZCAP_ASN1_OPERATION_FAILED));
+    len = 127;
+    EXPECT_EQ(ZCAP_PkEncryptData(12001, ENGINE_MODE_PUBLIC, s_rsaPub.data(), s_rsaPub.length(), in.data(), 10,
+                                 out.data(), &len),
+              zcapWithStage(ZCAP_STAGE_FINAL, ZCAP_NOT_ENOUGH_BUFFER));
+}
+
+TEST_F(PkEngine, GeneratedRsaKeyCarriesExponent65537) {
+    const uint8_t* p = s_rsaPub.data();
+    EvpPkeyPtr key = rsa_detail::publicKeyFromDer(p, static_cast<size_t>(s_rsaPub.length()));
+    ASSERT_TRUE(key);
+    BIGNUM* e = nullptr;
+    ASSERT_EQ(EVP_PKEY_get_bn_param(key.get(), OSSL_PKEY_PARAM_RSA_E, &e), 1);
+    EXPECT_EQ(BN_get_word(e), 65537u);
+    EXPECT_EQ(EVP_PKEY_get_bits(key.get()), 1024);
+    BN_free(e);
+}
+
+}  // namespace
+}  // namespace qelt::test
