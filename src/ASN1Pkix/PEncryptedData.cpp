@@ -15,6 +15,7 @@ constexpr const char* kOidEncryptedData = "1 2 840 113549 1 7 6";
 constexpr const char* kOidRc2Cbc = "1 2 840 113549 3 2";
 constexpr const char* kOidNeat = "1 2 410 100001 1 3";
 constexpr int kNeatIvLen = 16;
+constexpr uint8_t kZeroIv[kNeatIvLen] = {};
 constexpr int kContentPadding = 2;
 
 }  // namespace
@@ -42,7 +43,7 @@ int readContentEncryptionAlgorithm(const RAlgorithmIdentifier& alg, int& nAlg, i
         return err.fail(cls, method, "contentEncryptionAlgorithm", 22, algs.errorText());
     if (iv.isEmpty()) {
         if (!oid.is(kOidNeat)) return err.fail(cls, method, "iv", 23, "IV does not exist.");
-        (void)iv.allocZero(kNeatIvLen);
+        iv.set(kZeroIv, kNeatIvLen);
     }
     return 0;
 }
@@ -61,7 +62,7 @@ int PEncryptedData::makeEncryptedData(ByteString& out) {
     if (m_nSymAlg == 0 || m_nMode == 0)
         return fail(kMakeClass, kMethod, "m_nSymAlg", 2, "Set SymmetricAlg and Encryption Mode.");
     ByteString iv(m_IV);
-    if (m_nSymAlg == ALG_NEAT) (void)iv.allocZero(kNeatIvLen);
+    if (m_nSymAlg == ALG_NEAT) iv.set(kZeroIv, kNeatIvLen);
     if (iv.isEmpty() && m_nMode != MODE_ECB) return fail(kMakeClass, kMethod, "m_IV", 3, "Set IV.");
 
     ZREncrypt enc;

@@ -103,14 +103,19 @@ void PEnvelopedData::setSymmetricKey(const ByteString& cek, const ByteString& iv
 int PEnvelopedData::makeSymetricKey() {
     const ContentCipher* c = contentCipherOf(m_nSymAlg);
     if (c == nullptr) return fail(kMakeClass, "makeSymetricKey", "m_nSymmetricAlgorithmId", 1, "Unknown symmetric algoritm.");
-    if (m_CEK.allocZero(c->keyLen) != ByteString::kOk || m_IV.allocZero(c->ivLen) != ByteString::kOk)
-        return fail(kMakeClass, "makeSymetricKey", "m_bsCEK", 2, "memory alloc fail");
-    if (zcapRandomBytes(m_CEK.data(), static_cast<size_t>(c->keyLen)) != 0 ||
-        zcapRandomBytes(m_IV.data(), static_cast<size_t>(c->ivLen)) != 0)
+    uint8_t key[32] = {};
+    uint8_t iv[16] = {};
+    if (zcapRandomBytes(key, static_cast<size_t>(c->keyLen)) != 0 ||
+        zcapRandomBytes(iv, static_cast<size_t>(c->ivLen)) != 0) {
+        secureWipe(key, sizeof key);
         return fail(kMakeClass, "makeSymetricKey", "zcapRandomBytes", 3, "Random generation failed.");
+    }
     // The IV is drawn like any other and then fixed, so that the generator's
     // output stream does not depend on the algorithm.
-    if (c->zeroIv) secureWipe(m_IV.data(), static_cast<size_t>(m_IV.length()));
+    if (c->zeroIv) secureWipe(iv, sizeof iv);
+    m_CEK.set(key, c->keyLen);
+    m_IV.set(iv, c->ivLen);
+    secureWipe(key, sizeof key);
     return 0;
 }
 
