@@ -209,6 +209,9 @@ QELT_EXPORT int QELT_CMS_GetRecipient(void* pCtx, int nIndex, int nBufLen, char*
         ASN1OctetString element;
         if (element.fromASN1Object(list.componentBytes(nIndex)) != 0)
             return call.failCore(QELT_ERR_BAD_RECIPIENT_CERT, kBadRecipient, element);
+        // The buffers that this recipient does not fill read as empty texts.
+        for (char* buf : {pszIssuerName, pszSerialNum, pszSubjectKeyID})
+            if (buf != nullptr && nBufLen > 0) buf[0] = 0;
         const std::string_view text = element.getValue().view();
         const size_t split = text.find(kIdSeparator);
         if (split == std::string_view::npos) return call.putText(text, nBufLen, pszSubjectKeyID, "pszSubjectKeyID");

@@ -355,3 +355,35 @@ TEST(EnvelopedDataClass, KekRecipientsRoundTrip) {
 
 }  // namespace
 }  // namespace qelt::test
+
+namespace qelt::test {
+namespace {
+
+// The cms verbs of the command-line tool, through files and pipes.
+TEST(CmsEnvelopeCli, EncryptDecryptAndEncryptedData) {
+    const TestKey& a = rsaRecipient("a");
+    const std::string dir = "'" + a.dir.string() + "'";
+    const std::string qelt = std::string("cd ") + dir + " && QELT_WORKDIR=" + dir + " " + QELT_CLI_PATH;
+    putFile(a.dir / "cli.txt", Bytes(kText.begin(), kText.end()));
+    ASSERT_EQ(std::system((qelt + " cms encrypt -a seed -i cli.txt -o cli.der cert.pem").c_str()), 0);
+    ASSERT_TRUE(openssl(a.dir, std::string("cms -decrypt -inform DER -in cli.der -recip cert.pem -inkey key.pem "
+                                           "-out cli.out") + kLegacy));
+    EXPECT_EQ(fileBytes(a.dir / "cli.out"), Bytes(kText.begin(), kText.end()));
+    // PEM from openssl through a pipe.
+    ASSERT_EQ(std::system(("cd " + dir + " && openssl cms -encrypt -binary -des3 -in cli.txt -outform PEM cert.pem | " +
+                           std::string("QELT_WORKDIR=") + dir + " " + QELT_CLI_PATH +
+                           " cms decrypt -c cert.der -k key.pem -o pipe.out")
+                              .c_str()),
+              0);
+    EXPECT_EQ(fileBytes(a.dir / "pipe.out"), Bytes(kText.begin(), kText.end()));
+    const std::string key = " -k 00112233445566778899aabbccddeeff ";
+    ASSERT_EQ(std::system((qelt + " cms encdata -a aria" + key + "--iv 0f0e0d0c0b0a09080706050403020100 cli.txt -o "
+                                  "ed.der && " + QELT_CLI_PATH + " cms decdata" + key + "ed.der -o ed.out")
+                              .c_str()),
+              0);
+    EXPECT_EQ(fileBytes(a.dir / "ed.out"), Bytes(kText.begin(), kText.end()));
+    EXPECT_NE(std::system((qelt + " cms decrypt -c cert.der -k key.pem cli.txt 2>/dev/null").c_str()), 0);
+}
+
+}  // namespace
+}  // namespace qelt::test
