@@ -3,6 +3,8 @@
 // refusals callers rely on.
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
+
 #include <map>
 
 #include "ASN1Pkix/PEnvelopedData.h"
@@ -14,12 +16,14 @@ namespace {
 
 constexpr const char* kLegacy = " -provider legacy -provider default";
 
-// Three RSA-2048 recipients (certificate without keyUsage), made once.
+// Three RSA-2048 recipients (certificate without keyUsage), made once per
+// process; the directory names carry the process id because the test runner
+// runs tests of this file in parallel processes.
 const TestKey& rsaRecipient(const std::string& name) {
     static std::map<std::string, TestKey> keys;
     auto it = keys.find(name);
     if (it == keys.end()) {
-        TestKey k = opensslKey("cmsenv-" + name, "-algorithm RSA -pkeyopt rsa_keygen_bits:2048");
+        TestKey k = opensslKey("cmsenv-" + name + "-" + std::to_string(getpid()), "-algorithm RSA -pkeyopt rsa_keygen_bits:2048");
         EXPECT_TRUE(openssl(k.dir, "x509 -inform DER -in cert.der -out cert.pem"));
         it = keys.emplace(name, std::move(k)).first;
     }
@@ -166,7 +170,7 @@ TEST_F(CmsEnveloped, NationalCiphersRoundTripWithTheirIdentifiers) {
 
 TEST_F(CmsEnveloped, RefusedCertificates) {
     const TestKey signOnly = [] {
-        TestKey k = opensslKey("cmsenv-signonly", "-algorithm RSA -pkeyopt rsa_keygen_bits:1024");
+        TestKey k = opensslKey("cmsenv-signonly-" + std::to_string(getpid()), "-algorithm RSA -pkeyopt rsa_keygen_bits:1024");
         EXPECT_TRUE(openssl(k.dir, "req -x509 -new -key key.pem -subj /CN=s -addext keyUsage=digitalSignature "
                                    "-outform DER -out cert.der"));
         k.cert = fileBytes(k.dir / "cert.der");
@@ -174,7 +178,7 @@ TEST_F(CmsEnveloped, RefusedCertificates) {
     }();
     make(signOnly, QELT_SYM_3DES, QELT_ERR_NOT_ENCRYPTION_CERT);
     TestKey d;
-    d.dir = scratchDir("cmsenv-dsa");
+    d.dir = scratchDir("cmsenv-dsa-" + std::to_string(getpid()));
     ASSERT_TRUE(openssl(d.dir, "genpkey -genparam -algorithm DSA -pkeyopt dsa_paramgen_bits:1024 -out p.pem"));
     ASSERT_TRUE(openssl(d.dir, "genpkey -paramfile p.pem -out key.pem"));
     ASSERT_TRUE(openssl(d.dir, "req -x509 -new -key key.pem -subj /CN=d -outform DER -out cert.der"));
@@ -222,6 +226,7 @@ TEST_F(CmsEnveloped, DamagedMessagesGiveCodesNotCrashes) {
     const TestKey& a = rsaRecipient("a");
     ASSERT_EQ(QELT_API_SetOption(ctx, QELT_OPT_CMS_CONTENTINFO), 0);
     const Bytes msg = make(a, QELT_SYM_3DES);
+    ASSERT_GT(msg.size(), 40u);
     for (size_t cut : {size_t{1}, size_t{20}, msg.size() / 2, msg.size() - 1}) {
         open(a, Bytes(msg.begin(), msg.begin() + static_cast<long>(cut)));
         EXPECT_TRUE(lastRc == QELT_ERR_NOT_ENVELOPED || lastRc == QELT_ERR_ENVELOPED_INVALID) << cut << " " << lastRc;
