@@ -39,7 +39,8 @@ const Recipient& recipient() {
         X509_gmtime_adj(X509_getm_notBefore(c), 0);
         X509_gmtime_adj(X509_getm_notAfter(c), 86400L * 365);
         X509_NAME* name = X509_get_subject_name(c);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("bench"), -1, -1, 0);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("bench"), -1, -1,
+                                   0);
         X509_set_issuer_name(c, name);
         X509_set_pubkey(c, out.key.get());
         X509_sign(c, out.key.get(), EVP_sha256());
@@ -49,7 +50,7 @@ const Recipient& recipient() {
         OPENSSL_free(p);
         p = nullptr;
         std::unique_ptr<PKCS8_PRIV_KEY_INFO, decltype(&PKCS8_PRIV_KEY_INFO_free)> p8(EVP_PKEY2PKCS8(out.key.get()),
-                                                                                   &PKCS8_PRIV_KEY_INFO_free);
+                                                                                     &PKCS8_PRIV_KEY_INFO_free);
         n = i2d_PKCS8_PRIV_KEY_INFO(p8.get(), &p);
         out.keyDer.assign(p, p + n);
         OPENSSL_free(p);
@@ -64,7 +65,9 @@ std::vector<uint8_t> content() {
     return d;
 }
 
-BINSTR view(const std::vector<uint8_t>& v) { return BINSTR{const_cast<uint8_t*>(v.data()), static_cast<int>(v.size())}; }
+BINSTR view(const std::vector<uint8_t>& v) {
+    return BINSTR{const_cast<uint8_t*>(v.data()), static_cast<int>(v.size())};
+}
 
 void Ours_MakeAndProcess(benchmark::State& state) {
     const Recipient& r = recipient();
@@ -107,7 +110,7 @@ void openssl(benchmark::State& state, bool fromDer) {
             pkey = keyCopy.get();
         }
         std::unique_ptr<STACK_OF(X509), void (*)(STACK_OF(X509)*)> certs(sk_X509_new_null(),
-                                                                        [](STACK_OF(X509)* s) { sk_X509_free(s); });
+                                                                         [](STACK_OF(X509) * s) { sk_X509_free(s); });
         sk_X509_push(certs.get(), cert);
         std::unique_ptr<BIO, decltype(&BIO_free)> in(BIO_new_mem_buf(data.data(), static_cast<int>(data.size())),
                                                      &BIO_free);

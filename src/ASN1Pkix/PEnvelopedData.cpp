@@ -26,14 +26,14 @@ constexpr const char* kOidDsa = "1 2 840 10040 4 1";
 constexpr const char* kOidKcdsa = "1 2 410 200004 1 1";
 constexpr const char* kOid3DesWrap = "1 2 840 113549 1 9 16 3 6";
 constexpr const char* kOidRc2Wrap = "1 2 840 113549 1 9 16 3 7";
-constexpr int kContentPadding = 2;     // block padding of 1 to blocksize bytes
+constexpr int kContentPadding = 2;  // block padding of 1 to blocksize bytes
 
 // CEK and IV sizes by content-encryption algorithm. NEAT runs with a fixed
 // all-zero IV: its identifier is sent without parameters by older peers, so
 // the receiving side must be able to assume the IV.
 constexpr ContentCipher kContentCiphers[] = {
-    {ALG_DES, 8, 8, false},      {ALG_3DES, 24, 8, false},  {ALG_SEED, 16, 16, false},
-    {ALG_NEAT, 16, 16, true},    {ALG_ARIA128, 16, 16, false}, {ALG_RC2_40, 5, 8, false},
+    {ALG_DES, 8, 8, false},   {ALG_3DES, 24, 8, false},     {ALG_SEED, 16, 16, false},
+    {ALG_NEAT, 16, 16, true}, {ALG_ARIA128, 16, 16, false}, {ALG_RC2_40, 5, 8, false},
 };
 
 int sha1Of(const ByteString& in, ByteString& out) {
@@ -102,7 +102,8 @@ void PEnvelopedData::setSymmetricKey(const ByteString& cek, const ByteString& iv
 
 int PEnvelopedData::makeSymetricKey() {
     const ContentCipher* c = contentCipherOf(m_nSymAlg);
-    if (c == nullptr) return fail(kMakeClass, "makeSymetricKey", "m_nSymmetricAlgorithmId", 1, "Unknown symmetric algoritm.");
+    if (c == nullptr)
+        return fail(kMakeClass, "makeSymetricKey", "m_nSymmetricAlgorithmId", 1, "Unknown symmetric algoritm.");
     uint8_t key[32] = {};
     uint8_t iv[16] = {};
     if (zcapRandomBytes(key, static_cast<size_t>(c->keyLen)) != 0 ||
@@ -148,7 +149,8 @@ int PEnvelopedData::addRecipient(const ByteString& certOrKekId, const ByteString
             break;
         case kKeyAgreement:
             return fail(kMakeClass, kMethod, "m_nRecipientType", 6, "The KARI recipientInfoType does not supported.");
-        default: return fail(kMakeClass, kMethod, "m_nRecipientType", 7, "The recipientType is not chosen.");
+        default:
+            return fail(kMakeClass, kMethod, "m_nRecipientType", 7, "The recipientType is not chosen.");
     }
     if (m_RecipientInfos.addElement(ri) != 0)
         return fail(kMakeClass, kMethod, "m_RecipientInfos", 8, m_RecipientInfos.errorText());
@@ -159,7 +161,8 @@ int PEnvelopedData::keyTransRecipientInfo(const ByteString& certDer, RRecipientI
     constexpr const char* kMethod = "makeKeyTransRecipientInfo";
     RCertificate cert;
     if (certDer.isEmpty() || cert.fromASN1Object(certDer) != 0)
-        return fail(kMakeClass, kMethod, "pCert", 1, certDer.isEmpty() ? "The certificate is empty." : cert.errorText());
+        return fail(kMakeClass, kMethod, "pCert", 1,
+                    certDer.isEmpty() ? "The certificate is empty." : cert.errorText());
     const RTBSCertificate& tbs = cert.getTbsCertificate();
     const RSubjectPublicKeyInfo& spki = tbs.getSubjectPublicKeyInfo();
     const ASN1ObjectIdentifier& keyAlg = spki.getAlgorithm().getAlgorithm();
@@ -340,11 +343,13 @@ int PEnvelopedDataProcess::decode(const ByteString& message, const char* method)
     ByteString bare;
     if (const int rc = getPureEnvData(message, bare); rc != 0) return rc;
     REnvelopedData env;
-    if (env.fromASN1Object(bare) != 0) return fail(kProcessClass, method, "envelopedData", kNotEnvelopedData, env.errorText());
+    if (env.fromASN1Object(bare) != 0)
+        return fail(kProcessClass, method, "envelopedData", kNotEnvelopedData, env.errorText());
     m_Message.assign(bare);
     m_RecipientInfos = env.getRecipientInfos();
     if (m_RecipientInfos.getElementCount() < 1)
-        return fail(kProcessClass, method, "recipientInfos", 2, "The recipientInfos must have at leat one recipientInfo");
+        return fail(kProcessClass, method, "recipientInfos", 2,
+                    "The recipientInfos must have at leat one recipientInfo");
     const REncryptedContentInfo& eci = env.getEncryptedContentInfo();
     m_ContentType = eci.getContentType();
     m_ContentAlg = eci.getContentEncryptionAlgorithm();
@@ -353,7 +358,9 @@ int PEnvelopedDataProcess::decode(const ByteString& message, const char* method)
     return 0;
 }
 
-int PEnvelopedDataProcess::parseRecipientInfos(const ByteString& message) { return decode(message, "parseRecipientInfos"); }
+int PEnvelopedDataProcess::parseRecipientInfos(const ByteString& message) {
+    return decode(message, "parseRecipientInfos");
+}
 
 int PEnvelopedDataProcess::parseEnvelopedData(const ByteString& message) {
     if (const int rc = decode(message, "parseEnvelopedData"); rc != 0) return rc;
@@ -434,7 +441,8 @@ int PEnvelopedDataProcess::readContentAlgorithm() {
 
 int PEnvelopedDataProcess::getContent(ByteString& out) {
     constexpr const char* kMethod = "getContent";
-    if (m_CEK.isEmpty()) return fail(kProcessClass, kMethod, "m_CEK", 1, "The content-encryption key is not recovered.");
+    if (m_CEK.isEmpty())
+        return fail(kProcessClass, kMethod, "m_CEK", 1, "The content-encryption key is not recovered.");
     ZREncrypt dec;
     if (dec.DecryptData(m_nSymAlg, m_nMode, m_CEK, m_IV, m_EncryptedContent, out, kContentPadding) != 0)
         return fail(kProcessClass, kMethod, "encryptedContent", 2, dec.errorText());
@@ -461,7 +469,8 @@ int PEnvelopedDataProcess::getRecipientInfoType(int index) {
 int PEnvelopedDataProcess::getRecipientInfo_ktri_IssAndSerialNum(int index, ByteString& issuer, ByteString& serial) {
     constexpr const char* kMethod = "getRecipientInfo_ktri_IssAndSerialNum";
     RRecipientInfo ri;
-    if (m_RecipientInfos.getElement(index, ri) != 0) return fail(kProcessClass, kMethod, "recipientInfo", 1, ri.errorText());
+    if (m_RecipientInfos.getElement(index, ri) != 0)
+        return fail(kProcessClass, kMethod, "recipientInfo", 1, ri.errorText());
     if (!ri.isKtri() || !ri.getKtri().getRid().isIssuerAndSerialNumber())
         return fail(kProcessClass, kMethod, "rid", 2, "The recipient is not identified by issuer and serial number.");
     RIssuerAndSerialNumber ias = ri.getKtri().getRid().getIssuerAndSerialNumber();
@@ -473,7 +482,8 @@ int PEnvelopedDataProcess::getRecipientInfo_ktri_IssAndSerialNum(int index, Byte
 int PEnvelopedDataProcess::getRecipientInfo_ktri_SubjectKeyID(int index, ByteString& keyId) {
     constexpr const char* kMethod = "getRecipientInfo_ktri_SubjectKeyID";
     RRecipientInfo ri;
-    if (m_RecipientInfos.getElement(index, ri) != 0) return fail(kProcessClass, kMethod, "recipientInfo", 1, ri.errorText());
+    if (m_RecipientInfos.getElement(index, ri) != 0)
+        return fail(kProcessClass, kMethod, "recipientInfo", 1, ri.errorText());
     if (!ri.isKtri() || !ri.getKtri().getRid().isSubjectKeyIdentifier())
         return fail(kProcessClass, kMethod, "rid", 2, "The recipient is not identified by subject key identifier.");
     keyId.assign(ri.getKtri().getRid().getSubjectKeyIdentifier().getValue());
@@ -483,7 +493,8 @@ int PEnvelopedDataProcess::getRecipientInfo_ktri_SubjectKeyID(int index, ByteStr
 int PEnvelopedDataProcess::getRecipientInfo_kekri_KeyID(int index, ByteString& keyId) {
     constexpr const char* kMethod = "getRecipientInfo_kekri_KeyID";
     RRecipientInfo ri;
-    if (m_RecipientInfos.getElement(index, ri) != 0) return fail(kProcessClass, kMethod, "recipientInfo", 1, ri.errorText());
+    if (m_RecipientInfos.getElement(index, ri) != 0)
+        return fail(kProcessClass, kMethod, "recipientInfo", 1, ri.errorText());
     if (!ri.isKekri()) return fail(kProcessClass, kMethod, "kekri", 2, "The recipient is not a KEK recipient.");
     keyId.assign(ri.getKekri().getKekid().getKeyIdentifier().getValue());
     return 0;

@@ -22,7 +22,8 @@ namespace {
 constexpr auto kBadCert = "잘못된 인증서 입니다."_cp949;
 constexpr auto kMakeFailed = "암호 메시지(EnvelopedData)를 구성하는데 실패하였습니다."_cp949;
 constexpr auto kBadEnveloped = "잘못된 암호 메시지(EnvelopedData)입니다."_cp949;
-constexpr auto kIndexText = "인증서 목록에는 %d개의 인증서를 포함하고 있으므로 %d번째(0-base) 인증서는 획득할 수 없습니다."_cp949;
+constexpr auto kIndexText =
+    "인증서 목록에는 %d개의 인증서를 포함하고 있으므로 %d번째(0-base) 인증서는 획득할 수 없습니다."_cp949;
 constexpr auto kListCertError = "수신자의 인증서 목록 중 %d 번째 인증서 오류 : %s"_cp949;
 constexpr const char* kIdSeparator = "##";
 
@@ -64,7 +65,8 @@ int processFailure(ApiCall& call, const PEnvelopedDataProcess& proc) {
             return call.fail(QELT_ERR_NOT_ENVELOPED, "암호 메시지(EnvelopedData)가 아닙니다."_cp949);
         case PEnvelopedDataProcess::kNotPrivateKey:
             return call.fail(QELT_ERR_PRIKEY_NOT_PRIKEY, "복호화된 개인키가 아닙니다."_cp949);
-        default: return call.failCore(QELT_ERR_ENVELOPED_INVALID, kBadEnveloped, proc);
+        default:
+            return call.failCore(QELT_ERR_ENVELOPED_INVALID, kBadEnveloped, proc);
     }
 }
 
@@ -78,7 +80,8 @@ int recipientText(PEnvelopedDataProcess& proc, int index, ByteString& text) {
         case PEnvelopedDataProcess::kKtri:
             if (proc.getRecipientInfo_ktri_IssAndSerialNum(index, a, b) == 0) {
                 if (UDNSettings::RDN2Str(a, text) != 0)
-                    return proc.fail("PEnvelopedDataProcess", "getRecipientInfo", "issuer", 5, "Make DN String failed.");
+                    return proc.fail("PEnvelopedDataProcess", "getRecipientInfo", "issuer", 5,
+                                     "Make DN String failed.");
                 text.append(kIdSeparator);
                 text.append(b.toHex());
                 return 0;
@@ -117,8 +120,8 @@ QELT_EXPORT int QELT_CMS_MakeEnvelopedData(void* pCtx, BINSTR* pCert, BINSTR* pT
     });
 }
 
-QELT_EXPORT int QELT_CMS_MakeEnvelopedDataWithMultiRecipients(void* pCtx, BINSTR* pCerts, BINSTR* pTBEData,
-                                                              int nSymAlg, BINSTR* pEnvelopedData) {
+QELT_EXPORT int QELT_CMS_MakeEnvelopedDataWithMultiRecipients(void* pCtx, BINSTR* pCerts, BINSTR* pTBEData, int nSymAlg,
+                                                              BINSTR* pEnvelopedData) {
     return api::run(pCtx, "QELT_CMS_MakeEnvelopedDataWithMultiRecipients", [&](ApiCall& call) {
         if (!hasBytes(pCerts)) return call.invalid("수신자 인증서 목록(pCerts)을 지정해 주세요."_cp949);
         if (!hasBytes(pTBEData)) return call.invalid("암호화할 데이터(pTBEData)를 지정해 주세요."_cp949);
@@ -183,7 +186,8 @@ QELT_EXPORT int QELT_CMS_ProcessEnvelopedData2(void* pCtx, BINSTR* pEnvelopedDat
         ASN1Sequence list;
         for (int i = 0; i < count; ++i) {
             ByteString text;
-            if (recipientText(proc, i, text) != 0) return call.failCore(QELT_ERR_ENVELOPED_INVALID, kBadEnveloped, proc);
+            if (recipientText(proc, i, text) != 0)
+                return call.failCore(QELT_ERR_ENVELOPED_INVALID, kBadEnveloped, proc);
             ASN1OctetString element;
             (void)element.setValue(text);
             if (list.addComponent(element.toASN1Object()) != 0) return call.noMemory("pApiCtx->pRecInfos");

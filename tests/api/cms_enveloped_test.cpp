@@ -1,10 +1,10 @@
 // EnvelopedData and EncryptedData through the exported functions, against the
 // openssl command in both directions, plus our own national ciphers and the
 // refusals callers rely on.
-#include <algorithm>
-#include <cstring>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "ASN1Pkix/PEnvelopedData.h"
@@ -23,7 +23,8 @@ const TestKey& rsaRecipient(const std::string& name) {
     static std::map<std::string, TestKey> keys;
     auto it = keys.find(name);
     if (it == keys.end()) {
-        TestKey k = opensslKey("cmsenv-" + name + "-" + std::to_string(getpid()), "-algorithm RSA -pkeyopt rsa_keygen_bits:2048");
+        TestKey k = opensslKey("cmsenv-" + name + "-" + std::to_string(getpid()),
+                               "-algorithm RSA -pkeyopt rsa_keygen_bits:2048");
         EXPECT_TRUE(openssl(k.dir, "x509 -inform DER -in cert.der -out cert.pem"));
         it = keys.emplace(name, std::move(k)).first;
     }
@@ -93,10 +94,7 @@ TEST_F(CmsEnveloped, OpensslMessagesOpenWithOurs) {
     const struct {
         const char* cipher;
         const char* recipOpts;
-    } cases[] = {{"-des3", ""},
-                 {"-des", ""},
-                 {"-seed", ""},
-                 {"-des3", " -keyopt rsa_padding_mode:oaep"}};
+    } cases[] = {{"-des3", ""}, {"-des", ""}, {"-seed", ""}, {"-des3", " -keyopt rsa_padding_mode:oaep"}};
     for (const auto& c : cases) {
         const std::string cmd = std::string("cms -encrypt -binary ") + c.cipher + " -in " + in +
                                 " -outform DER -out theirs.der -recip cert.pem" + c.recipOpts + " -recip " + certB +
@@ -170,9 +168,11 @@ TEST_F(CmsEnveloped, NationalCiphersRoundTripWithTheirIdentifiers) {
 
 TEST_F(CmsEnveloped, RefusedCertificates) {
     const TestKey signOnly = [] {
-        TestKey k = opensslKey("cmsenv-signonly-" + std::to_string(getpid()), "-algorithm RSA -pkeyopt rsa_keygen_bits:1024");
-        EXPECT_TRUE(openssl(k.dir, "req -x509 -new -key key.pem -subj /CN=s -addext keyUsage=digitalSignature "
-                                   "-outform DER -out cert.der"));
+        TestKey k =
+            opensslKey("cmsenv-signonly-" + std::to_string(getpid()), "-algorithm RSA -pkeyopt rsa_keygen_bits:1024");
+        EXPECT_TRUE(openssl(k.dir,
+                            "req -x509 -new -key key.pem -subj /CN=s -addext keyUsage=digitalSignature "
+                            "-outform DER -out cert.der"));
         k.cert = fileBytes(k.dir / "cert.der");
         return k;
     }();
@@ -372,7 +372,8 @@ TEST(CmsEnvelopeCli, EncryptDecryptAndEncryptedData) {
     putFile(a.dir / "cli.txt", Bytes(kText.begin(), kText.end()));
     ASSERT_EQ(std::system((qelt + " cms encrypt -a seed -i cli.txt -o cli.der cert.pem").c_str()), 0);
     ASSERT_TRUE(openssl(a.dir, std::string("cms -decrypt -inform DER -in cli.der -recip cert.pem -inkey key.pem "
-                                           "-out cli.out") + kLegacy));
+                                           "-out cli.out") +
+                                   kLegacy));
     EXPECT_EQ(fileBytes(a.dir / "cli.out"), Bytes(kText.begin(), kText.end()));
     // PEM from openssl through a pipe.
     ASSERT_EQ(std::system(("cd " + dir + " && openssl cms -encrypt -binary -des3 -in cli.txt -outform PEM cert.pem | " +
@@ -382,8 +383,10 @@ TEST(CmsEnvelopeCli, EncryptDecryptAndEncryptedData) {
               0);
     EXPECT_EQ(fileBytes(a.dir / "pipe.out"), Bytes(kText.begin(), kText.end()));
     const std::string key = " -k 00112233445566778899aabbccddeeff ";
-    ASSERT_EQ(std::system((qelt + " cms encdata -a aria" + key + "--iv 0f0e0d0c0b0a09080706050403020100 cli.txt -o "
-                                  "ed.der && " + QELT_CLI_PATH + " cms decdata" + key + "ed.der -o ed.out")
+    ASSERT_EQ(std::system((qelt + " cms encdata -a aria" + key +
+                           "--iv 0f0e0d0c0b0a09080706050403020100 cli.txt -o "
+                           "ed.der && " +
+                           QELT_CLI_PATH + " cms decdata" + key + "ed.der -o ed.out")
                               .c_str()),
               0);
     EXPECT_EQ(fileBytes(a.dir / "ed.out"), Bytes(kText.begin(), kText.end()));

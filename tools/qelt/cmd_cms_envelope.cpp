@@ -14,8 +14,11 @@ struct Named {
     const char* name;
     int code;
 };
-constexpr Named kCiphers[] = {{"des", QELT_SYM_DES},   {"3des", QELT_SYM_3DES}, {"seed", QELT_SYM_SEED},
-                              {"neat", QELT_SYM_NEAT}, {"aria", QELT_SYM_ARIA}};
+constexpr Named kCiphers[] = {{"des", QELT_SYM_DES},
+                              {"3des", QELT_SYM_3DES},
+                              {"seed", QELT_SYM_SEED},
+                              {"neat", QELT_SYM_NEAT},
+                              {"aria", QELT_SYM_ARIA}};
 
 int cipherOf(const std::string& name) {
     for (const Named& n : kCiphers)
