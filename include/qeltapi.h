@@ -459,6 +459,30 @@ QELT_EXPORT int QELT_PRIKEY_CheckKeyPair(void* pCtx, BINSTR* pCert, BINSTR* pPri
 QELT_EXPORT int QELT_PRIKEY_GetKeyInfo(void* pCtx, BINSTR* pPriKey, char* pszAlgName, char* pszKeySize);
 QELT_EXPORT int QELT_PUBKEY_GetKeyInfo(void* pCtx, BINSTR* pPubKey, char* pszAlgName, char* pszKeySize);
 
+/* ---- CMS: EnvelopedData and EncryptedData ----
+   nSymAlg: QELT_SYM_DES, _3DES, _SEED, _NEAT or _ARIA (always CBC). The RSA
+   key transport uses RSAES-OAEP while the option word holds QELT_OPT_RSA_OAEP
+   (the default) and PKCS#1 v1.5 otherwise; QELT_OPT_CMS_CONTENTINFO wraps the
+   EnvelopedData in a ContentInfo. Making and opening a message leave its key
+   and IV as the context's current symmetric key (QELT_CRYPT_Encrypt,
+   QELT_CMS_MakeEncryptedData). pCerts is a certificate list (QELT_CERT_AddCert). */
+QELT_EXPORT int QELT_CMS_MakeEnvelopedData(void* pCtx, BINSTR* pCert, BINSTR* pTBEData, int nSymAlg,
+                                           BINSTR* pEnvelopedData);
+QELT_EXPORT int QELT_CMS_MakeEnvelopedDataWithMultiRecipients(void* pCtx, BINSTR* pCerts, BINSTR* pTBEData,
+                                                              int nSymAlg, BINSTR* pEnvelopedData);
+QELT_EXPORT int QELT_CMS_ProcessEnvelopedData(void* pCtx, BINSTR* pCert, BINSTR* pPriKey, BINSTR* pEnvelopedData,
+                                              BINSTR* pData);
+/* Counts the recipients and keeps their identifiers in the context; nothing is decrypted. */
+QELT_EXPORT int QELT_CMS_ProcessEnvelopedData2(void* pCtx, BINSTR* pEnvelopedData, int* pRecipientCnt);
+/* Recipient nIndex (0-based) of the last QELT_CMS_ProcessEnvelopedData2: issuer
+   name and serial number (lowercase hex), or the subject key identifier (hex);
+   each buffer holds nBufLen bytes. */
+QELT_EXPORT int QELT_CMS_GetRecipient(void* pCtx, int nIndex, int nBufLen, char* pszIssuerName, char* pszSerialNum,
+                                      char* pszSubjectKeyID);
+/* EncryptedData (always in a ContentInfo) under the context's current symmetric key. */
+QELT_EXPORT int QELT_CMS_MakeEncryptedData(void* pCtx, BINSTR* pTBEData, BINSTR* pEncryptedData);
+QELT_EXPORT int QELT_CMS_ProcessEncryptedData(void* pCtx, BINSTR* pKey, BINSTR* pEncryptedData, BINSTR* pData);
+
 #ifdef __cplusplus
 }
 #endif
