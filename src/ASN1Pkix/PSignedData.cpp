@@ -1,0 +1,384 @@
+#include "ASN1Pkix/PSignedData.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "ASN1Pkix/PAlgorithmUtil.h"
+#include "ASN1Pkix/signed_data_oids.h"
+#include "ASN1Pkix/trust_and_identity.h"
+#include "ZRCrypto/algorithm_ids.h"
+#include "ZRCrypto/zr_hash.h"
+#include "ZRProcess/PPrivateKey.h"
+
+namespace qelt {
+
+namespace {
+
+constexpr const char* kClass = "PSignedData";
+constexpr const char* kNoMemory = "The memory allocation is failed.";
+// Attributes are ordered by this many leading octets of their encodings.
+constexpr int kSortKeyLength = 52;
+
+// An attribute of `type` with the single value `value` (an encoding).
+RAttribute singleValued(const char* type, const ByteString& value) {
+    RAttribute attr;
+    attr.setAttrType(ASN1ObjectIdentifier(type));
+    ASN1Set values;
+    values.addComponent(value);
+    attr.setAttrValues(values);
+    return attr;
+}
+
+// The contents octets of one DER element (tag and length taken off).
+int contentsOctets(const ByteString& der, ByteString& out) {
+    ASN1Object element;
+    if (element.fromASN1Object(der) != 0) return 1;
+    out.assign(element.getValue());
+    return 0;
+}
+
+}  // namespace
+
+PSignedData::PSignedData() { m_ContentType.assign(oid::kData); }
+PSignedData::~PSignedData() = default;
+
+void PSignedData::setSigningTime(const int32_t* pTime) {
+    if (pTime != nullptr) m_tSigningTime = *pTime;
+    m_ucSignedAttrFlag |= kAttrBasic | kAttrSigningTime;
+}
+
+int PSignedData::setContent(const ByteString& content, const char* contentTypeOid) {
+    m_Content.assign(content);
+    if (contentTypeOid == nullptr || std::strcmp(contentTypeOid, oid::kData) == 0) {
+        m_ContentType.assign(oid::kData);
+        return 0;
+    }
+    m_ContentType.assign(contentTypeOid);
+    m_ucContentFlag |= kContentNotData;
+    m_ucSignedAttrFlag |= kAttrBasic;
+    return 0;
+}
+
+int PSignedData::setHashedContent(const ByteString& hash, int nHashAlg) {
+    m_ContentType.assign(oid::kData);
+    m_nHashAlg = nHashAlg != 0 ? nHashAlg : ALG_SHA1;
+    m_ucOption |= kHashMode;
+    m_ucContentFlag |= kContentIsHash;
+    m_Content.assign(hash);
+    return 0;
+}
+
+int PSignedData::getPureSigendData(const ByteString& in, ByteString& signedData) {
+    constexpr const char* kMethod = "getPureSigendData";
+    ASN1Sequence seq;
+    if (seq.fromASN1Object(in) != 0) return fail(kClass, kMethod, "asnSeq", kNotSignedData, "It is not signedData.");
+    // A SignedData starts with its version; anything else is a ContentInfo.
+    if (seq.getUniversalTag(0) == asn1::kTagInteger) {
+        signedData.assign(in);
+        return 0;
+    }
+    RContentInfo info;
+    if (info.fromASN1Object(in) != 0 || !info.getContentType().is(oid::kSignedData) || !info.hasContent())
+        return fail(kClass, kMethod, "contentType", kNotSignedData, "It is not signedData.");
+    signedData.assign(info.getContent().getEncoding());
+    return 0;
+}
+
+int PSignedData::setSignedData(const ByteString& in) {
+    constexpr const char* kMethod = "setSignedData";
+    ByteString der;
+    if (getPureSigendData(in, der) != 0) return m_nErrorCode;
+    auto sd = std::make_unique<RSignedData>();
+    if (sd->fromASN1Object(der) != 0)
+        return fail(kClass, kMethod, "m_pSignedData", kNotSignedData, "It is not signedData.");
+    const REncapsulatedContentInfo& eci = sd->getEncapContentInfo();
+    if (!eci.hasEContent())
+        return fail(kClass, kMethod, "eContent", 2,
+                    "The SignedData does not contain contents. so, Set to be signed content.");
+    ASN1ObjectIdentifier type = eci.getEContentType();
+    const ByteString typeText(type.getOID());
+    if (type.is(oid::kData)) {
+        if (eci.getContentOctets(m_Content) != 0) return fail(kClass, kMethod, "eContent", 3, "Invalid data content.");
+        m_ContentType.assign(oid::kData);
+    } else {
+        m_Content.assign(eci.getEContent().getEncoding());
+        m_ContentType.assign(typeText);
+        m_ucContentFlag |= kContentNotData;
+        m_ucSignedAttrFlag |= kAttrBasic;
+    }
+    m_pSignedData = std::move(sd);
+    return 0;
+}
+
+RDigestAlgorithmIdentifiers& PSignedData::digestAlgorithms() {
+    if (m_pSignedData) return m_pSignedData->editDigestAlgorithms();
+    if (!m_pDigestAlgorithms) m_pDigestAlgorithms = std::make_unique<RDigestAlgorithmIdentifiers>();
+    return *m_pDigestAlgorithms;
+}
+
+RCertificateSet& PSignedData::certificateSet() {
+    if (m_pSignedData) return m_pSignedData->editCertificates();
+    if (!m_pCertificates) m_pCertificates = std::make_unique<RCertificateSet>();
+    return *m_pCertificates;
+}
+
+RSignerInfos& PSignedData::signerInfos() {
+    if (m_pSignedData) return m_pSignedData->editSignerInfos();
+    if (!m_pSignerInfos) m_pSignerInfos = std::make_unique<RSignerInfos>();
+    return *m_pSignerInfos;
+}
+
+int PSignedData::addCaPubs(const ByteString& caPubs) {
+    constexpr const char* kMethod = "addCaPubs";
+    RPCaPubs list;
+    if (list.fromASN1Object(caPubs) != 0) return fail(kClass, kMethod, "caPubs", 1, "Invalid CaPubs.");
+    RCertificateSet& set = certificateSet();
+    ZRHash hash;
+    std::vector<ByteString> present;
+    for (int i = 0; i < set.getElementCount(); ++i) {
+        RCertificateChoices choice;
+        if (set.getElement(i, choice) != 0 || !choice.isCertificate())
+            return fail(kClass, kMethod, "certificates", 2, "Only X.509 certificate format supported.");
+        ByteString digest;
+        if (hash.DigestData(ALG_SHA1, set.getElement(i), digest) != 0)
+            return fail(kClass, kMethod, "hash", 3, hash.errorText());
+        present.push_back(std::move(digest));
+    }
+    for (int i = 0; i < list.getElementCount(); ++i) {
+        const ByteString cert(list.getElement(i));
+        ByteString digest;
+        if (hash.DigestData(ALG_SHA1, cert, digest) != 0) return fail(kClass, kMethod, "hash", 3, hash.errorText());
+        if (std::any_of(present.begin(), present.end(), [&](const ByteString& d) { return d == digest; })) continue;
+        if (set.addElement(cert) != 0) return fail(kClass, kMethod, "certificates", 4, kNoMemory);
+        present.push_back(std::move(digest));
+    }
+    if (m_pSignedData) m_pSignedData->setCertificates(RCertificateSet(m_pSignedData->getCertificates()));
+    return 0;
+}
+
+int PSignedData::addSignedAttribute(const RAttribute& attribute) {
+    if (!m_pSignedAttrs) m_pSignedAttrs = std::make_unique<RAttributes>();
+    RAttribute copy(attribute);
+    if (m_pSignedAttrs->addElement(copy) != 0) return fail(kClass, "addSignedAttribute", "attributes", 1, kNoMemory);
+    m_ucSignedAttrFlag |= kAttrBasic;
+    return 0;
+}
+
+int PSignedData::addAlgToDigestAlgorithmIdentifiers(const RAlgorithmIdentifier& alg) {
+    RDigestAlgorithmIdentifiers& set = digestAlgorithms();
+    const ByteString& wanted = alg.getAlgorithm().getValue();
+    for (int i = 0; i < set.getElementCount(); ++i) {
+        RAlgorithmIdentifier have;
+        if (set.getElement(i, have) == 0 && have.getAlgorithm().getValue() == wanted) return 0;
+    }
+    RAlgorithmIdentifier copy(alg);
+    if (set.addElement(copy) != 0)
+        return fail(kClass, "addAlgToDigestAlgorithmIdentifiers", "digestAlgorithms", 1, kNoMemory);
+    return 0;
+}
+
+int PSignedData::addSignerCert(const ByteString& cert, const ByteString& priKey, int nHashAlg) {
+    constexpr const char* kMethod = "addSignerCert";
+    m_nHashAlg = nHashAlg != 0 ? nHashAlg : ALG_SHA1;
+    PAlgorithmUtil algs;
+    RAlgorithmIdentifier digestAlg;
+    if (algs.makeAlgorithmID(m_nHashAlg, digestAlg) != 0) return fail(kClass, kMethod, "digestAlg", 1, algs.errorText());
+    if (addAlgToDigestAlgorithmIdentifiers(digestAlg) != 0) return m_nErrorCode;
+    if (const int rc = addSignerInfo(cert, priKey); rc != 0) return rc;
+    RCertificateSet& set = certificateSet();
+    if (set.addElement(cert) != 0) return fail(kClass, kMethod, "certificates", 3, kNoMemory);
+    if (m_pSignedData) m_pSignedData->setCertificates(RCertificateSet(m_pSignedData->getCertificates()));
+    return 0;
+}
+
+int PSignedData::getTBSData(const ByteString& cert, ByteString& tbs) {
+    constexpr const char* kMethod = "getTBSData";
+    m_SignerCert.assign(cert);
+    ByteString digest;
+    if (m_ucOption & kHashMode) {
+        digest.assign(m_Content);
+    } else {
+        ByteString contents;
+        const ByteString* hashed = &m_Content;
+        if ((m_ucOption & kPkcs7) && (m_ucContentFlag & kContentNotData)) {
+            if (contentsOctets(m_Content, contents) != 0)
+                return fail(kClass, kMethod, "content", 1, "The content is not DER encoded.");
+            hashed = &contents;
+        }
+        ZRHash hash;
+        if (hash.DigestData(m_nHashAlg, *hashed, digest) != 0) return fail(kClass, kMethod, "hash", 2, hash.errorText());
+    }
+    m_LastSignedAttrs = RAttributes();
+    if (makeSignedAttrs(digest, m_LastSignedAttrs) != 0) return m_nErrorCode;
+    if (m_ucSignedAttrFlag & kAttrBasic) {
+        // The signature covers the attributes as a plain SET OF.
+        tbs.assign(m_LastSignedAttrs.toASN1Object(0));
+        if (!tbs.isEmpty()) tbs.setByteAt(0, 0x31);
+    } else {
+        tbs.assign(m_Content);
+    }
+    return 0;
+}
+
+int PSignedData::makeSignedAttrs(const ByteString& digest, RAttributes& attrs) {
+    constexpr const char* kMethod = "makeSignedAttrs";
+    auto add = [&](RAttribute a) { return attrs.addElement(a); };
+    if (m_ucSignedAttrFlag & kAttrBasic) {
+        ASN1ObjectIdentifier type(m_ContentType.c_str());
+        if (add(singleValued(oid::kContentTypeAttr, type.toASN1Object())) != 0)
+            return fail(kClass, kMethod, "contentTypeAttr", 1, kNoMemory);
+    }
+    if (m_ucSignedAttrFlag & kAttrSigningTime) {
+        const int32_t when = m_tSigningTime != 0 ? m_tSigningTime : static_cast<int32_t>(std::time(nullptr));
+        ASN1UTCTime t;
+        if (t.setGMTTime(when) != 0) return fail(kClass, kMethod, "signingTimeAttr", 2, "Invalid signing time.");
+        if (add(singleValued(oid::kSigningTimeAttr, t.toASN1Object())) != 0)
+            return fail(kClass, kMethod, "signingTimeAttr", 2, kNoMemory);
+    }
+    if (m_ucSignedAttrFlag & kAttrBasic) {
+        ASN1OctetString value;
+        value.setValue(digest);
+        if (add(singleValued(oid::kMessageDigestAttr, value.toASN1Object())) != 0)
+            return fail(kClass, kMethod, "messageDigestAttr", 3, kNoMemory);
+    }
+    if (m_ucSignedAttrFlag & kAttrSigningCert) {
+        ZRHash sha1;
+        ByteString certHash;
+        if (sha1.DigestData(ALG_SHA1, m_SignerCert, certHash) != 0)
+            return fail(kClass, kMethod, "signingCertAttr", 4, sha1.errorText());
+        RESSCertID id;
+        ASN1OctetString h;
+        h.setValue(certHash);
+        id.setCertHash(h);
+        ASN1Sequence certs;
+        certs.addComponent(id.toASN1Object());
+        RSigningCertificate sc;
+        sc.setCerts(certs);
+        if (add(singleValued(oid::kSigningCertificateAttr, sc.toASN1Object())) != 0)
+            return fail(kClass, kMethod, "signingCertAttr", 4, kNoMemory);
+    }
+    if (m_pSignedAttrs) {
+        for (int i = 0; i < m_pSignedAttrs->getElementCount(); ++i)
+            if (attrs.addElement(m_pSignedAttrs->getElement(i)) != 0)
+                return fail(kClass, kMethod, "attributes", 5, kNoMemory);
+    }
+    return BER2DER(attrs);
+}
+
+int PSignedData::BER2DER(RAttributes& attrs) {
+    const int n = attrs.getElementCount();
+    if (n > kMaxAttributes) return fail(kClass, "BER2DER", "attributes", 1, "The supported attribute maximum count is 8.");
+    std::vector<ByteString> encodings;
+    std::vector<std::array<uint8_t, kSortKeyLength>> keys(n);
+    for (int i = 0; i < n; ++i) {
+        encodings.emplace_back(attrs.getElement(i));
+        keys[i].fill(0);
+        std::memcpy(keys[i].data(), encodings[i].data(), std::min(encodings[i].length(), kSortKeyLength));
+    }
+    // Bubble sort, swapping only on a strict "greater": attributes whose
+    // leading octets are equal keep their order.
+    std::vector<int> order(n);
+    for (int i = 0; i < n; ++i) order[i] = i;
+    for (int pass = 0; pass < n; ++pass)
+        for (int j = 0; j + 1 < n - pass; ++j)
+            if (keys[order[j]] > keys[order[j + 1]]) std::swap(order[j], order[j + 1]);
+    RAttributes sorted;
+    for (int i : order)
+        if (sorted.addElement(encodings[i]) != 0) return fail(kClass, "BER2DER", "attributes", 2, kNoMemory);
+    attrs = std::move(sorted);
+    return 0;
+}
+
+int PSignedData::addSignerInfo(const ByteString& cert, const ByteString& priKey) {
+    constexpr const char* kMethod = "addSignerInfo";
+    ByteString tbs;
+    if (getTBSData(cert, tbs) != 0) return m_nErrorCode;
+
+    RCertificate certificate;
+    if (certificate.fromASN1Object(cert) != 0) return fail(kClass, kMethod, "cert", 2, "Invalid certificate.");
+    const RTBSCertificate& tbsCert = certificate.getTbsCertificate();
+    ASN1ObjectIdentifier keyAlg = tbsCert.getSubjectPublicKeyInfo().getAlgorithm().getAlgorithm();
+    const ByteString keyOid(keyAlg.getOID());
+
+    PPrivateKey key;
+    if (key.setPrivateKeyInfo(priKey) != 0) return fail(kClass, kMethod, "priKey", kNotPrivateKey, key.errorText());
+    ByteString signature;
+    if (key.genSignature(m_nHashAlg, tbs, signature, &cert, true) != 0) {
+        if (key.failure() == PPrivateKey::Failure::NotPrivateKey)
+            return fail(kClass, kMethod, "priKey", kNotPrivateKey, key.errorText());
+        return fail(kClass, kMethod, "signature", 4, key.errorText());
+    }
+
+    RSignerInfo si;
+    si.setVersion(1);
+    RIssuerAndSerialNumber ias;
+    ias.setIssuer(tbsCert.getIssuer());
+    ias.setSerialNumber(tbsCert.getSerialNumber());
+    RSignerIdentifier sid;
+    sid.setIssuerAndSerialNumber(ias);
+    si.setSid(sid);
+    PAlgorithmUtil algs;
+    RAlgorithmIdentifier digestAlg, sigAlg;
+    if (algs.makeAlgorithmID(m_nHashAlg, digestAlg) != 0) return fail(kClass, kMethod, "digestAlg", 5, algs.errorText());
+    si.setDigestAlgorithm(digestAlg);
+    if (m_LastSignedAttrs.getElementCount() > 0) si.setSignedAttrs(m_LastSignedAttrs);
+    const int rc = (m_ucOption & kPkcs7) ? algs.makeDigestEncAlgID(keyOid.c_str(), m_nHashAlg, sigAlg)
+                                         : algs.makeSignAlgID(keyOid.c_str(), m_nHashAlg, sigAlg);
+    if (rc != 0) return fail(kClass, kMethod, "signatureAlg", 6, algs.errorText());
+    si.setSignatureAlgorithm(sigAlg);
+    ASN1OctetString sigValue;
+    sigValue.setValue(signature);
+    si.setSignature(sigValue);
+    if (signerInfos().addElement(si) != 0) return fail(kClass, kMethod, "signerInfo", 7, kNoMemory);
+    return 0;
+}
+
+int PSignedData::makeSignedData(ByteString& out) {
+    constexpr const char* kMethod = "makeSignedData";
+    ByteString signedData;
+    if (m_pSignedData) {
+        signedData.assign(m_pSignedData->toASN1Object());
+    } else {
+        if (!m_pSignerInfos) return fail(kClass, kMethod, "m_pSignerInfos", 1, "No signer was added.");
+        RSignedData sd;
+        const bool cms = (m_ucOption & kPkcs7) == 0;
+        sd.setVersion(cms && m_ucContentFlag != 0 ? 3 : 1);
+        sd.setDigestAlgorithms(*m_pDigestAlgorithms);
+        REncapsulatedContentInfo eci;
+        eci.setEContentType(ASN1ObjectIdentifier(m_ContentType.c_str()));
+        if (!(m_ucOption & kHashMode) && !m_Content.isEmpty()) {
+            ASN1Any content;
+            if (m_ucContentFlag & kContentNotData && !cms) {
+                content.set(m_Content);
+            } else {
+                ASN1OctetString octets;
+                octets.setValue(m_Content);
+                content.set(octets.toASN1Object());
+            }
+            eci.setEContent(content);
+        }
+        sd.setEncapContentInfo(eci);
+        if (m_pCertificates) sd.setCertificates(*m_pCertificates);
+        if (m_pCrls) sd.setCrls(*m_pCrls);
+        sd.setSignerInfos(*m_pSignerInfos);
+        signedData.assign(sd.toASN1Object());
+    }
+    if (signedData.isEmpty()) return fail(kClass, kMethod, "signedData", 2, "Encoding the SignedData failed.");
+    if (!(m_ucOption & kWrapContentInfo)) {
+        out.assign(signedData);
+        return 0;
+    }
+    RContentInfo info;
+    info.setContentType(ASN1ObjectIdentifier(oid::kSignedData));
+    ASN1Any content;
+    content.set(signedData);
+    info.setContent(content);
+    out.assign(info.toASN1Object());
+    if (out.isEmpty()) return fail(kClass, kMethod, "contentInfo", 3, "Encoding the ContentInfo failed.");
+    return 0;
+}
+
+}  // namespace qelt
