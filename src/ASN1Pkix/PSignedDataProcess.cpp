@@ -164,23 +164,24 @@ int PSignedDataProcess::findSignerCert(const RSignerIdentifier& sid) {
     return -1;
 }
 
-int PSignedDataProcess::signedContent(ByteString& data) {
-    // A typed (non-data) PKCS#7 content is hashed without its tag and length.
+// The bytes the signatures cover: the content, or for a typed (non-data)
+// PKCS#7 content its DER without tag and length (kept in `scratch`).
+int PSignedDataProcess::signedContent(ByteString& scratch, const ByteString*& data) {
+    data = &m_Content;
     if (m_ucHashMode == 0 && m_nForm == kFormPkcs7 && std::strcmp(m_ContentType.c_str(), oid::kData) != 0 &&
         !m_Content.isEmpty()) {
         ASN1Object element;
         if (element.fromASN1Object(m_Content) != 0)
             return fail(kClass, "signedContent", "content", 7, "The content is not DER encoded.");
-        data.assign(element.getValue());
-        return 0;
+        scratch.assign(element.getValue());
+        data = &scratch;
     }
-    data.assign(m_Content);
     return 0;
 }
 
 // Verifies one SignerInfo over `data` (the content, or the countersigned
 // signature octets): signature first, then the signed attributes.
-int PSignedDataProcess::verifySigner(RSignerInfo& si, const ByteString& data, bool counter, int depth) {
+int PSignedDataProcess::verifySigner(RSignerInfo& si, const ByteString& data, bool counter) {
     constexpr const char* kMethod = "processSignerInfos";
     if (m_nForm == kFormPkcs7 && si.getVersion() != 1)
         return fail(kClass, kMethod, "version", 11, "Only v1 signerInfo supported.");
@@ -263,7 +264,6 @@ int PSignedDataProcess::verifySigner(RSignerInfo& si, const ByteString& data, bo
             if (!ok) return fail(kClass, kMethod, "signingCertificate", 31, "Invalid CertHash value.");
         }
     }
-    (void)depth;
     return 0;
 }
 
@@ -281,7 +281,7 @@ int PSignedDataProcess::processCounterSignature(const RSignerInfo& parent, int d
             RSignerInfo counter;
             if (counter.fromASN1Object(values.componentBytes(v)) != 0)
                 return fail(kClass, "processCounterSignature", "counterSignature", 41, "Invalid countersignature.");
-            const int rc = verifySigner(counter, parentSignature, true, depth);
+            const int rc = verifySigner(counter, parentSignature, true);
             if (rc < 0) continue;  // no certificate for it: recorded and skipped
             if (rc != 0) return rc;
             if (const int inner = processCounterSignature(counter, depth + 1); inner != 0) return inner;
@@ -303,12 +303,13 @@ int PSignedDataProcess::processSignerInfos() {
         m_bProcessed = true;
         return 0;
     }
-    ByteString data;
-    if (signedContent(data) != 0) return m_nErrorCode;
+    ByteString scratch;
+    const ByteString* data = nullptr;
+    if (signedContent(scratch, data) != 0) return m_nErrorCode;
     for (int i = 0; i < count; ++i) {
         RSignerInfo si;
         if (m_SignerInfos.getElement(i, si) != 0) return fail(kClass, kMethod, "signerInfo", 8, "Invalid SignerInfo.");
-        if (const int rc = verifySigner(si, data, false, 0); rc != 0) return rc;
+        if (const int rc = verifySigner(si, *data, false); rc != 0) return rc;
         if (const int rc = processCounterSignature(si, 0); rc != 0) return rc;
         m_Signers.push_back(std::move(si));
     }

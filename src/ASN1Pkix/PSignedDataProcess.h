@@ -73,8 +73,8 @@ private:
     bool signerReady(const char* method, int index);
     int addCertEntry(const ByteString& der);
     int findSignerCert(const RSignerIdentifier& sid);
-    int signedContent(ByteString& data);
-    int verifySigner(RSignerInfo& si, const ByteString& data, bool counter, int depth);
+    int signedContent(ByteString& scratch, const ByteString*& data);
+    int verifySigner(RSignerInfo& si, const ByteString& data, bool counter);
     int processCounterSignature(const RSignerInfo& parent, int depth);
 
     ByteString m_VerifyMessage;

@@ -26,7 +26,7 @@ protected:
     }
     static void SetUpTestSuite() {
         dir() = scratchDir("cms-signed-pki");
-        putFile(dir() / "sign.ext", bytesOfText("keyUsage=critical,digitalSignature,nonRepudiation\n"));
+        putFile(dir() / "sign.ext", bytesOfText("keyUsage=critical,digitalSignature,nonRepudiation\nsubjectKeyIdentifier=hash\n"));
         putFile(dir() / "enc.ext", bytesOfText("keyUsage=critical,keyEncipherment\n"));
         ASSERT_TRUE(openssl(dir(), "req -x509 -newkey rsa:2048 -nodes -keyout ca.key -subj /CN=CMS-Test-CA -days 30 "
                                    "-sha256 -addext basicConstraints=critical,CA:TRUE -out ca.pem"));
@@ -212,6 +212,7 @@ TEST_F(CmsSigned, OpensslMessagesVerify) {
         {"two signers", base + "-nodetach -signer s2.pem -inkey s2.key -md sha1", 2, true},
         {"indefinite lengths", base + "-nodetach -stream", 1, true},
         {"no attributes", base + "-nodetach -noattr", 1, false},
+        {"key identifier", base + "-nodetach -keyid", 1, true},
         {"PKCS#7 smime", "smime -sign -binary -nodetach -in content.bin -outform DER -signer s2.pem -inkey s2.key", 1,
          true},
     };
