@@ -6,7 +6,11 @@
 #include <cstring>
 #include <ctime>
 
+#include "ASN1Pkix/PAlgorithmUtil.h"
 #include "ASN1Pkix/PSignedData.h"
+#include "ZRCrypto/algorithm_ids.h"
+#include "ZRCrypto/zr_hash.h"
+#include "ZRProcess/PPrivateKey.h"
 #include "ASN1Pkix/cms_signed_data.h"
 #include "pkey_test_keys.h"
 
@@ -321,6 +325,86 @@ TEST_F(CmsSigned, ArgumentAndCertificateChecks) {
     int seconds = 0;
     ASSERT_EQ(QELT_CMS_GetSigner2(ctx, 0, &cert, &seconds), 0);
     EXPECT_EQ(seconds, 1735787045);
+}
+
+// A countersignature by s2 over s1's signature, built from the records: it is
+// checked when its certificate is in the message and skipped when it is not.
+TEST_F(CmsSigned, CounterSignatures) {
+    Bytes plain;
+    ASSERT_EQ(QELT_API_SetOption(ctx, QELT_OPT_CMS_BARE), 0);
+    ASSERT_EQ(make(signer("s1"), content, plain), 0) << errInfo();
+    auto countersigned = [&](bool goodDigest, bool withCert) {
+        RSignedData sd = decodeSigned(plain);
+        RSignerInfo parent;
+        EXPECT_EQ(sd.getSignerInfos().getElement(0, parent), 0);
+        const Signer s2 = signer("s2");
+        RCertificate cert;
+        EXPECT_EQ(cert.fromASN1Object(s2.cert), 0);
+        ZRHash sha256;
+        ByteString digest;
+        EXPECT_EQ(sha256.DigestData(ALG_SHA256, parent.getSignature().getValue(), digest), 0);
+        if (!goodDigest) digest.setByteAt(0, static_cast<uint8_t>(digest.data()[0] ^ 1));
+
+        RSignerInfo counter;
+        counter.setVersion(1);
+        RIssuerAndSerialNumber ias;
+        ias.setIssuer(cert.getTbsCertificate().getIssuer());
+        ias.setSerialNumber(cert.getTbsCertificate().getSerialNumber());
+        RSignerIdentifier sid;
+        sid.setIssuerAndSerialNumber(ias);
+        counter.setSid(sid);
+        PAlgorithmUtil algs;
+        RAlgorithmIdentifier digestAlg, sigAlg;
+        EXPECT_EQ(algs.makeAlgorithmID(ALG_SHA256, digestAlg), 0);
+        EXPECT_EQ(algs.makeDigestEncAlgID("1 2 840 113549 1 1 1", ALG_SHA256, sigAlg), 0);
+        counter.setDigestAlgorithm(digestAlg);
+        counter.setSignatureAlgorithm(sigAlg);
+        ASN1OctetString md;
+        md.setValue(digest);
+        RAttribute mdAttr;
+        mdAttr.setAttrType(ASN1ObjectIdentifier("1 2 840 113549 1 9 4"));
+        ASN1Set values;
+        values.addComponent(md.toASN1Object());
+        mdAttr.setAttrValues(values);
+        RAttributes attrs;
+        attrs.addElement(mdAttr);
+        counter.setSignedAttrs(attrs);
+        ByteString tbs(attrs.toASN1Object(0));
+        tbs.setByteAt(0, 0x31);
+        PPrivateKey key;
+        ByteString signature;
+        const ByteString certBytes = bs(s2.cert);
+        EXPECT_EQ(key.setPrivateKeyInfo(bs(s2.key)), 0);
+        EXPECT_EQ(key.genSignature(ALG_SHA256, tbs, signature, &certBytes, true), 0);
+        ASN1OctetString sigValue;
+        sigValue.setValue(signature);
+        counter.setSignature(sigValue);
+
+        RAttribute csAttr;
+        csAttr.setAttrType(ASN1ObjectIdentifier("1 2 840 113549 1 9 6"));
+        ASN1Set csValues;
+        csValues.addComponent(counter.toASN1Object());
+        csAttr.setAttrValues(csValues);
+        RAttributes unsignedAttrs;
+        unsignedAttrs.addElement(csAttr);
+        parent.setUnsignedAttrs(unsignedAttrs);
+        RSignerInfos infos;
+        infos.addElement(parent);
+        sd.setSignerInfos(infos);
+        if (withCert) {
+            RCertificateSet certs(sd.getCertificates());
+            certs.addElement(certBytes);
+            sd.setCertificates(certs);
+        }
+        return bytes(sd.toASN1Object());
+    };
+    Bytes got;
+    int count = 0;
+    EXPECT_EQ(process(countersigned(true, true), got, count), 0) << errInfo();
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(process(countersigned(false, true), got, count), QELT_ERR_SIGNED_INVALID);
+    EXPECT_NE(errInfo().find("Content Hash value is not same."), std::string::npos) << errInfo();
+    EXPECT_EQ(process(countersigned(false, false), got, count), 0) << errInfo();
 }
 
 TEST(PSignedDataAttributes, AtMostEightSignedAttributes) {
