@@ -110,6 +110,13 @@ int PSignedData::setSignedData(const ByteString& in) {
         m_ucSignedAttrFlag |= kAttrBasic;
     }
     m_pSignedData = std::move(sd);
+    // CA certificates added before the message was loaded join its set.
+    if (m_pCertificates) {
+        RPCaPubs pending;
+        for (int i = 0; i < m_pCertificates->getElementCount(); ++i) pending.addElement(m_pCertificates->getElement(i));
+        m_pCertificates.reset();
+        if (pending.getElementCount() > 0 && addCaPubs(pending.toASN1Object()) != 0) return m_nErrorCode;
+    }
     return 0;
 }
 
@@ -188,8 +195,11 @@ int PSignedData::addSignerCert(const ByteString& cert, const ByteString& priKey,
     if (algs.makeAlgorithmID(m_nHashAlg, digestAlg) != 0) return fail(kClass, kMethod, "digestAlg", 1, algs.errorText());
     if (addAlgToDigestAlgorithmIdentifiers(digestAlg) != 0) return m_nErrorCode;
     if (const int rc = addSignerInfo(cert, priKey); rc != 0) return rc;
+    // A certificate already in the set (the same signer signing twice) is not repeated.
     RCertificateSet& set = certificateSet();
-    if (set.addElement(cert) != 0) return fail(kClass, kMethod, "certificates", 3, kNoMemory);
+    bool present = false;
+    for (int i = 0; i < set.getElementCount() && !present; ++i) present = set.getElement(i) == cert;
+    if (!present && set.addElement(cert) != 0) return fail(kClass, kMethod, "certificates", 3, kNoMemory);
     if (m_pSignedData) m_pSignedData->setCertificates(RCertificateSet(m_pSignedData->getCertificates()));
     return 0;
 }

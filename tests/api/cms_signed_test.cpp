@@ -201,6 +201,14 @@ TEST_F(CmsSigned, AddedSignersAndCaCertificates) {
     OwnedBinstr caBack;
     ASSERT_EQ(QELT_CMS_GetSignerCaPubs(ctx, &caBack), 0) << errInfo();
     EXPECT_EQ(caBack.vec(), bundle);
+    // A signer added with the option brings the CA certificate into the existing message.
+    Bytes twoWithCa;
+    ASSERT_EQ(addSigner(signer("s1"), two, twoWithCa), 0) << errInfo();
+    ASSERT_EQ(process(twoWithCa, got, count), 0) << errInfo();
+    EXPECT_EQ(count, 3);
+    OwnedBinstr caAgain;
+    ASSERT_EQ(QELT_CMS_GetSignerCaPubs(ctx, &caAgain), 0) << errInfo();
+    EXPECT_EQ(caAgain.vec(), bundle);
 }
 
 TEST_F(CmsSigned, OpensslMessagesVerify) {
