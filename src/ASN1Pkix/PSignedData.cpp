@@ -192,7 +192,8 @@ int PSignedData::addSignerCert(const ByteString& cert, const ByteString& priKey,
     m_nHashAlg = nHashAlg != 0 ? nHashAlg : ALG_SHA1;
     PAlgorithmUtil algs;
     RAlgorithmIdentifier digestAlg;
-    if (algs.makeAlgorithmID(m_nHashAlg, digestAlg) != 0) return fail(kClass, kMethod, "digestAlg", 1, algs.errorText());
+    if (algs.makeAlgorithmID(m_nHashAlg, digestAlg) != 0)
+        return fail(kClass, kMethod, "digestAlg", 1, algs.errorText());
     if (addAlgToDigestAlgorithmIdentifiers(digestAlg) != 0) return m_nErrorCode;
     if (const int rc = addSignerInfo(cert, priKey); rc != 0) return rc;
     // A certificate already in the set (the same signer signing twice) is not repeated.
@@ -219,7 +220,8 @@ int PSignedData::getTBSData(const ByteString& cert, ByteString& tbs) {
             hashed = &contents;
         }
         ZRHash hash;
-        if (hash.DigestData(m_nHashAlg, *hashed, digest) != 0) return fail(kClass, kMethod, "hash", 2, hash.errorText());
+        if (hash.DigestData(m_nHashAlg, *hashed, digest) != 0)
+            return fail(kClass, kMethod, "hash", 2, hash.errorText());
     }
     m_LastSignedAttrs = RAttributes();
     if (makeSignedAttrs(digest, m_LastSignedAttrs) != 0) return m_nErrorCode;
@@ -280,7 +282,8 @@ int PSignedData::makeSignedAttrs(const ByteString& digest, RAttributes& attrs) {
 
 int PSignedData::BER2DER(RAttributes& attrs) {
     const int n = attrs.getElementCount();
-    if (n > kMaxAttributes) return fail(kClass, "BER2DER", "attributes", 1, "The supported attribute maximum count is 8.");
+    if (n > kMaxAttributes)
+        return fail(kClass, "BER2DER", "attributes", 1, "The supported attribute maximum count is 8.");
     std::vector<ByteString> encodings;
     std::vector<std::array<uint8_t, kSortKeyLength>> keys(n);
     for (int i = 0; i < n; ++i) {
@@ -332,7 +335,8 @@ int PSignedData::addSignerInfo(const ByteString& cert, const ByteString& priKey)
     si.setSid(sid);
     PAlgorithmUtil algs;
     RAlgorithmIdentifier digestAlg, sigAlg;
-    if (algs.makeAlgorithmID(m_nHashAlg, digestAlg) != 0) return fail(kClass, kMethod, "digestAlg", 5, algs.errorText());
+    if (algs.makeAlgorithmID(m_nHashAlg, digestAlg) != 0)
+        return fail(kClass, kMethod, "digestAlg", 5, algs.errorText());
     si.setDigestAlgorithm(digestAlg);
     if (m_LastSignedAttrs.getElementCount() > 0) si.setSignedAttrs(m_LastSignedAttrs);
     const int rc = (m_ucOption & kPkcs7) ? algs.makeDigestEncAlgID(keyOid.c_str(), m_nHashAlg, sigAlg)

@@ -127,7 +127,8 @@ int PSignedDataProcess::parseSignedData(const ByteString& in, bool verify) {
         RCertificateSet set(sd.getCertificates());
         for (int i = 0; i < set.getElementCount(); ++i) {
             RCertificateChoices choice;
-            if (set.getElement(i, choice) != 0) return fail(kClass, kMethod, "certificates", 4, "Unkonwn certificate type.");
+            if (set.getElement(i, choice) != 0)
+                return fail(kClass, kMethod, "certificates", 4, "Unkonwn certificate type.");
             if (choice.isExtendedCertificate())
                 return fail(kClass, kMethod, "certificates", 5, "extenedCert is not supported.");
             if (!choice.isCertificate()) return fail(kClass, kMethod, "certificates", 6, "Unkonwn certificate type.");

@@ -56,8 +56,8 @@ int caPubsOf(ApiCall& call, const ByteString& cert, ByteString& caPubs) {
     PCertUtil util;
     if (util.parseCertificate(cert) != 0) return call.fail(QELT_ERR_CERT_NOT_CERT, "인증서가 아닙니다."_cp949);
     const ByteString issuer(util.getIssuerDN());
-    std::string path = std::string(ctx.pszWorkDir != nullptr ? ctx.pszWorkDir : ".") + "/cache/CaPubs/" +
-                       issuer.c_str() + ".cpb";
+    std::string path =
+        std::string(ctx.pszWorkDir != nullptr ? ctx.pszWorkDir : ".") + "/cache/CaPubs/" + issuer.c_str() + ".cpb";
     if (readWholeFile(path.c_str(), caPubs) == ReadFileResult::Ok && !caPubs.isEmpty()) return 0;
     // The directory fetch of the verification service is not available here.
     return call.failCore(QELT_ERR_SIGNED_MAKE, kMakeFailed,
@@ -160,8 +160,8 @@ int gatherSigners(ApiCall& call, PSignedDataProcess& proc, bool contentWanted, B
         }
         RPlainText record;
         bool ok = addOctets(record, cert) == 0 && addOctets(record, ByteString(timeText.c_str())) == 0 &&
-                  addOctets(record, ByteString(std::to_string(t).c_str())) == 0 &&
-                  addOctets(record, signature) == 0 && addOctets(record, token) == 0;
+                  addOctets(record, ByteString(std::to_string(t).c_str())) == 0 && addOctets(record, signature) == 0 &&
+                  addOctets(record, token) == 0;
         if (ok && i == 0) ok = addOctets(record, caPubs) == 0;
         if (ok) ok = addOctets(signers, record.toASN1Object()) == 0;
         if (!ok) return call.fail(QELT_ERR_MEMORY, "메모리를 할당하는데 실패하였습니다."_cp949);
@@ -199,9 +199,10 @@ int signerRecord(ApiCall& call, int index, RPlainText& record, bool checkIndex) 
                              signers);
     const int count = signers.getElementCount();
     if (checkIndex && (index < 0 || index >= count))
-        return call.failf(QELT_ERR_CERT_INDEX_RANGE,
-                          "인증서 목록에는 %d개의 인증서를 포함하고 있으므로 %d번째(0-base) 인증서는 획득할 수 없습니다."_cp949,
-                          count, index);
+        return call.failf(
+            QELT_ERR_CERT_INDEX_RANGE,
+            "인증서 목록에는 %d개의 인증서를 포함하고 있으므로 %d번째(0-base) 인증서는 획득할 수 없습니다."_cp949,
+            count, index);
     ASN1OctetString octets;
     if (signers.getElement(index, octets) != 0 || record.fromASN1Object(octets.getValue()) != 0 ||
         record.getElementCount() < 5)
@@ -229,9 +230,8 @@ QELT_EXPORT int QELT_CMS_MakeSignedData(void* pCtx, BINSTR* pCert, BINSTR* pPriK
     });
 }
 
-QELT_EXPORT int QELT_CMS_MakeSignedDataWithAddSigner(void* pCtx, BINSTR* pCert, BINSTR* pPriKey,
-                                                     BINSTR* pSignedDataIn, char* pszSigningTime,
-                                                     BINSTR* pSignedDataOut) {
+QELT_EXPORT int QELT_CMS_MakeSignedDataWithAddSigner(void* pCtx, BINSTR* pCert, BINSTR* pPriKey, BINSTR* pSignedDataIn,
+                                                     char* pszSigningTime, BINSTR* pSignedDataOut) {
     return api::run(pCtx, "QELT_CMS_MakeSignedDataWithAddSigner", [&](ApiCall& call) {
         if (!hasBytes(pCert)) return call.invalid("서명자의 인증서(pCert)를 지정해 주세요."_cp949);
         if (!hasBytes(pPriKey)) return call.invalid("서명자의 개인키(pPriKey)를 지정해 주세요."_cp949);

@@ -8,10 +8,10 @@
 
 #include "ASN1Pkix/PAlgorithmUtil.h"
 #include "ASN1Pkix/PSignedData.h"
+#include "ASN1Pkix/cms_signed_data.h"
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRCrypto/zr_hash.h"
 #include "ZRProcess/PPrivateKey.h"
-#include "ASN1Pkix/cms_signed_data.h"
 #include "pkey_test_keys.h"
 
 namespace qelt::test {
@@ -30,19 +30,22 @@ protected:
     }
     static void SetUpTestSuite() {
         dir() = scratchDir("cms-signed-pki");
-        putFile(dir() / "sign.ext", bytesOfText("keyUsage=critical,digitalSignature,nonRepudiation\nsubjectKeyIdentifier=hash\n"));
+        putFile(dir() / "sign.ext",
+                bytesOfText("keyUsage=critical,digitalSignature,nonRepudiation\nsubjectKeyIdentifier=hash\n"));
         putFile(dir() / "enc.ext", bytesOfText("keyUsage=critical,keyEncipherment\n"));
-        ASSERT_TRUE(openssl(dir(), "req -x509 -newkey rsa:2048 -nodes -keyout ca.key -subj /CN=CMS-Test-CA -days 30 "
-                                   "-sha256 -addext basicConstraints=critical,CA:TRUE -out ca.pem"));
+        ASSERT_TRUE(openssl(dir(),
+                            "req -x509 -newkey rsa:2048 -nodes -keyout ca.key -subj /CN=CMS-Test-CA -days 30 "
+                            "-sha256 -addext basicConstraints=critical,CA:TRUE -out ca.pem"));
         ASSERT_TRUE(openssl(dir(), "x509 -in ca.pem -outform DER -out ca.der"));
         // s1 is certified with SHA-256, s2 with SHA-1, enc has no digitalSignature.
         const struct {
             const char *name, *hash, *ext, *serial;
-        } certs[] = {{"s1", "sha256", "sign.ext", "11"}, {"s2", "sha1", "sign.ext", "12"}, {"enc", "sha256", "enc.ext", "13"}};
+        } certs[] = {
+            {"s1", "sha256", "sign.ext", "11"}, {"s2", "sha1", "sign.ext", "12"}, {"enc", "sha256", "enc.ext", "13"}};
         for (const auto& c : certs) {
             const std::string n = c.name;
-            ASSERT_TRUE(openssl(dir(), "req -newkey rsa:2048 -nodes -keyout " + n + ".key -subj /CN=" + n + " -out " + n +
-                                           ".csr"));
+            ASSERT_TRUE(openssl(
+                dir(), "req -newkey rsa:2048 -nodes -keyout " + n + ".key -subj /CN=" + n + " -out " + n + ".csr"));
             ASSERT_TRUE(openssl(dir(), "x509 -req -in " + n + ".csr -CA ca.pem -CAkey ca.key -set_serial " + c.serial +
                                            " -days 30 -" + c.hash + " -extfile " + c.ext + " -out " + n + ".pem"));
             ASSERT_TRUE(openssl(dir(), "x509 -in " + n + ".pem -outform DER -out " + n + ".der"));
@@ -50,7 +53,9 @@ protected:
         }
     }
     static Bytes bytesOfText(const std::string& s) { return Bytes(s.begin(), s.end()); }
-    static Signer signer(const std::string& n) { return {fileBytes(dir() / (n + ".der")), fileBytes(dir() / (n + ".p8"))}; }
+    static Signer signer(const std::string& n) {
+        return {fileBytes(dir() / (n + ".der")), fileBytes(dir() / (n + ".p8"))};
+    }
 
     int make(const Signer& s, const Bytes& content, Bytes& out, const char* time = nullptr) {
         OwnedBinstr cert(s.cert), key(s.key), tbs(content), sd;
@@ -126,7 +131,7 @@ TEST_F(CmsSigned, OursVerifyWithOpensslInBothFormsAndHashes) {
         ASSERT_EQ(decodeSigned(bare).getSignerInfos().getElement(0, si), 0);
         EXPECT_EQ(decodeSigned(bare).getVersion(), 1);
         EXPECT_TRUE(si.getDigestAlgorithm().getAlgorithm().is(std::string(name) == "s1" ? "2 16 840 1 101 3 4 2 1"
-                                                                                         : "1 3 14 3 2 26"));
+                                                                                        : "1 3 14 3 2 26"));
         EXPECT_TRUE(si.getSignatureAlgorithm().getAlgorithm().is("1 2 840 113549 1 1 1"));
         // contentType, signingTime, messageDigest in DER order.
         RAttribute first;
@@ -259,15 +264,17 @@ TEST_F(CmsSigned, OpensslMessagesVerify) {
 
 TEST_F(CmsSigned, DetachedAndMissingCertificates) {
     putFile(dir() / "content.bin", content);
-    ASSERT_TRUE(openssl(dir(), "cms -sign -binary -in content.bin -outform DER -signer s1.pem -inkey s1.key -out det.der"));
+    ASSERT_TRUE(
+        openssl(dir(), "cms -sign -binary -in content.bin -outform DER -signer s1.pem -inkey s1.key -out det.der"));
     Bytes got;
     int count = 0;
     EXPECT_EQ(process(fileBytes(dir() / "det.der"), got, count), QELT_ERR_SIGNED_INVALID);
     ASSERT_EQ(process(fileBytes(dir() / "det.der"), got, count, content), 0) << errInfo();
     EXPECT_EQ(got, content);  // left as given
 
-    ASSERT_TRUE(openssl(dir(), "cms -sign -binary -nodetach -nocerts -in content.bin -outform DER -signer s1.pem "
-                               "-inkey s1.key -out nocert.der"));
+    ASSERT_TRUE(openssl(dir(),
+                        "cms -sign -binary -nodetach -nocerts -in content.bin -outform DER -signer s1.pem "
+                        "-inkey s1.key -out nocert.der"));
     EXPECT_EQ(process(fileBytes(dir() / "nocert.der"), got, count), QELT_ERR_SIGNED_INVALID);
     EXPECT_NE(errInfo().find("there is not signer certificate"), std::string::npos) << errInfo();
 }

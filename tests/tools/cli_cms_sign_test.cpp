@@ -17,11 +17,14 @@ TEST(CmsSignCli, SignVerifyAndListOverFilesAndPipes) {
     const std::string qelt = std::string("QELT_WORKDIR=") + dir.string() + " " + QELT_CLI_PATH;
     // PEM certificate and key; DER message in a ContentInfo that OpenSSL verifies.
     ASSERT_TRUE(runIn(dir, qelt + " cms sign -c cert.pem -k key.p8 --contentinfo msg.txt -o sd.der"));
-    ASSERT_TRUE(runIn(dir, "openssl cms -verify -binary -inform DER -in sd.der -CAfile cert.pem -out ssl.txt "
-                           "2>/dev/null && cmp -s ssl.txt msg.txt"));
+    ASSERT_TRUE(runIn(dir,
+                      "openssl cms -verify -binary -inform DER -in sd.der -CAfile cert.pem -out ssl.txt "
+                      "2>/dev/null && cmp -s ssl.txt msg.txt"));
     // A PEM message from OpenSSL, streamed, read from a pipe.
-    ASSERT_TRUE(runIn(dir, "openssl cms -sign -binary -nodetach -stream -in msg.txt -signer cert.pem -inkey key.pem "
-                           "-outform PEM | " + qelt + " cms verify -o back.txt 2>/dev/null && cmp -s back.txt msg.txt"));
+    ASSERT_TRUE(runIn(dir,
+                      "openssl cms -sign -binary -nodetach -stream -in msg.txt -signer cert.pem -inkey key.pem "
+                      "-outform PEM | " +
+                          qelt + " cms verify -o back.txt 2>/dev/null && cmp -s back.txt msg.txt"));
     ASSERT_TRUE(runIn(dir, qelt + " cms sign -c cert.pem -k key.p8 --add sd.der --pem -o two.pem"));
     ASSERT_TRUE(runIn(dir, qelt + " cms signers two.pem > list.txt"));
     std::ifstream list(dir / "list.txt");

@@ -131,5 +131,5 @@ QELT_CLI_VERB({"cms verify",
                "write the content",
                {},
                &runVerify});
-QELT_CLI_VERB({"cms signers", "cms signers [--content DATA] [FILE]  list the signers of a verified SignedData", {},
-               &runSigners});
+QELT_CLI_VERB(
+    {"cms signers", "cms signers [--content DATA] [FILE]  list the signers of a verified SignedData", {}, &runSigners});
