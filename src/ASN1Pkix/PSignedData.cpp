@@ -40,6 +40,14 @@ int contentsOctets(const ByteString& der, ByteString& out) {
     return 0;
 }
 
+// Identifier and length octets of an element with `len` content octets.
+size_t headerLength(size_t len) { return 1 + lengthOctetCount(len); }
+
+void appendHeader(ByteString& out, uint8_t tag, size_t len) {
+    out.append(tag);
+    appendLengthOctets(out, len);
+}
+
 }  // namespace
 
 PSignedData::PSignedData() { m_ContentType.assign(oid::kData); }
@@ -51,7 +59,11 @@ void PSignedData::setSigningTime(const int32_t* pTime) {
 }
 
 int PSignedData::setContent(const ByteString& content, const char* contentTypeOid) {
-    m_Content.assign(content);
+    return setContent(ByteString(content), contentTypeOid);
+}
+
+int PSignedData::setContent(ByteString&& content, const char* contentTypeOid) {
+    m_Content = std::move(content);
     if (contentTypeOid == nullptr || std::strcmp(contentTypeOid, oid::kData) == 0) {
         m_ContentType.assign(oid::kData);
         return 0;
@@ -350,48 +362,95 @@ int PSignedData::addSignerInfo(const ByteString& cert, const ByteString& priKey)
     return 0;
 }
 
+// The SignedData is written piece by piece into one buffer sized up front:
+// the content is copied once, whatever its size, instead of once per nesting
+// level as a record encoding would.
 int PSignedData::makeSignedData(ByteString& out) {
     constexpr const char* kMethod = "makeSignedData";
-    ByteString signedData;
     if (m_pSignedData) {
-        signedData.assign(m_pSignedData->toASN1Object());
-    } else {
-        if (!m_pSignerInfos) return fail(kClass, kMethod, "m_pSignerInfos", 1, "No signer was added.");
-        RSignedData sd;
-        const bool cms = (m_ucOption & kPkcs7) == 0;
-        sd.setVersion(cms && m_ucContentFlag != 0 ? 3 : 1);
-        sd.setDigestAlgorithms(*m_pDigestAlgorithms);
-        REncapsulatedContentInfo eci;
-        eci.setEContentType(ASN1ObjectIdentifier(m_ContentType.c_str()));
-        if (!(m_ucOption & kHashMode) && !m_Content.isEmpty()) {
-            ASN1Any content;
-            if (m_ucContentFlag & kContentNotData && !cms) {
-                content.set(m_Content);
-            } else {
-                ASN1OctetString octets;
-                octets.setValue(m_Content);
-                content.set(octets.toASN1Object());
-            }
-            eci.setEContent(content);
-        }
-        sd.setEncapContentInfo(eci);
-        if (m_pCertificates) sd.setCertificates(*m_pCertificates);
-        if (m_pCrls) sd.setCrls(*m_pCrls);
-        sd.setSignerInfos(*m_pSignerInfos);
-        signedData.assign(sd.toASN1Object());
+        ByteString signedData(m_pSignedData->toASN1Object());
+        if (signedData.isEmpty()) return fail(kClass, kMethod, "signedData", 2, "Encoding the SignedData failed.");
+        return wrapOutput(signedData.bytes(), out);
     }
-    if (signedData.isEmpty()) return fail(kClass, kMethod, "signedData", 2, "Encoding the SignedData failed.");
+    if (!m_pSignerInfos) return fail(kClass, kMethod, "m_pSignerInfos", 1, "No signer was added.");
+    const bool cms = (m_ucOption & kPkcs7) == 0;
+
+    ASN1Integer version;
+    version.setInteger(cms && m_ucContentFlag != 0 ? 3 : 1);
+    const ByteString versionDer(version.toASN1Object());
+    const ByteString digestAlgs(m_pDigestAlgorithms->toASN1Object());
+    ASN1ObjectIdentifier type(m_ContentType.c_str());
+    const ByteString typeDer(type.toASN1Object());
+    // [0] IMPLICIT SET OF: the SET's own encoding under the context tag.
+    auto implicitSet = [](const ByteString& set, uint8_t tag) {
+        ByteString tagged(set);
+        if (!tagged.isEmpty()) tagged.setByteAt(0, tag);
+        return tagged;
+    };
+    const ByteString certs = m_pCertificates ? implicitSet(m_pCertificates->toASN1Object(), 0xA0) : ByteString();
+    const ByteString crls = m_pCrls ? implicitSet(m_pCrls->toASN1Object(), 0xA1) : ByteString();
+    const ByteString signers(m_pSignerInfos->toASN1Object());
+    if (versionDer.isEmpty() || digestAlgs.isEmpty() || typeDer.isEmpty() || signers.isEmpty())
+        return fail(kClass, kMethod, "signedData", 2, "Encoding the SignedData failed.");
+
+    // eContent: the data as an OCTET STRING, or a typed PKCS#7 content as its DER.
+    const bool embed = !(m_ucOption & kHashMode) && !m_Content.isEmpty();
+    const bool asOctets = !((m_ucContentFlag & kContentNotData) && !cms);
+    const size_t contentLen = static_cast<size_t>(m_Content.length());
+    const size_t octetsLen = asOctets ? headerLength(contentLen) + contentLen : contentLen;
+    const size_t explicitLen = embed ? headerLength(octetsLen) + octetsLen : 0;
+    const size_t eciBody = static_cast<size_t>(typeDer.length()) + explicitLen;
+    const size_t sdBody = static_cast<size_t>(versionDer.length() + digestAlgs.length()) + headerLength(eciBody) +
+                          eciBody + static_cast<size_t>(certs.length() + crls.length() + signers.length());
+    const size_t sdLen = headerLength(sdBody) + sdBody;
+    if (sdLen > 0x7FFFFF00u) return fail(kClass, kMethod, "content", 4, "The content is too large.");
+
+    ByteString typeSd;
+    size_t total = sdLen;
+    if (m_ucOption & kWrapContentInfo) {
+        ASN1ObjectIdentifier signedType(oid::kSignedData);
+        typeSd.assign(signedType.toASN1Object());
+        const size_t infoBody = static_cast<size_t>(typeSd.length()) + headerLength(sdLen) + sdLen;
+        total = headerLength(infoBody) + infoBody;
+        if (total > 0x7FFFFF00u) return fail(kClass, kMethod, "content", 4, "The content is too large.");
+        if (out.allocZero(static_cast<int>(total)) != 0) return fail(kClass, kMethod, "out", 3, kNoMemory);
+        appendHeader(out, 0x30, infoBody);
+        out.append(typeSd);
+        appendHeader(out, 0xA0, sdLen);
+    } else if (out.allocZero(static_cast<int>(total)) != 0) {
+        return fail(kClass, kMethod, "out", 3, kNoMemory);
+    }
+    appendHeader(out, 0x30, sdBody);
+    out.append(versionDer);
+    out.append(digestAlgs);
+    appendHeader(out, 0x30, eciBody);
+    out.append(typeDer);
+    if (embed) {
+        appendHeader(out, 0xA0, octetsLen);
+        if (asOctets) appendHeader(out, 0x04, contentLen);
+        out.append(m_Content);
+    }
+    out.append(certs);
+    out.append(crls);
+    out.append(signers);
+    if (out.length() != static_cast<int>(total)) return fail(kClass, kMethod, "out", 3, kNoMemory);
+    return 0;
+}
+
+int PSignedData::wrapOutput(std::span<const uint8_t> signedData, ByteString& out) {
     if (!(m_ucOption & kWrapContentInfo)) {
-        out.assign(signedData);
+        out.assign(ByteString(signedData));
         return 0;
     }
-    RContentInfo info;
-    info.setContentType(ASN1ObjectIdentifier(oid::kSignedData));
-    ASN1Any content;
-    content.set(signedData);
-    info.setContent(content);
-    out.assign(info.toASN1Object());
-    if (out.isEmpty()) return fail(kClass, kMethod, "contentInfo", 3, "Encoding the ContentInfo failed.");
+    ASN1ObjectIdentifier signedType(oid::kSignedData);
+    const ByteString typeDer(signedType.toASN1Object());
+    const size_t body = static_cast<size_t>(typeDer.length()) + headerLength(signedData.size()) + signedData.size();
+    if (out.allocZero(static_cast<int>(headerLength(body) + body)) != 0)
+        return fail(kClass, "makeSignedData", "out", 3, kNoMemory);
+    appendHeader(out, 0x30, body);
+    out.append(typeDer);
+    appendHeader(out, 0xA0, signedData.size());
+    out.append(signedData.data(), static_cast<int>(signedData.size()));
     return 0;
 }
 

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "ASN1Pkix/cms_signed_data.h"
 #include "util/error_holder.h"
@@ -54,6 +55,7 @@ public:
     // Content type NULL or data: the bytes are the data; otherwise they are
     // the DER of the typed content.
     int setContent(const ByteString& content, const char* contentTypeOid);
+    int setContent(ByteString&& content, const char* contentTypeOid);
     // Hash-only signing: the content is the digest made with nHashAlg (0 = SHA-1).
     int setHashedContent(const ByteString& hash, int nHashAlg);
     // Loads an existing SignedData (bare or in a ContentInfo) to add a signer to.
@@ -77,6 +79,8 @@ private:
     int addSignerInfo(const ByteString& cert, const ByteString& priKey);
     int addAlgToDigestAlgorithmIdentifiers(const RAlgorithmIdentifier& alg);
     int getPureSigendData(const ByteString& in, ByteString& signedData);
+    // The SignedData as it is, or in a ContentInfo with option kWrapContentInfo.
+    int wrapOutput(std::span<const uint8_t> signedData, ByteString& out);
     RDigestAlgorithmIdentifiers& digestAlgorithms();
     RCertificateSet& certificateSet();
     RSignerInfos& signerInfos();

@@ -1,5 +1,6 @@
 #include "ASN1Pkix/PSignedDataProcess.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "ASN1Pkix/PAlgorithmUtil.h"
@@ -58,7 +59,10 @@ bool PSignedDataProcess::signerReady(const char* method, int index) {
 }
 
 int PSignedDataProcess::setContent(const ByteString& content) {
-    if (!m_bHasContent) m_Content.assign(content);
+    if (!m_bHasContent) {
+        m_Content.assign(content);
+        m_bContentIsView = false;
+    }
     return 0;
 }
 
@@ -83,7 +87,81 @@ int PSignedDataProcess::addCertEntry(const ByteString& der) {
     return 0;
 }
 
-int PSignedDataProcess::parseSignedData(const ByteString& in, bool verify) {
+// Finds the SignedData in the input without copying: the input itself, or
+// the [0] content of a ContentInfo (told apart by its first element, an OID
+// where a SignedData has its version).
+int PSignedDataProcess::locateSignedData(std::span<const uint8_t> in, std::span<const uint8_t>& signedData) {
+    constexpr const char* kMethod = "parseSignedData";
+    asn1::ElementBounds outer;
+    if (in.empty() || in[0] != 0x30 || !asn1::scanElement(in, outer) || outer.contentLen == 0)
+        return fail(kClass, kMethod, "asnSeq", kNotSignedData, "It is not signedData.");
+    const auto body = in.subspan(outer.headerLen, outer.contentLen);
+    if (body[0] != asn1::kTagOid) {
+        signedData = in.first(outer.totalLen);
+        return 0;
+    }
+    static constexpr uint8_t kSignedDataOid[] = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
+    asn1::ElementBounds type, tagged, inner;
+    if (!asn1::scanElement(body, type) || type.totalLen != sizeof kSignedDataOid ||
+        !std::equal(kSignedDataOid, kSignedDataOid + sizeof kSignedDataOid, body.begin()))
+        return fail(kClass, kMethod, "contentType", kNotSignedData, "It is not signedData.");
+    const auto rest = body.subspan(type.totalLen);
+    if (rest.empty() || rest[0] != 0xA0 || !asn1::scanElement(rest, tagged) || tagged.contentLen == 0)
+        return fail(kClass, kMethod, "content", kNotSignedData, "It is not signedData.");
+    const auto content = rest.subspan(tagged.headerLen, tagged.contentLen);
+    if (!asn1::scanElement(content, inner))
+        return fail(kClass, kMethod, "content", kNotSignedData, "It is not signedData.");
+    signedData = content.first(inner.totalLen);
+    return 0;
+}
+
+// For a definite-length SignedData whose eContent is one primitive OCTET
+// STRING: the SignedData with that OCTET STRING emptied, and the content's
+// place in the input. False (nothing to split) for any other shape.
+bool PSignedDataProcess::splitContent(std::span<const uint8_t> sd, ByteString& skeleton,
+                                      std::span<const uint8_t>& content) {
+    using asn1::ElementBounds;
+    ElementBounds outer;
+    if (!asn1::scanElement(sd, outer) || outer.indefinite || sd[0] != 0x30) return false;
+    const auto body = sd.subspan(outer.headerLen, outer.contentLen);
+    // version, digestAlgorithms, then the EncapsulatedContentInfo
+    size_t pos = 0;
+    for (int i = 0; i < 2; ++i) {
+        ElementBounds e;
+        if (pos >= body.size() || !asn1::scanElement(body.subspan(pos), e)) return false;
+        pos += e.totalLen;
+    }
+    ElementBounds eci, type, tagged, octets;
+    if (pos >= body.size() || body[pos] != 0x30 || !asn1::scanElement(body.subspan(pos), eci) || eci.indefinite)
+        return false;
+    const auto eciBody = body.subspan(pos + eci.headerLen, eci.contentLen);
+    if (eciBody.empty() || eciBody[0] != asn1::kTagOid || !asn1::scanElement(eciBody, type)) return false;
+    const auto rest = eciBody.subspan(type.totalLen);
+    if (rest.empty() || rest[0] != 0xA0 || !asn1::scanElement(rest, tagged) || tagged.indefinite) return false;
+    const auto inner = rest.subspan(tagged.headerLen, tagged.contentLen);
+    if (inner.empty() || inner[0] != asn1::kTagOctetString || !asn1::scanElement(inner, octets) ||
+        octets.indefinite || octets.totalLen != inner.size() || type.totalLen + tagged.totalLen != eciBody.size())
+        return false;
+    content = inner.subspan(octets.headerLen, octets.contentLen);
+
+    static constexpr uint8_t kEmptyContent[] = {0xA0, 0x02, 0x04, 0x00};
+    const size_t newEciBody = type.totalLen + sizeof kEmptyContent;
+    const size_t newEci = 1 + lengthOctetCount(newEciBody) + newEciBody;
+    const size_t newBody = body.size() - eci.totalLen + newEci;
+    if (skeleton.allocZero(static_cast<int>(1 + lengthOctetCount(newBody) + newBody)) != 0) return false;
+    skeleton.append(static_cast<uint8_t>(0x30));
+    appendLengthOctets(skeleton, newBody);
+    skeleton.append(body.data(), static_cast<int>(pos));
+    skeleton.append(static_cast<uint8_t>(0x30));
+    appendLengthOctets(skeleton, newEciBody);
+    skeleton.append(eciBody.data(), static_cast<int>(type.totalLen));
+    skeleton.append(kEmptyContent, sizeof kEmptyContent);
+    const size_t after = pos + eci.totalLen;
+    skeleton.append(body.data() + after, static_cast<int>(body.size() - after));
+    return true;
+}
+
+int PSignedDataProcess::parseSignedData(Asn1Input in, bool verify) {
     constexpr const char* kMethod = "parseSignedData";
     m_bParsed = m_bProcessed = false;
     m_Certs.clear();
@@ -91,19 +169,16 @@ int PSignedDataProcess::parseSignedData(const ByteString& in, bool verify) {
     m_Signers.clear();
     m_VerifyMessage.clear();
 
-    ASN1Sequence outer;
-    if (outer.fromASN1Object(in) != 0) return fail(kClass, kMethod, "asnSeq", kNotSignedData, "It is not signedData.");
+    std::span<const uint8_t> signedData;
+    if (locateSignedData(in.bytes(), signedData) != 0) return m_nErrorCode;
+    // A large data content is cut out of the SignedData and read in place; the
+    // records decode the rest.
+    ByteString skeleton;
+    std::span<const uint8_t> contentView;
+    const bool split = splitContent(signedData, skeleton, contentView);
     RSignedData sd;
-    int rc = 0;
-    if (outer.getComponentCount() == 2) {
-        RContentInfo info;
-        if (info.fromASN1Object(in) != 0 || !info.getContentType().is(oid::kSignedData) || !info.hasContent())
-            return fail(kClass, kMethod, "contentType", kNotSignedData, "It is not signedData.");
-        rc = sd.fromASN1Object(info.getContent().getEncoding());
-    } else {
-        rc = sd.fromASN1Object(in);
-    }
-    if (rc != 0) return fail(kClass, kMethod, "m_pSignedData", kNotSignedData, "It is not signedData.");
+    if (sd.fromASN1Object(split ? Asn1Input(skeleton) : Asn1Input(signedData)) != 0)
+        return fail(kClass, kMethod, "m_pSignedData", kNotSignedData, "It is not signedData.");
 
     // Version 1 messages are read in the PKCS#7 way (the content may be of any
     // type, kept as its DER); later versions carry an OCTET STRING eContent.
@@ -115,11 +190,16 @@ int PSignedDataProcess::parseSignedData(const ByteString& in, bool verify) {
     ASN1ObjectIdentifier type = eci.getEContentType();
     m_ContentType.assign(type.getOID());
     if (eci.hasEContent()) {
-        if (m_nForm == kFormPkcs7 && !type.is(oid::kData)) {
+        m_Content.clear();
+        m_ContentView = {};
+        if (split) {
+            m_ContentView = contentView;
+        } else if (m_nForm == kFormPkcs7 && !type.is(oid::kData)) {
             m_Content.assign(eci.getEContent().getEncoding());
         } else if (eci.getContentOctets(m_Content) != 0) {
             return fail(kClass, kMethod, "eContent", 3, "The content is not an OCTET STRING.");
         }
+        m_bContentIsView = split;
         m_bHasContent = true;
     }
 
@@ -166,23 +246,22 @@ int PSignedDataProcess::findSignerCert(const RSignerIdentifier& sid) {
 }
 
 // The bytes the signatures cover: the content, or for a typed (non-data)
-// PKCS#7 content its DER without tag and length (kept in `scratch`).
-int PSignedDataProcess::signedContent(ByteString& scratch, const ByteString*& data) {
-    data = &m_Content;
+// PKCS#7 content its DER without tag and length.
+int PSignedDataProcess::signedContent(std::span<const uint8_t>& data) {
+    data = getContent();
     if (m_ucHashMode == 0 && m_nForm == kFormPkcs7 && std::strcmp(m_ContentType.c_str(), oid::kData) != 0 &&
-        !m_Content.isEmpty()) {
-        ASN1Object element;
-        if (element.fromASN1Object(m_Content) != 0)
+        !data.empty()) {
+        asn1::ElementBounds element;
+        if (!asn1::scanElement(data, element) || element.indefinite)
             return fail(kClass, "signedContent", "content", 7, "The content is not DER encoded.");
-        scratch.assign(element.getValue());
-        data = &scratch;
+        data = data.subspan(element.headerLen, element.contentLen);
     }
     return 0;
 }
 
 // Verifies one SignerInfo over `data` (the content, or the countersigned
 // signature octets): signature first, then the signed attributes.
-int PSignedDataProcess::verifySigner(RSignerInfo& si, const ByteString& data, bool counter) {
+int PSignedDataProcess::verifySigner(RSignerInfo& si, std::span<const uint8_t> data, bool counter) {
     constexpr const char* kMethod = "processSignerInfos";
     if (m_nForm == kFormPkcs7 && si.getVersion() != 1)
         return fail(kClass, kMethod, "version", 11, "Only v1 signerInfo supported.");
@@ -212,7 +291,7 @@ int PSignedDataProcess::verifySigner(RSignerInfo& si, const ByteString& data, bo
     const bool withAttrs = si.hasSignedAttrs();
     const ByteString tbs = withAttrs ? signedAttrsTbs(si) : ByteString();
     PPublicKey key;
-    if (key.verifySignatureWithCert(cert.der, withAttrs ? tbs : data, signature, hashAlg) != 0) {
+    if (key.verifySignatureWithCert(cert.der, withAttrs ? tbs : ByteString(data), signature, hashAlg) != 0) {
         m_VerifyMessage.format("%s가 서명한 서명값 검증 실패. (%s)"_cp949, cert.subjectText.c_str(), key.errorText());
         return fail(kClass, kMethod, "signature", kVerifyFailed, m_VerifyMessage.c_str());
     }
@@ -220,10 +299,15 @@ int PSignedDataProcess::verifySigner(RSignerInfo& si, const ByteString& data, bo
 
     ByteString digest;
     if (m_ucHashMode != 0 && !counter) {
-        digest.assign(data);
+        digest.assign(ByteString(data));
     } else {
         ZRHash hash;
-        if (hash.DigestData(hashAlg, data, digest) != 0) return fail(kClass, kMethod, "hash", 14, hash.errorText());
+        // Hashed in slices: the engine takes int lengths.
+        constexpr size_t kSlice = size_t{1} << 30;
+        bool ok = hash.DigestData_Init(hashAlg) == 0;
+        for (size_t off = 0; ok && off < data.size(); off += kSlice)
+            ok = hash.DigestData_Update(data.data() + off, static_cast<int>(std::min(kSlice, data.size() - off))) == 0;
+        if (!ok || hash.DigestData_Final(digest) != 0) return fail(kClass, kMethod, "hash", 14, hash.errorText());
     }
     const RAttributes& attrs = si.getSignedAttrs();
     for (int i = 0; i < attrs.getElementCount(); ++i) {
@@ -282,7 +366,7 @@ int PSignedDataProcess::processCounterSignature(const RSignerInfo& parent, int d
             RSignerInfo counter;
             if (counter.fromASN1Object(values.componentBytes(v)) != 0)
                 return fail(kClass, "processCounterSignature", "counterSignature", 41, "Invalid countersignature.");
-            const int rc = verifySigner(counter, parentSignature, true);
+            const int rc = verifySigner(counter, parentSignature.bytes(), true);
             if (rc < 0) continue;  // no certificate for it: recorded and skipped
             if (rc != 0) return rc;
             if (const int inner = processCounterSignature(counter, depth + 1); inner != 0) return inner;
@@ -304,13 +388,12 @@ int PSignedDataProcess::processSignerInfos() {
         m_bProcessed = true;
         return 0;
     }
-    ByteString scratch;
-    const ByteString* data = nullptr;
-    if (signedContent(scratch, data) != 0) return m_nErrorCode;
+    std::span<const uint8_t> data;
+    if (signedContent(data) != 0) return m_nErrorCode;
     for (int i = 0; i < count; ++i) {
         RSignerInfo si;
         if (m_SignerInfos.getElement(i, si) != 0) return fail(kClass, kMethod, "signerInfo", 8, "Invalid SignerInfo.");
-        if (const int rc = verifySigner(si, *data, false); rc != 0) return rc;
+        if (const int rc = verifySigner(si, data, false); rc != 0) return rc;
         if (const int rc = processCounterSignature(si, 0); rc != 0) return rc;
         m_Signers.push_back(std::move(si));
     }

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "ASN1Pkix/cms_signed_data.h"
@@ -35,11 +36,13 @@ public:
     void setHashMode(bool on) { m_ucHashMode = on ? 1 : 0; }
     // Another certificate to look for signers among.
     int addSignerCert(const ByteString& cert);
-    int parseSignedData(const ByteString& in, bool verify);
+    // A large data content is not copied: getContent() then points into `in`,
+    // which must outlive the object's use of the content.
+    int parseSignedData(Asn1Input in, bool verify);
     int processSignerInfos();
 
     int getSignerCount(int& count);
-    const ByteString& getContent() const { return m_Content; }
+    std::span<const uint8_t> getContent() const { return m_bContentIsView ? m_ContentView : m_Content.bytes(); }
     const char* getContentType() const { return m_ContentType.c_str(); }
     int getForm() const { return m_nForm; }
     int getVersion() const { return m_nVersion; }
@@ -73,8 +76,11 @@ private:
     bool signerReady(const char* method, int index);
     int addCertEntry(const ByteString& der);
     int findSignerCert(const RSignerIdentifier& sid);
-    int signedContent(ByteString& scratch, const ByteString*& data);
-    int verifySigner(RSignerInfo& si, const ByteString& data, bool counter);
+    int locateSignedData(std::span<const uint8_t> in, std::span<const uint8_t>& signedData);
+    static bool splitContent(std::span<const uint8_t> signedData, ByteString& skeleton,
+                             std::span<const uint8_t>& content);
+    int signedContent(std::span<const uint8_t>& data);
+    int verifySigner(RSignerInfo& si, std::span<const uint8_t> data, bool counter);
     int processCounterSignature(const RSignerInfo& parent, int depth);
 
     ByteString m_VerifyMessage;
@@ -82,6 +88,8 @@ private:
     int m_nVersion = 0;
     ByteString m_ContentType;
     ByteString m_Content;
+    std::span<const uint8_t> m_ContentView;  // into the parsed input, when m_bContentIsView
+    bool m_bContentIsView = false;
     bool m_bHasContent = false;
     std::vector<CertEntry> m_Certs;  // message certificates first, then the added ones
     int m_nMessageCerts = 0;

@@ -139,7 +139,9 @@ int addOctets(RPlainText& list, const ByteString& value) {
 int gatherSigners(ApiCall& call, PSignedDataProcess& proc, bool contentWanted, BINSTR* pData, BINSTR* pSignerCert,
                   char* pTimeText) {
     if (contentWanted)
-        if (const int rc = call.putBytes(pData, proc.getContent(), "data")) return rc;
+        if (const int rc = call.putBytes(pData, proc.getContent().data(), static_cast<int>(proc.getContent().size()),
+                                         "data"))
+            return rc;
     int count = 0;
     if (proc.getSignerCount(count) != 0 || count == 0)
         return call.fail(QELT_ERR_NO_SIGNER_CERT, "서명한 사람의 인증서가 없습니다."_cp949);
@@ -179,7 +181,8 @@ int gatherSigners(ApiCall& call, PSignedDataProcess& proc, bool contentWanted, B
 // Parses and verifies; 0 or the recorded code.
 int processSigned(ApiCall& call, BINSTR* pSignedData, BINSTR* pData, PSignedDataProcess& proc) {
     if (hasBytes(pData)) proc.setContent(bytesOf(pData));
-    const int rc = proc.parseSignedData(bytesOf(pSignedData), true);
+    // The message is read in place: it stays alive for the whole call.
+    const int rc = proc.parseSignedData(std::span<const uint8_t>(pSignedData->pVal, static_cast<size_t>(pSignedData->nLen)), true);
     if (rc == 0) return 0;
     if (rc == PSignedDataProcess::kNotSignedData)
         return call.fail(QELT_ERR_NOT_SIGNED, "서명 메시지(SignedData)가 아닙니다."_cp949);
