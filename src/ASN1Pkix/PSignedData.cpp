@@ -43,12 +43,24 @@ int contentsOctets(const ByteString& der, ByteString& out) {
 // Identifier and length octets of an element with `len` content octets.
 size_t headerLength(size_t len) { return 1 + lengthOctetCount(len); }
 
-void appendHeader(ByteString& out, uint8_t tag, size_t len) {
-    out.append(tag);
-    appendLengthOctets(out, len);
-}
-
 }  // namespace
+
+// Writes octets into memory sized beforehand; never past `end`.
+struct PSignedData::Writer {
+    uint8_t* p = nullptr;
+    uint8_t* end = nullptr;
+    void put(std::span<const uint8_t> bytes) {
+        const size_t n = std::min(bytes.size(), static_cast<size_t>(end - p));
+        if (n > 0) std::memcpy(p, bytes.data(), n);
+        p += n;
+    }
+    void header(uint8_t tag, size_t len) {
+        ByteString h;
+        h.append(tag);
+        appendLengthOctets(h, len);
+        put(h.bytes());
+    }
+};
 
 PSignedData::PSignedData() { m_ContentType.assign(oid::kData); }
 PSignedData::~PSignedData() = default;
@@ -62,8 +74,17 @@ int PSignedData::setContent(const ByteString& content, const char* contentTypeOi
     return setContent(ByteString(content), contentTypeOid);
 }
 
+int PSignedData::setContentView(std::span<const uint8_t> content) {
+    m_Content.clear();
+    m_ContentView = content;
+    m_bContentIsView = true;
+    m_ContentType.assign(oid::kData);
+    return 0;
+}
+
 int PSignedData::setContent(ByteString&& content, const char* contentTypeOid) {
     m_Content = std::move(content);
+    m_bContentIsView = false;
     if (contentTypeOid == nullptr || std::strcmp(contentTypeOid, oid::kData) == 0) {
         m_ContentType.assign(oid::kData);
         return 0;
@@ -80,6 +101,7 @@ int PSignedData::setHashedContent(const ByteString& hash, int nHashAlg) {
     m_ucOption |= kHashMode;
     m_ucContentFlag |= kContentIsHash;
     m_Content.assign(hash);
+    m_bContentIsView = false;
     return 0;
 }
 
@@ -112,6 +134,7 @@ int PSignedData::setSignedData(const ByteString& in) {
                     "The SignedData does not contain contents. so, Set to be signed content.");
     ASN1ObjectIdentifier type = eci.getEContentType();
     const ByteString typeText(type.getOID());
+    m_bContentIsView = false;
     if (type.is(oid::kData)) {
         if (eci.getContentOctets(m_Content) != 0) return fail(kClass, kMethod, "eContent", 3, "Invalid data content.");
         m_ContentType.assign(oid::kData);
@@ -225,15 +248,20 @@ int PSignedData::getTBSData(const ByteString& cert, ByteString& tbs) {
         digest.assign(m_Content);
     } else {
         ByteString contents;
-        const ByteString* hashed = &m_Content;
+        std::span<const uint8_t> hashed = content();
         if ((m_ucOption & kPkcs7) && (m_ucContentFlag & kContentNotData)) {
             if (contentsOctets(m_Content, contents) != 0)
                 return fail(kClass, kMethod, "content", 1, "The content is not DER encoded.");
-            hashed = &contents;
+            hashed = contents.bytes();
         }
         ZRHash hash;
-        if (hash.DigestData(m_nHashAlg, *hashed, digest) != 0)
-            return fail(kClass, kMethod, "hash", 2, hash.errorText());
+        // Hashed in slices: the engine takes int lengths.
+        constexpr size_t kSlice = size_t{1} << 30;
+        bool ok = hash.DigestData_Init(m_nHashAlg) == 0;
+        for (size_t off = 0; ok && off < hashed.size(); off += kSlice)
+            ok = hash.DigestData_Update(hashed.data() + off, static_cast<int>(std::min(kSlice, hashed.size() - off))) ==
+                 0;
+        if (!ok || hash.DigestData_Final(digest) != 0) return fail(kClass, kMethod, "hash", 2, hash.errorText());
     }
     m_LastSignedAttrs = RAttributes();
     if (makeSignedAttrs(digest, m_LastSignedAttrs) != 0) return m_nErrorCode;
@@ -242,7 +270,7 @@ int PSignedData::getTBSData(const ByteString& cert, ByteString& tbs) {
         tbs.assign(m_LastSignedAttrs.toASN1Object(0));
         if (!tbs.isEmpty()) tbs.setByteAt(0, 0x31);
     } else {
-        tbs.assign(m_Content);
+        tbs.assign(ByteString(content()));
     }
     return 0;
 }
@@ -366,11 +394,41 @@ int PSignedData::addSignerInfo(const ByteString& cert, const ByteString& priKey)
 // the content is copied once, whatever its size, instead of once per nesting
 // level as a record encoding would.
 int PSignedData::makeSignedData(ByteString& out) {
+    return makeSignedData([&out](size_t n) -> uint8_t* {
+        const uint8_t zero = 0;
+        if (out.allocZero(static_cast<int>(n)) != 0 || out.writeAt(static_cast<int>(n) - 1, &zero, 1) != 0)
+            return nullptr;
+        return out.data();
+    });
+}
+
+int PSignedData::makeSignedData(const OutputAllocator& allocate) {
     constexpr const char* kMethod = "makeSignedData";
+    ASN1ObjectIdentifier signedType(oid::kSignedData);
+    const ByteString typeSd(signedType.toASN1Object());
+    const bool wrap = (m_ucOption & kWrapContentInfo) != 0;
+    // Allocates the output and writes the ContentInfo header when wrapping.
+    auto start = [&](size_t sdLen, Writer& w) {
+        const size_t infoBody = static_cast<size_t>(typeSd.length()) + headerLength(sdLen) + sdLen;
+        const size_t total = wrap ? headerLength(infoBody) + infoBody : sdLen;
+        if (total > 0x7FFFFF00u) return fail(kClass, kMethod, "content", 4, "The content is too large.");
+        w.p = allocate(total);
+        if (w.p == nullptr) return fail(kClass, kMethod, "out", 3, kNoMemory);
+        w.end = w.p + total;
+        if (wrap) {
+            w.header(0x30, infoBody);
+            w.put(typeSd.bytes());
+            w.header(0xA0, sdLen);
+        }
+        return 0;
+    };
+    Writer w;
     if (m_pSignedData) {
-        ByteString signedData(m_pSignedData->toASN1Object());
+        const ByteString signedData(m_pSignedData->toASN1Object());
         if (signedData.isEmpty()) return fail(kClass, kMethod, "signedData", 2, "Encoding the SignedData failed.");
-        return wrapOutput(signedData.bytes(), out);
+        if (start(static_cast<size_t>(signedData.length()), w) != 0) return m_nErrorCode;
+        w.put(signedData.bytes());
+        return 0;
     }
     if (!m_pSignerInfos) return fail(kClass, kMethod, "m_pSignerInfos", 1, "No signer was added.");
     const bool cms = (m_ucOption & kPkcs7) == 0;
@@ -394,9 +452,10 @@ int PSignedData::makeSignedData(ByteString& out) {
         return fail(kClass, kMethod, "signedData", 2, "Encoding the SignedData failed.");
 
     // eContent: the data as an OCTET STRING, or a typed PKCS#7 content as its DER.
-    const bool embed = !(m_ucOption & kHashMode) && !m_Content.isEmpty();
+    const std::span<const uint8_t> data = content();
+    const bool embed = !(m_ucOption & kHashMode) && !data.empty();
     const bool asOctets = !((m_ucContentFlag & kContentNotData) && !cms);
-    const size_t contentLen = static_cast<size_t>(m_Content.length());
+    const size_t contentLen = data.size();
     const size_t octetsLen = asOctets ? headerLength(contentLen) + contentLen : contentLen;
     const size_t explicitLen = embed ? headerLength(octetsLen) + octetsLen : 0;
     const size_t eciBody = static_cast<size_t>(typeDer.length()) + explicitLen;
@@ -405,52 +464,21 @@ int PSignedData::makeSignedData(ByteString& out) {
     const size_t sdLen = headerLength(sdBody) + sdBody;
     if (sdLen > 0x7FFFFF00u) return fail(kClass, kMethod, "content", 4, "The content is too large.");
 
-    ByteString typeSd;
-    size_t total = sdLen;
-    if (m_ucOption & kWrapContentInfo) {
-        ASN1ObjectIdentifier signedType(oid::kSignedData);
-        typeSd.assign(signedType.toASN1Object());
-        const size_t infoBody = static_cast<size_t>(typeSd.length()) + headerLength(sdLen) + sdLen;
-        total = headerLength(infoBody) + infoBody;
-        if (total > 0x7FFFFF00u) return fail(kClass, kMethod, "content", 4, "The content is too large.");
-        if (out.allocZero(static_cast<int>(total)) != 0) return fail(kClass, kMethod, "out", 3, kNoMemory);
-        appendHeader(out, 0x30, infoBody);
-        out.append(typeSd);
-        appendHeader(out, 0xA0, sdLen);
-    } else if (out.allocZero(static_cast<int>(total)) != 0) {
-        return fail(kClass, kMethod, "out", 3, kNoMemory);
-    }
-    appendHeader(out, 0x30, sdBody);
-    out.append(versionDer);
-    out.append(digestAlgs);
-    appendHeader(out, 0x30, eciBody);
-    out.append(typeDer);
+    if (start(sdLen, w) != 0) return m_nErrorCode;
+    w.header(0x30, sdBody);
+    w.put(versionDer.bytes());
+    w.put(digestAlgs.bytes());
+    w.header(0x30, eciBody);
+    w.put(typeDer.bytes());
     if (embed) {
-        appendHeader(out, 0xA0, octetsLen);
-        if (asOctets) appendHeader(out, 0x04, contentLen);
-        out.append(m_Content);
+        w.header(0xA0, octetsLen);
+        if (asOctets) w.header(0x04, contentLen);
+        w.put(data);
     }
-    out.append(certs);
-    out.append(crls);
-    out.append(signers);
-    if (out.length() != static_cast<int>(total)) return fail(kClass, kMethod, "out", 3, kNoMemory);
-    return 0;
-}
-
-int PSignedData::wrapOutput(std::span<const uint8_t> signedData, ByteString& out) {
-    if (!(m_ucOption & kWrapContentInfo)) {
-        out.assign(ByteString(signedData));
-        return 0;
-    }
-    ASN1ObjectIdentifier signedType(oid::kSignedData);
-    const ByteString typeDer(signedType.toASN1Object());
-    const size_t body = static_cast<size_t>(typeDer.length()) + headerLength(signedData.size()) + signedData.size();
-    if (out.allocZero(static_cast<int>(headerLength(body) + body)) != 0)
-        return fail(kClass, "makeSignedData", "out", 3, kNoMemory);
-    appendHeader(out, 0x30, body);
-    out.append(typeDer);
-    appendHeader(out, 0xA0, signedData.size());
-    out.append(signedData.data(), static_cast<int>(signedData.size()));
+    w.put(certs.bytes());
+    w.put(crls.bytes());
+    w.put(signers.bytes());
+    if (w.p != w.end) return fail(kClass, kMethod, "out", 3, "The encoded length is not as computed.");
     return 0;
 }
 

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 
@@ -56,6 +57,8 @@ public:
     // the DER of the typed content.
     int setContent(const ByteString& content, const char* contentTypeOid);
     int setContent(ByteString&& content, const char* contentTypeOid);
+    // Data content read in place, not copied: it must outlive makeSignedData.
+    int setContentView(std::span<const uint8_t> content);
     // Hash-only signing: the content is the digest made with nHashAlg (0 = SHA-1).
     int setHashedContent(const ByteString& hash, int nHashAlg);
     // Loads an existing SignedData (bare or in a ContentInfo) to add a signer to.
@@ -66,6 +69,10 @@ public:
     int addSignedAttribute(const RAttribute& attribute);
     int addSignerCert(const ByteString& cert, const ByteString& priKey, int nHashAlg);
     int makeSignedData(ByteString& out);
+    // Writes the result into memory from `allocate` (asked once, for the exact
+    // size; null refuses), so a large message is written only once.
+    using OutputAllocator = std::function<uint8_t*(size_t)>;
+    int makeSignedData(const OutputAllocator& allocate);
 
     int hashAlgorithm() const { return m_nHashAlg; }
 
@@ -79,14 +86,16 @@ private:
     int addSignerInfo(const ByteString& cert, const ByteString& priKey);
     int addAlgToDigestAlgorithmIdentifiers(const RAlgorithmIdentifier& alg);
     int getPureSigendData(const ByteString& in, ByteString& signedData);
-    // The SignedData as it is, or in a ContentInfo with option kWrapContentInfo.
-    int wrapOutput(std::span<const uint8_t> signedData, ByteString& out);
+    struct Writer;
     RDigestAlgorithmIdentifiers& digestAlgorithms();
     RCertificateSet& certificateSet();
     RSignerInfos& signerInfos();
 
     ByteString m_ContentType;
     ByteString m_Content;
+    std::span<const uint8_t> m_ContentView;  // the content when m_bContentIsView
+    bool m_bContentIsView = false;
+    std::span<const uint8_t> content() const { return m_bContentIsView ? m_ContentView : m_Content.bytes(); }
     ByteString m_SignerCert;
     ByteString m_Spare;
     std::unique_ptr<RCertificateSet> m_pCertificates;

@@ -139,8 +139,8 @@ bool PSignedDataProcess::splitContent(std::span<const uint8_t> sd, ByteString& s
     const auto rest = eciBody.subspan(type.totalLen);
     if (rest.empty() || rest[0] != 0xA0 || !asn1::scanElement(rest, tagged) || tagged.indefinite) return false;
     const auto inner = rest.subspan(tagged.headerLen, tagged.contentLen);
-    if (inner.empty() || inner[0] != asn1::kTagOctetString || !asn1::scanElement(inner, octets) ||
-        octets.indefinite || octets.totalLen != inner.size() || type.totalLen + tagged.totalLen != eciBody.size())
+    if (inner.empty() || inner[0] != asn1::kTagOctetString || !asn1::scanElement(inner, octets) || octets.indefinite ||
+        octets.totalLen != inner.size() || type.totalLen + tagged.totalLen != eciBody.size())
         return false;
     content = inner.subspan(octets.headerLen, octets.contentLen);
 

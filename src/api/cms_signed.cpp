@@ -93,7 +93,8 @@ int makeSigned(ApiCall& call, BINSTR* pCert, BINSTR* pPriKey, const BINSTR* exis
         if (sd.addCaPubs(caPubs) != 0) return call.failCore(QELT_ERR_SIGNED_MAKE, kMakeFailed, sd);
     }
     if (existing == nullptr) {
-        sd.setContent(bytesOf(pTBSData), nullptr);
+        // The content is read in place: it stays alive for the whole call.
+        sd.setContentView(std::span<const uint8_t>(pTBSData->pVal, static_cast<size_t>(pTBSData->nLen)));
     } else if (const int rc = sd.setSignedData(bytesOf(existing)); rc != 0) {
         if (rc == PSignedData::kNotSignedData)
             return call.fail(QELT_ERR_NOT_SIGNED, "서명 메시지(SignedData)가 아닙니다."_cp949);
@@ -113,9 +114,26 @@ int makeSigned(ApiCall& call, BINSTR* pCert, BINSTR* pPriKey, const BINSTR* exis
             return call.fail(QELT_ERR_PRIKEY_NOT_PRIKEY, "복호화된 개인키가 아닙니다."_cp949);
         return call.failCore(QELT_ERR_CERT_INVALID, "잘못된 인증서 입니다."_cp949, sd);
     }
-    ByteString out;
-    if (sd.makeSignedData(out) != 0) return call.failCore(QELT_ERR_SIGNED_MAKE, kMakeFailed, sd);
-    return call.putBytes(pOut, out, outName);
+    // The message is written straight into the caller's BINSTR memory (the
+    // allocation QELT_BINSTR_SetData makes), so a large content is copied once.
+    unsigned char* written = nullptr;
+    size_t writtenLen = 0;
+    const int rc = sd.makeSignedData([&](size_t n) -> uint8_t* {
+        written = static_cast<unsigned char*>(std::calloc(n + 1, 1));
+        writtenLen = n;
+        return written;
+    });
+    if (rc != 0) {
+        std::free(written);
+        // The allocation stands for the BINSTR the output would have been copied into.
+        if (written == nullptr && writtenLen > 0)
+            return call.failf(QELT_ERR_MEMORY, "QELT_BINSTR_SetData : %s", outName);
+        return call.failCore(QELT_ERR_SIGNED_MAKE, kMakeFailed, sd);
+    }
+    QELT_BINSTR_Delete(pOut);
+    pOut->pVal = written;
+    pOut->nLen = static_cast<int>(writtenLen);
+    return 0;
 }
 
 // "%Y%m%d%H%M%S" in local time.
@@ -139,8 +157,8 @@ int addOctets(RPlainText& list, const ByteString& value) {
 int gatherSigners(ApiCall& call, PSignedDataProcess& proc, bool contentWanted, BINSTR* pData, BINSTR* pSignerCert,
                   char* pTimeText) {
     if (contentWanted)
-        if (const int rc = call.putBytes(pData, proc.getContent().data(), static_cast<int>(proc.getContent().size()),
-                                         "data"))
+        if (const int rc =
+                call.putBytes(pData, proc.getContent().data(), static_cast<int>(proc.getContent().size()), "data"))
             return rc;
     int count = 0;
     if (proc.getSignerCount(count) != 0 || count == 0)
@@ -182,7 +200,8 @@ int gatherSigners(ApiCall& call, PSignedDataProcess& proc, bool contentWanted, B
 int processSigned(ApiCall& call, BINSTR* pSignedData, BINSTR* pData, PSignedDataProcess& proc) {
     if (hasBytes(pData)) proc.setContent(bytesOf(pData));
     // The message is read in place: it stays alive for the whole call.
-    const int rc = proc.parseSignedData(std::span<const uint8_t>(pSignedData->pVal, static_cast<size_t>(pSignedData->nLen)), true);
+    const int rc =
+        proc.parseSignedData(std::span<const uint8_t>(pSignedData->pVal, static_cast<size_t>(pSignedData->nLen)), true);
     if (rc == 0) return 0;
     if (rc == PSignedDataProcess::kNotSignedData)
         return call.fail(QELT_ERR_NOT_SIGNED, "서명 메시지(SignedData)가 아닙니다."_cp949);
