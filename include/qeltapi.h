@@ -483,6 +483,31 @@ QELT_EXPORT int QELT_CMS_GetRecipient(void* pCtx, int nIndex, int nBufLen, char*
 QELT_EXPORT int QELT_CMS_MakeEncryptedData(void* pCtx, BINSTR* pTBEData, BINSTR* pEncryptedData);
 QELT_EXPORT int QELT_CMS_ProcessEncryptedData(void* pCtx, BINSTR* pKey, BINSTR* pEncryptedData, BINSTR* pData);
 
+/* ---- CMS: SignedData ---------------------------------------------------
+   Signed messages in the PKCS#7-compatible form (version 1, the content
+   embedded as data). The hash is the one set with QELT_API_SetHashAlgo, or
+   the one of the signer certificate's own signature. Options: 0x200 wraps
+   the result in a ContentInfo, 0x400 adds the signer's CA certificates.
+   pszSigningTime: "YYYYMMDDhhmmss" (optionally with "Z"), NULL or "" for now.
+
+   Processing verifies every signer (not the signer certificates: use the
+   certificate verification functions for that) and keeps one record per
+   signer in the context for the QELT_CMS_GetSigner* functions. pData: the
+   external content of a detached message, or empty to receive the content.
+   Signing-time texts are "YYYYMMDDhhmmss" in local time (15 bytes with the
+   NUL), empty when the signer gave none. */
+QELT_EXPORT int QELT_CMS_MakeSignedData(void* pCtx, BINSTR* pCert, BINSTR* pPriKey, BINSTR* pTBSData,
+                                        char* pszSigningTime, BINSTR* pSignedData);
+QELT_EXPORT int QELT_CMS_MakeSignedDataWithAddSigner(void* pCtx, BINSTR* pCert, BINSTR* pPriKey,
+                                                     BINSTR* pSignedDataIn, char* pszSigningTime,
+                                                     BINSTR* pSignedDataOut);
+QELT_EXPORT int QELT_CMS_ProcessSignedData(void* pCtx, BINSTR* pSignedData, BINSTR* pData, BINSTR* pSignerCert,
+                                           char* pszSigningTime);
+QELT_EXPORT int QELT_CMS_ProcessSignedData2(void* pCtx, BINSTR* pSignedData, BINSTR* pData, int* pSignerCnt);
+QELT_EXPORT int QELT_CMS_GetSigner(void* pCtx, int nIndex, BINSTR* pSignerCert, char* pszSigningTime);
+QELT_EXPORT int QELT_CMS_GetSigner2(void* pCtx, int nIndex, BINSTR* pSignerCert, int* pSigningTime);
+QELT_EXPORT int QELT_CMS_GetSignerCaPubs(void* pCtx, BINSTR* pCaPubs);
+
 #ifdef __cplusplus
 }
 #endif

@@ -4,6 +4,8 @@
 // PKCS#8, SubjectPublicKeyInfo and a certificate carrying that key.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -41,7 +43,8 @@ struct TestKey {
 // genpkey options select the key ("-algorithm RSA -pkeyopt rsa_keygen_bits:1024").
 inline TestKey opensslKey(const std::string& name, const std::string& genpkey) {
     TestKey k;
-    k.dir = scratchDir("pkey-" + name);
+    // One directory per process: CTest runs the cases of a suite as parallel processes.
+    k.dir = scratchDir("pkey-" + name + "-" + std::to_string(::getpid()));
     const bool ok = openssl(k.dir, "genpkey " + genpkey + " -out key.pem") &&
                     openssl(k.dir, "pkcs8 -topk8 -nocrypt -in key.pem -outform DER -out key.p8") &&
                     openssl(k.dir, "pkey -in key.pem -pubout -out pub.pem") &&

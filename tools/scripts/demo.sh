@@ -47,3 +47,10 @@ run certs add "$work/bundle.der" "$work/ca.pem" "$work/ee.pem"
 for verb in $("$qelt" --help | awk '/^  qelt /{print $2}'); do
   case "$verb" in hash) run hash -a sha256 "$work/hello.txt" ;; esac
 done
+# Sign with the certificate above, check with OpenSSL, verify and list the signers with the library.
+openssl pkcs8 -topk8 -nocrypt -in "$work/ee.key" -outform DER -out "$work/ee.p8"
+run cms sign -c "$work/ee.pem" -k "$work/ee.p8" --contentinfo "$work/hello.txt" -o "$work/hello.p7"
+openssl cms -verify -binary -inform DER -in "$work/hello.p7" -CAfile "$work/ca.pem" -out /dev/null
+run cms verify "$work/hello.p7"
+echo
+run cms signers "$work/hello.p7"

@@ -1,0 +1,115 @@
+// PSignedData: builds a SignedData message, or adds a signer to an existing
+// one. Order of use: options, content (or the existing message), signing
+// time, CA certificates, then addSignerCert (which makes the signed
+// attributes and signs at once), then makeSignedData.
+//
+// Two encodings are written: the PKCS#7-compatible form (option bit kPkcs7:
+// signature algorithm field carries the key algorithm, content kept as a
+// ContentInfo) and the CMS form (signature algorithm identifiers, version 3
+// for non-data or hash-only content).
+//
+// Methods return 0 or a small positive code and leave a location record of
+// class "PSignedData"; kNotPrivateKey and kNotSignedData are the two codes
+// callers map specially.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+
+#include "ASN1Pkix/cms_signed_data.h"
+#include "util/error_holder.h"
+
+namespace qelt {
+
+class PSignedData : public ErrorHolder {
+public:
+    static constexpr int kNotPrivateKey = 4108;
+    static constexpr int kNotSignedData = 4110;
+    static constexpr int kMaxAttributes = 8;
+
+    // Option bits.
+    static constexpr uint8_t kPkcs7 = 0x01;
+    static constexpr uint8_t kHashMode = 0x02;
+    static constexpr uint8_t kWrapContentInfo = 0x04;
+
+    // Content flag bits.
+    static constexpr uint8_t kContentNotData = 0x02;
+    static constexpr uint8_t kContentIsHash = 0x08;
+
+    // Signed-attribute flag bits.
+    static constexpr uint8_t kAttrBasic = 0x01;  // contentType and messageDigest
+    static constexpr uint8_t kAttrSigningTime = 0x02;
+    static constexpr uint8_t kAttrSigningCert = 0x04;
+
+    PSignedData();
+    ~PSignedData() override;
+    PSignedData(const PSignedData&) = delete;
+    PSignedData& operator=(const PSignedData&) = delete;
+
+    void setOption(uint8_t bits) { m_ucOption |= bits; }
+    // Stores the time when given; always asks for contentType, messageDigest
+    // and signingTime attributes (time 0 = the time the attributes are made).
+    void setSigningTime(const int32_t* pTime);
+    void setSignedAttrFlags(uint8_t bits) { m_ucSignedAttrFlag |= bits; }
+    // Content type NULL or data: the bytes are the data; otherwise they are
+    // the DER of the typed content.
+    int setContent(const ByteString& content, const char* contentTypeOid);
+    int setContent(ByteString&& content, const char* contentTypeOid);
+    // Data content read in place, not copied: it must outlive makeSignedData.
+    int setContentView(std::span<const uint8_t> content);
+    // Hash-only signing: the content is the digest made with nHashAlg (0 = SHA-1).
+    int setHashedContent(const ByteString& hash, int nHashAlg);
+    // Loads an existing SignedData (bare or in a ContentInfo) to add a signer to.
+    int setSignedData(const ByteString& signedData);
+    // Adds the certificates of a SEQUENCE OF Certificate, skipping duplicates.
+    int addCaPubs(const ByteString& caPubs);
+    // Extra signed attribute appended after the standard ones.
+    int addSignedAttribute(const RAttribute& attribute);
+    int addSignerCert(const ByteString& cert, const ByteString& priKey, int nHashAlg);
+    int makeSignedData(ByteString& out);
+    // Writes the result into memory from `allocate` (asked once, for the exact
+    // size; null refuses), so a large message is written only once.
+    using OutputAllocator = std::function<uint8_t*(size_t)>;
+    int makeSignedData(const OutputAllocator& allocate);
+
+    int hashAlgorithm() const { return m_nHashAlg; }
+
+    // Steps of addSignerCert, public for the detached-signing flow.
+    int getTBSData(const ByteString& cert, ByteString& tbs);
+    int makeSignedAttrs(const ByteString& digest, RAttributes& attrs);
+    // Puts attribute encodings in DER order (ascending by their first bytes).
+    int BER2DER(RAttributes& attrs);
+
+private:
+    int addSignerInfo(const ByteString& cert, const ByteString& priKey);
+    int addAlgToDigestAlgorithmIdentifiers(const RAlgorithmIdentifier& alg);
+    int getPureSigendData(const ByteString& in, ByteString& signedData);
+    struct Writer;
+    RDigestAlgorithmIdentifiers& digestAlgorithms();
+    RCertificateSet& certificateSet();
+    RSignerInfos& signerInfos();
+
+    ByteString m_ContentType;
+    ByteString m_Content;
+    std::span<const uint8_t> m_ContentView;  // the content when m_bContentIsView
+    bool m_bContentIsView = false;
+    std::span<const uint8_t> content() const { return m_bContentIsView ? m_ContentView : m_Content.bytes(); }
+    ByteString m_SignerCert;
+    ByteString m_Spare;
+    std::unique_ptr<RCertificateSet> m_pCertificates;
+    std::unique_ptr<RDigestAlgorithmIdentifiers> m_pDigestAlgorithms;
+    std::unique_ptr<RSignerInfos> m_pSignerInfos;
+    std::unique_ptr<RAttributes> m_pSignedAttrs;  // caller's extra attributes
+    std::unique_ptr<RSignedData> m_pSignedData;   // the existing message, when adding a signer
+    std::unique_ptr<RCertificateRevocationLists> m_pCrls;
+    uint8_t m_ucContentFlag = 0;
+    uint8_t m_ucSignedAttrFlag = 0;
+    uint8_t m_ucOption = 0;
+    int m_nHashAlg = 0;
+    int32_t m_tSigningTime = 0;
+    RAttributes m_LastSignedAttrs;  // the attributes made for the signer being added
+};
+
+}  // namespace qelt
