@@ -2,6 +2,7 @@
 // openssl command on the other side: what we make OpenSSL verifies, what
 // OpenSSL makes we verify.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <ctime>
@@ -29,7 +30,7 @@ protected:
         return d;
     }
     static void SetUpTestSuite() {
-        dir() = scratchDir("cms-signed-pki");
+        dir() = scratchDir("cms-signed-pki-" + std::to_string(::getpid()));
         putFile(dir() / "sign.ext",
                 bytesOfText("keyUsage=critical,digitalSignature,nonRepudiation\nsubjectKeyIdentifier=hash\n"));
         putFile(dir() / "enc.ext", bytesOfText("keyUsage=critical,keyEncipherment\n"));
