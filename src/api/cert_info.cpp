@@ -12,6 +12,7 @@
 #include "ZRProcess/PCertUtil2.h"
 #include "ZRProcess/PExtKeyUsageUtil.h"
 #include "ZRProcess/PPolicyUtil.h"
+#include "ZRProcess/PPublicKey.h"
 #include "ZRProcess/PSubAltNameUtil.h"
 #include "api/api_call.h"
 #include "util/cp949_literal.h"
@@ -72,75 +73,6 @@ ByteString localTimeText(int32_t t) {
 // KCDSA by the length of its public value y, EC by its named curve; the
 // refusals are those of the public-key class (DSA, DH, EC-KCDSA, curves other
 // than the three WTLS curves, odd RSA sizes).
-
-int magnitudeLength(const ByteString& integerContent) {
-    int n = integerContent.length();
-    const uint8_t* p = integerContent.data();
-    while (n > 1 && *p == 0) {
-        ++p;
-        --n;
-    }
-    return n;
-}
-
-// The key's algorithm code into `algorithm`; 0, or the refusal code with its location in `err`.
-int keyAlgorithmCode(const RSubjectPublicKeyInfo& spki, ErrorHolder& err, int& algorithm) {
-    const auto found = [&algorithm](int code) {
-        algorithm = code;
-        return 0;
-    };
-    constexpr const char* kClass = "PPublicKey";
-    constexpr const char* kMethod = "GetPublicKeyAlgorithm";
-    const ASN1ObjectIdentifier& oid = spki.getAlgorithm().getAlgorithm();
-    ASN1BitString bitString = spki.getSubjectPublicKey();
-    int unused = 0;
-    const ByteString key = bitString.getBitString(unused);
-
-    if (oid.is("1 2 840 113549 1 1 1")) {
-        RRSAPublicKey rsa;
-        if (rsa.fromASN1Object(key) != 0) return err.fail(kClass, kMethod, "rsaPublicKey", 1, rsa.errorText());
-        const int len = magnitudeLength(rsa.getModulus().getValue());
-        if (len == 64) return found(36);
-        if (len == 128) return found(37);
-        if (len == 256) return found(38);
-        ByteString message;
-        message.format("nLen(%d) is not proper RSA public key length.", len);
-        return err.fail(kClass, kMethod, "nLen", 2, message.c_str());
-    }
-    if (oid.is("1 2 410 200004 1 1") || oid.is("1 2 410 200004 1 21")) {
-        ASN1Integer y;
-        if (y.fromASN1Object(key) != 0) return err.fail(kClass, kMethod, "dsaPublicKey", 12, y.errorText());
-        const int len = magnitudeLength(y.getValue());
-        if (len == 128) return found(65);
-        if (len == 256) return found(66);
-        if (len == 64) return found(63);
-        ByteString message;
-        message.format("nLen(%d) is not proper for KCDSA public key length.", len);
-        return err.fail(kClass, kMethod, "nLen", 11, message.c_str());
-    }
-    if (oid.is("1 2 840 10045 2 1")) {
-        const RAlgorithmIdentifier& alg = spki.getAlgorithm();
-        ASN1ObjectIdentifier curve;
-        if (!alg.hasParameters() || curve.fromASN1Object(alg.getParameters().getEncoding()) != 0)
-            return err.fail(kClass, kMethod, "bsNamedCurve", 34, "bsNamedCurve length error.");
-        if (curve.is("1 3 132 0 1")) return found(72);
-        if (curve.is("1 2 840 10045 3 0 1")) return found(73);
-        if (curve.is("1 3 132 0 8")) return found(74);
-        ByteString message;
-        message.format("bsNamedCurve(%s) does not supported named curve.", curve.getOID().c_str());
-        return err.fail(kClass, kMethod, "bsNamedCurve", 36, message.c_str());
-    }
-    if (oid.is("1 2 410 200004 1 100 2 1"))
-        return err.fail(kClass, kMethod, "bsPublicKeyAlgorithm", 40, "The ECKCDSA algorithm does not supported.");
-    if (oid.is("1 2 840 10040 4 1"))
-        return err.fail(kClass, kMethod, "bsPublicKeyAlgorithm", 23, "DSA is not supported");
-    if (oid.is("1 2 840 10046 2 1"))
-        return err.fail(kClass, kMethod, "bsPublicKeyAlgorithm", 31, "DH is not supported");
-    ASN1ObjectIdentifier copy = oid;
-    ByteString message;
-    message.format("bsPublicKeyAlgorithm(%s) is unknwon algorithm.", copy.getOID().c_str());
-    return err.fail(kClass, kMethod, "bsPublicKeyAlgorithm", 46, message.c_str());
-}
 
 const char* keySizeText(int algorithm) {
     switch (algorithm) {
@@ -308,9 +240,12 @@ QELT_EXPORT int QELT_CERT_GetPubKeyLen(void* pCtx, int nBufLen, char* pszLen) {
             cert.getSubjectPublicKey();  // records the object's own error
             return fieldFailure(call, cert, nullptr);
         }
-        ErrorHolder key;
+        // The key class names the key by its algorithm code (encryption codes for RSA).
+        PPublicKey key;
         int algorithm = 0;
-        if (keyAlgorithmCode(decoded->getTbsCertificate().getSubjectPublicKeyInfo(), key, algorithm) != 0)
+        ByteString engineKey;
+        if (key.setPublicKeyInfo(cert.getSubjectPublicKeyInfo()) != 0 ||
+            key.GetPublicKeyAlgorithm(0, false, algorithm, engineKey) != 0)
             return call.failCore(QELT_ERR_CERT_INVALID, invalidCertText(), key);
         return call.putText(keySizeText(algorithm), nBufLen, pszLen, "pszLen");
     });

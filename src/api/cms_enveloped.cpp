@@ -13,6 +13,7 @@
 #include "ZRProcess/PCertificates.h"
 #include "ZRProcess/UDNSettings.h"
 #include "api/cms_envelope_common.h"
+#include "api/cms_key_usage.h"
 #include "util/cp949_literal.h"
 
 using namespace qelt;
@@ -110,10 +111,7 @@ QELT_EXPORT int QELT_CMS_MakeEnvelopedData(void* pCtx, BINSTR* pCert, BINSTR* pT
         PEnvelopedData env;
         if (!prepare(call, nSymAlg, env)) return unsupportedAlgorithm(call);
         const ByteString cert = bytesOf(pCert);
-        std::string message;
-        ByteString detail;
-        if (const int rc = cms::checkEncryptionCert(cert, message, detail); rc != QELT_OK)
-            return call.failCore(rc, message.c_str(), detail.c_str());
+        if (const int rc = api::checkCmsKeyUsage(call, cert, api::KeyUse::Encryption)) return rc;
         env.setContent(bytesOf(pTBEData));
         if (env.addRecipientByCert(cert) != 0) return call.failCore(QELT_ERR_CERT_INVALID, kBadCert, env);
         return finish(call, env, pEnvelopedData);
@@ -138,7 +136,7 @@ QELT_EXPORT int QELT_CMS_MakeEnvelopedDataWithMultiRecipients(void* pCtx, BINSTR
             if (list.getCert(i, cert) != 0) return call.failf(QELT_ERR_CERT_INDEX_RANGE, kIndexText, list.count(), i);
             std::string message;
             ByteString detail;
-            if (cms::checkEncryptionCert(cert, message, detail) != QELT_OK)
+            if (api::cmsKeyUsageProblem(cert, api::KeyUse::Encryption, message, detail) != QELT_OK)
                 return call.failf(QELT_ERR_CERT_LIST_BAD_CERT, kListCertError, i, message.c_str());
             if (env.addRecipientByCert(cert) != 0) {
                 ByteString inner;

@@ -20,25 +20,6 @@
 
 using namespace qelt;
 
-namespace qelt::api {
-
-int checkCmsKeyUsage(ApiCall& call, const ByteString& cert, KeyUse use) {
-    PCertUtil util;
-    if (util.parseCertificate(cert) != 0) return call.fail(QELT_ERR_CERT_NOT_CERT, "인증서가 아닙니다."_cp949);
-    const ByteString usage(util.get_KeyUsage_value());
-    if (util.errorCode() == PCertUtil::kAbsent) return 0;
-    if (util.errorCode() != 0 || usage.isEmpty())
-        return call.failCore(QELT_ERR_CERT_INVALID, "잘못된 인증서 입니다."_cp949, util);
-    const uint8_t first = usage.data()[0];
-    if (use == KeyUse::Signing) {
-        if ((first & 0x80) == 0) return call.fail(QELT_ERR_NOT_SIGNING_CERT, "서명용 인증서가 아닙니다."_cp949);
-    } else if ((first & 0x28) == 0) {
-        return call.fail(QELT_ERR_NOT_ENCRYPTION_CERT, "암호화용 인증서가 아닙니다."_cp949);
-    }
-    return 0;
-}
-
-}  // namespace qelt::api
 
 namespace {
 
