@@ -29,6 +29,16 @@ public:
     [[nodiscard]] int genWTLSSignature(int nHashAlg, const ByteString& data, ByteString& signature,
                                        const ByteString* pub, bool isCert);
 
+    // The random-number attribute, read and written on a DER PrivateKeyInfo
+    // held by the caller (storage and PFX work on keys they do not sign with).
+    static constexpr int kNoRandomNumber = 4096;     // the key has no random-number attribute
+    static constexpr int kNotPrivateKeyInfo = 4108;  // the input is not a PrivateKeyInfo
+    // Extracts the random value into `random` (the last such attribute wins).
+    // With `keep` false, `privateKeyInfo` is rewritten without the attribute.
+    [[nodiscard]] int getRandomNumber(ByteString& privateKeyInfo, ByteString& random, bool keep);
+    // Replaces or adds the random-number attribute in `privateKeyInfo`.
+    [[nodiscard]] int setRandomNumber(ByteString& privateKeyInfo, const ByteString& random);
+
     Failure failure() const { return m_failure; }
     // The key algorithm OID text ("" before a key is set).
     const char* algorithmOid() const { return m_oid.c_str(); }

@@ -1,7 +1,7 @@
 // Private-key protection: QELT_PRIKEY_Encrypt, QELT_PRIKEY_Decrypt,
 // QELT_PRIKEY_ChangePasswd and QELT_VID_GetRandomFromPriKey.
 #include "ASN1Pkix/PPKCS8.h"
-#include "ASN1Pkix/private_key_random.h"
+#include "ZRProcess/PPrivateKey.h"
 #include "api/api_call.h"
 #include "util/cp949_literal.h"
 
@@ -111,13 +111,13 @@ QELT_EXPORT int QELT_VID_GetRandomFromPriKey(void* pCtx, BINSTR* pPriKey, BINSTR
         if (!hasBytes(pPriKey)) return call.invalid("개인키를 지정해 주세요."_cp949);
         if (pRandom == nullptr) return call.invalid("pRandom의 포인터가 NULL입니다."_cp949);
         ByteString priKey = bytesOf(pPriKey), random;
-        PPrivateKeyRandom key;
+        PPrivateKey key;
         switch (key.getRandomNumber(priKey, random, true)) {
             case 0:
                 return call.putBytes(pRandom, random, "priKey");
-            case PPrivateKeyRandom::kNoRandomNumber:
+            case PPrivateKey::kNoRandomNumber:
                 return call.fail(QELT_ERR_VID_NO_RANDOM, "개인키에 랜덤정보가 없습니다."_cp949);
-            case PPrivateKeyRandom::kNotPrivateKeyInfo:
+            case PPrivateKey::kNotPrivateKeyInfo:
                 return call.fail(QELT_ERR_PRIKEY_NOT_PRIKEY, kNotDecryptedKey);
             default:
                 return call.failCore(QELT_ERR_PRIKEY_INVALID, "잘못된 개인키 입니다."_cp949, key);

@@ -8,7 +8,7 @@
 
 #include "ASN1Pkix/pkcs_keys.h"
 #include "ASN1Pkix/pkix_test_support.h"
-#include "ASN1Pkix/private_key_random.h"
+#include "ZRProcess/PPrivateKey.h"
 #include "test_support.h"
 
 namespace qelt::test {
@@ -222,7 +222,7 @@ TEST_F(PriKeyTest, RandomNumberAttribute) {
     OwnedBinstr bare(file("ec.p8")), random;
     EXPECT_EQ(QELT_VID_GetRandomFromPriKey(ctx, &bare, &random), QELT_ERR_VID_NO_RANDOM);
     EXPECT_EQ(errInfo(), "[QELT_VID_GetRandomFromPriKey] 개인키에 랜덤정보가 없습니다."_cp949);
-    PPrivateKeyRandom r;
+    PPrivateKey r;
     ASSERT_EQ(r.setRandomNumber(key, ByteString("R-value-0123456789", 18)), 0);
     OwnedBinstr withRandom(std::vector<uint8_t>(key.data(), key.data() + key.length()));
     ASSERT_EQ(QELT_VID_GetRandomFromPriKey(ctx, &withRandom, &random), 0) << errInfo();

@@ -1,7 +1,9 @@
-// qelt key encrypt / decrypt / passwd, run as a person would, with OpenSSL
-// reading what it writes.
+// qelt key encrypt / decrypt / passwd / info / check, run as a person would,
+// with OpenSSL making the keys and reading what the tool writes.
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 #include "ASN1Pkix/pkix_test_support.h"
 #include "test_support.h"
@@ -29,6 +31,22 @@ TEST(KeyCli, EncryptChangePasswordDecrypt) {
     std::getline(err, line);
     EXPECT_EQ(line, "error 1301: [QELT_PRIKEY_Decrypt] 비밀번호를 확인하세요.");
     EXPECT_FALSE(runIn(dir, qelt + " key encrypt -a rc4 --pass p key.der -o x.der 2>/dev/null"));
+}
+
+TEST(KeyCli, InfoAndKeyPairCheck) {
+    const auto dir = scratchDir("KeyCliInfo");
+    for (const char* name : {"a", "b"})
+        ASSERT_TRUE(runIn(dir, std::string("openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 -out ") + name +
+                                   ".pem 2>/dev/null && openssl pkcs8 -topk8 -nocrypt -in " + name +
+                                   ".pem -outform DER -out " + name + ".der"));
+    ASSERT_TRUE(runIn(dir, "openssl req -x509 -new -key a.pem -subj /CN=a -days 2 -out a.crt"));
+    const std::string qelt = std::string("QELT_WORKDIR=") + dir.string() + " " + QELT_CLI_PATH;
+    ASSERT_TRUE(runIn(dir, qelt + " key info a.der >info.txt"));
+    std::ifstream info(dir / "info.txt");
+    const std::string text((std::istreambuf_iterator<char>(info)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "algorithm: RSA\nsize: 1024 Bits\n");
+    EXPECT_TRUE(runIn(dir, qelt + " key check a.der a.crt >/dev/null"));
+    EXPECT_FALSE(runIn(dir, qelt + " key check b.der a.crt >/dev/null 2>&1"));
 }
 
 }  // namespace

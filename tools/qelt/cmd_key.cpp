@@ -1,5 +1,7 @@
-// qelt key encrypt|decrypt|passwd: password protection of PKCS#8 private keys.
+// qelt key encrypt|decrypt|passwd: password protection of PKCS#8 private keys;
+// qelt key info|check: what a decrypted key is and whether it fits a certificate.
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -13,7 +15,8 @@ namespace {
 constexpr const char* kSynopsis =
     "key encrypt|decrypt|passwd [-a des|3des|seed|neat|aria] [--pass P | env QELT_KEY_PASS] "
     "[--new-pass P | env QELT_KEY_NEWPASS] [--pem] [IN] [-o OUT]  protect a PKCS#8 key with a password "
-    "(input DER or PEM; output DER, or PEM with --pem)";
+    "(input DER or PEM; output DER, or PEM with --pem) | key info KEY | key check KEY CERT  "
+    "algorithm and size of a decrypted key, or whether it belongs to the certificate";
 
 struct Named {
     const char* name;
@@ -88,6 +91,21 @@ int runKey(Session& s, const Args& a) {
         std::string newPass = password(a, "new-pass", "QELT_KEY_NEWPASS");
         if (int rc = QELT_PRIKEY_ChangePasswd(s.ctx(), pass.data(), newPass.data(), &key, &out)) return s.fail(rc);
         return writeKey(s, a, out.vec(), true);
+    }
+    if (op == "info") {
+        char name[52], size[50];
+        if (int rc = QELT_PRIKEY_GetKeyInfo(s.ctx(), &key, name, size)) return s.fail(rc);
+        std::printf("algorithm: %s\nsize: %s\n", toUtf8(name).c_str(), toUtf8(size).c_str());
+        return 0;
+    }
+    if (op == "check") {
+        if (a.positional.size() < 3) return Session::usage(kSynopsis);
+        std::vector<uint8_t> certDer;
+        if (int rc = readKey(s, a.positional[2], certDer)) return rc;  // PEM armour is undone the same way
+        Bin cert(certDer);
+        if (int rc = QELT_PRIKEY_CheckKeyPair(s.ctx(), &cert, &key)) return s.fail(rc);
+        std::printf("the key belongs to the certificate\n");
+        return 0;
     }
     return Session::usage(kSynopsis);
 }

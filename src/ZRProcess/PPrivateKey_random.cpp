@@ -1,6 +1,9 @@
-#include "ASN1Pkix/private_key_random.h"
-
+// The random-number attribute of a PrivateKeyInfo: an Attribute of type
+// "1 2 410 200004 10 1 1 3" whose single value is a BIT STRING holding the
+// random value that identity verification binds to the certificate. It lives
+// inside the PrivateKeyInfo, so the key's password protection covers it.
 #include "ASN1Pkix/pkcs_keys.h"
+#include "ZRProcess/PPrivateKey.h"
 
 namespace qelt {
 
@@ -13,7 +16,7 @@ bool isRandomNumber(const RAttribute& attribute) { return attribute.getAttrType(
 
 }  // namespace
 
-int PPrivateKeyRandom::getRandomNumber(ByteString& privateKeyInfo, ByteString& random, bool keep) {
+int PPrivateKey::getRandomNumber(ByteString& privateKeyInfo, ByteString& random, bool keep) {
     constexpr const char* kMethod = "getRandomNumber";
     random.clear();
     RPrivateKeyInfo info(privateKeyInfo);
@@ -57,7 +60,7 @@ int PPrivateKeyRandom::getRandomNumber(ByteString& privateKeyInfo, ByteString& r
     return 0;
 }
 
-int PPrivateKeyRandom::setRandomNumber(ByteString& privateKeyInfo, const ByteString& random) {
+int PPrivateKey::setRandomNumber(ByteString& privateKeyInfo, const ByteString& random) {
     constexpr const char* kMethod = "setRandomNumber";
     RPrivateKeyInfo info(privateKeyInfo);
     if (info.errorCode() != 0) return fail(kClass, kMethod, "priKeyInfo", 1, info.errorText());
