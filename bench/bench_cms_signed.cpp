@@ -18,28 +18,15 @@
 #include <memory>
 #include <vector>
 
+#include "bench_support.h"
 #include "qeltapi.h"
 
 namespace {
 
+using qelt_bench::apiContext;
+inline std::vector<uint8_t> data(size_t n) { return qelt_bench::patternBytes(n); }
+
 using Bytes = std::vector<uint8_t>;
-
-Bytes data(size_t n) {
-    Bytes d(n);
-    for (size_t i = 0; i < n; ++i) d[i] = static_cast<uint8_t>(i * 131 + 7);
-    return d;
-}
-
-void* apiContext() {
-    static void* ctx = [] {
-        void* c = nullptr;
-        const auto dir = std::filesystem::temp_directory_path() / "qelt-bench";
-        std::filesystem::create_directories(dir);
-        QELT_API_Init(&c, dir.c_str());
-        return c;
-    }();
-    return ctx;
-}
 
 // One RSA-2048 key and a self-signed sha256WithRSAEncryption certificate.
 struct Pki {

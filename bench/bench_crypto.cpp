@@ -15,29 +15,16 @@
 
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRCrypto/engine/zcap_engine.h"
+#include "bench_support.h"
 #include "qeltapi.h"
 
 namespace {
 
+using qelt_bench::apiContext;
+inline std::vector<uint8_t> data(size_t n) { return qelt_bench::patternBytes(n); }
+
 constexpr size_t kHashBlock = 8192;
 constexpr size_t kCipherBuffer = 64 * 1024;
-
-std::vector<uint8_t> data(size_t n) {
-    std::vector<uint8_t> d(n);
-    for (size_t i = 0; i < n; ++i) d[i] = static_cast<uint8_t>(i * 131 + 7);
-    return d;
-}
-
-void* apiContext() {
-    static void* ctx = [] {
-        void* c = nullptr;
-        const auto dir = std::filesystem::temp_directory_path() / "qelt-bench";
-        std::filesystem::create_directories(dir);
-        QELT_API_Init(&c, dir.c_str());
-        return c;
-    }();
-    return ctx;
-}
 
 void legacy() {
     static const bool loaded = [] {

@@ -15,9 +15,12 @@
 #include <filesystem>
 #include <vector>
 
+#include "bench_support.h"
 #include "qeltapi.h"
 
 namespace {
+
+using qelt_bench::apiContext;
 
 constexpr const char* kPassword = "bench-password";
 constexpr int kIterations = 2048;
@@ -42,17 +45,6 @@ const std::vector<uint8_t>& encryptedKey() {
         return out;
     }();
     return der;
-}
-
-void* apiContext() {
-    static void* ctx = [] {
-        void* c = nullptr;
-        const auto dir = std::filesystem::temp_directory_path() / "qelt-bench";
-        std::filesystem::create_directories(dir);
-        QELT_API_Init(&c, dir.c_str());
-        return c;
-    }();
-    return ctx;
 }
 
 void oursDecrypt(benchmark::State& state) {

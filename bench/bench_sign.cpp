@@ -14,22 +14,14 @@
 #include <memory>
 #include <vector>
 
+#include "bench_support.h"
 #include "qeltapi.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using qelt_bench::apiContext;
 
-void* apiContext() {
-    static void* ctx = [] {
-        void* c = nullptr;
-        const auto dir = std::filesystem::temp_directory_path() / "qelt-bench";
-        std::filesystem::create_directories(dir);
-        QELT_API_Init(&c, dir.c_str());
-        return c;
-    }();
-    return ctx;
-}
+using Bytes = std::vector<uint8_t>;
 
 struct Fixture {
     EVP_PKEY* key = nullptr;

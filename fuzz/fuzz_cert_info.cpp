@@ -6,9 +6,12 @@
 #include <cstdlib>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "qeltapi.h"
 
 namespace {
+
+using qelt_fuzz::context;
 
 using TextGetter = int (*)(void*, int, char*);
 constexpr TextGetter kTextGetters[] = {
@@ -33,15 +36,6 @@ constexpr TextGetter kTextGetters[] = {
     QELT_CERT_GetCRLDP,
     QELT_CERT_GetAIA,
 };
-
-void* context() {
-    static void* ctx = [] {
-        void* c = nullptr;
-        if (QELT_API_Init(&c, "/tmp") != 0) std::abort();
-        return c;
-    }();
-    return ctx;
-}
 
 }  // namespace
 

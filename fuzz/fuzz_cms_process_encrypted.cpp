@@ -6,18 +6,12 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "fuzz_support.h"
 #include "qeltapi.h"
 
 namespace {
 
-void* context() {
-    static void* ctx = [] {
-        void* c = nullptr;
-        if (QELT_API_Init(&c, "/tmp") != 0) std::abort();
-        return c;
-    }();
-    return ctx;
-}
+using qelt_fuzz::context;
 
 constexpr int kKeyLens[] = {5, 8, 16, 24};
 constexpr uint8_t kKeyBytes[24] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef, 0xfe, 0xdc, 0xba, 0x98,

@@ -7,18 +7,12 @@
 #include <cstdlib>
 
 #include "fuzz_cms_recipient_key.h"
+#include "fuzz_support.h"
 #include "qeltapi.h"
 
 namespace {
 
-void* context() {
-    static void* ctx = [] {
-        void* c = nullptr;
-        if (QELT_API_Init(&c, "/tmp") != 0) std::abort();
-        return c;
-    }();
-    return ctx;
-}
+using qelt_fuzz::context;
 
 BINSTR view(const uint8_t* p, size_t n) { return BINSTR{const_cast<uint8_t*>(p), static_cast<int>(n)}; }
 

@@ -5,20 +5,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "fuzz_support.h"
 #include "qeltapi.h"
 
-namespace {
-
-void* context() {
-    static void* ctx = [] {
-        void* c = nullptr;
-        if (QELT_API_Init(&c, "/tmp") != 0) std::abort();
-        return c;
-    }();
-    return ctx;
-}
-
-}  // namespace
+using qelt_fuzz::context;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0 || size > (1 << 20)) return 0;

@@ -30,13 +30,11 @@ std::string Args::get(const std::string& name, const std::string& fallback) cons
 
 Session::Session() {
     // The work directory roots the library's caches: QELT_WORKDIR, else ~/.qelt.
-    std::string dir;
-    if (const char* w = std::getenv("QELT_WORKDIR"); w && *w)
-        dir = w;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        dir = std::string(home) + "/.qelt";
-    else
-        dir = ".";
+    const std::string dir = [] {
+        if (const char* w = std::getenv("QELT_WORKDIR"); w && *w) return std::string(w);
+        if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.qelt";
+        return std::string(".");
+    }();
     QELT_API_Init(&m_ctx, dir.c_str());
 }
 
