@@ -47,6 +47,9 @@ const std::map<std::string, std::function<std::unique_ptr<RecordBase>()>> kRecor
     {"RPersonalName", make<RPersonalName>},
     {"RBuiltInDomainDefinedAttribute", make<RBuiltInDomainDefinedAttribute>},
     {"RExtensionAttribute", make<RExtensionAttribute>},
+    {"RCertificateTrustList", make<RCertificateTrustList>},
+    {"RIdentifyData", make<RIdentifyData>},
+    {"RHashContent", make<RHashContent>},
 };
 
 std::string hexOf(const ByteString& b) { return toHexUpper(b.data(), static_cast<size_t>(b.length())); }
@@ -67,6 +70,96 @@ TEST(RecordVectors, ChecksMessagesAndRoundTrips) {
             EXPECT_NE(std::string(record->errorText()).find(c.get("Chain")), std::string::npos) << record->errorText();
         if (code == 0) EXPECT_EQ(hexOf(record->toASN1Object(0)), toHexUpper(in.data(), in.size()));
     }
+}
+
+std::vector<uint8_t> bytesOfHex(const std::string& hex) {
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+// A trust list with every optional component (written with `openssl asn1parse
+// -genconf`): version 1, two usages, list identifier, sequence number, both
+// times, two subjects (one with attributes) and extensions.
+TEST(TrustAndIdentityRecords, TrustListComponents) {
+    const std::vector<uint8_t> der = bytesOfHex(
+        "3081A3020101301506082B0601050507030106092A831A8C9A440A010104020102020107170D3236313230313030303030305A180F"
+        "32303237303130313030303030305A300906052B0E03021A05003046302C041400112233445566778899AABBCCDDEEFF00112233"
+        "31143012060A2B0601040182370A0B1431040402AABB30160414FFEEDDCCBBAA99887766554433221100FFEEDDCCA00D300B3009"
+        "0603551D1304023000");
+    RCertificateTrustList ctl(der);
+    ASSERT_EQ(ctl.errorCode(), 0) << ctl.errorText();
+    EXPECT_EQ(ctl.getVersion(), 1);
+    EXPECT_EQ(ctl.getSubjectUsage().getElementCount(), 2);
+    ASSERT_TRUE(ctl.hasListIdentifier());
+    EXPECT_EQ(hexOf(ctl.getListIdentifier().getValue()), "0102");
+    ASSERT_TRUE(ctl.hasSequenceNumber());
+    EXPECT_EQ(ctl.getSequenceNumber().getInteger(), 7);
+    EXPECT_TRUE(ctl.hasNextUpdate());
+    EXPECT_TRUE(ctl.getSubjectAlgorithm().getAlgorithm().is("1.3.14.3.2.26"));
+    ASSERT_TRUE(ctl.hasTrustedSubjects());
+    ASSERT_TRUE(ctl.hasExtensions());
+    RTrustedSubjects subjects = ctl.getTrustedSubjects();
+    ASSERT_EQ(subjects.getElementCount(), 2);
+    RTrustedCertificate first, second;
+    ASSERT_EQ(subjects.getElement(0, first), 0);
+    ASSERT_EQ(subjects.getElement(1, second), 0);
+    EXPECT_TRUE(first.hasTrustedCertificateAttributes());
+    EXPECT_FALSE(second.hasTrustedCertificateAttributes());
+    EXPECT_EQ(hexOf(second.getTrustedCertificateHash().getValue()), "FFEEDDCCBBAA99887766554433221100FFEEDDCC");
+    EXPECT_EQ(hexOf(ctl.toASN1Object(0)), toHexUpper(der.data(), der.size()));
+
+    // Without version and next update: v1 by default, only the presence bits
+    // of the list identifier and the sequence number.
+    const std::vector<uint8_t> five =
+        bytesOfHex("302B300A06082B0601050507030104020102020107170D3236313230313030303030305A300706052B0E03021A");
+    RCertificateTrustList bare(five);
+    ASSERT_EQ(bare.errorCode(), 0) << bare.errorText();
+    EXPECT_EQ(bare.getVersion(), 0);
+    EXPECT_EQ(bare.getBitMask(), RCertificateTrustList::kListIdentifierBit | RCertificateTrustList::kSequenceNumberBit);
+    EXPECT_EQ(hexOf(bare.toASN1Object(0)), toHexUpper(five.data(), five.size()));
+
+    // Three components are too few; a subject hash that is no OCTET STRING is refused.
+    RCertificateTrustList tooShort(
+        bytesOfHex("3023300A06082B06010505070301170D3236313230313030303030305A300606042B0E0302"));
+    EXPECT_NE(std::string(tooShort.errorText()).find("At least 5 components are required."), std::string::npos);
+    std::vector<uint8_t> intHash = der;
+    intHash[0x53] = 0x02;
+    RCertificateTrustList badHash(intHash);
+    RTrustedSubjects badSubjects = badHash.getTrustedSubjects();
+    RTrustedCertificate badFirst;
+    EXPECT_NE(badSubjects.getElement(0, badFirst), 0);
+    EXPECT_NE(std::string(badFirst.errorText()).find("hashOfCert component is not ASN1_TAG_OCTETSTRING."),
+              std::string::npos)
+        << badFirst.errorText();
+}
+
+TEST(TrustAndIdentityRecords, IdentifyDataAndHashContent) {
+    // realName "\xED\x99\x8D..." (three Hangul syllables in UTF-8) and a user
+    // information list holding a number and a HashContent.
+    const std::vector<uint8_t> der = bytesOfHex(
+        "30340C09ED998DEAB8B8EB8F993027130D383030313031313233343536373016130D383030313031313233343536370305000A0B0C0D");
+    RIdentifyData id(der);
+    ASSERT_EQ(id.errorCode(), 0) << id.errorText();
+    EXPECT_EQ(hexOf(id.getRealName().getValue()), "ED998DEAB8B8EB8F99");
+    EXPECT_EQ(hexOf(id.toASN1Object(0)), toHexUpper(der.data(), der.size()));
+
+    const std::vector<uint8_t> hc = bytesOfHex("3016130D383030313031313233343536370305000A0B0C0D");
+    RHashContent content(hc);
+    ASSERT_EQ(content.errorCode(), 0) << content.errorText();
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(content.getIdn().getValue().data()),
+                          static_cast<size_t>(content.getIdn().getValue().length())),
+              "8001011234567");
+    int unused = -1;
+    EXPECT_EQ(hexOf(content.editRandomNum().getBitString(unused)), "0A0B0C0D");
+    EXPECT_EQ(unused, 0);
+
+    // The identity number must be a PrintableString.
+    std::vector<uint8_t> utf8Idn = hc;
+    utf8Idn[2] = 0x0C;
+    RHashContent wrong(utf8Idn);
+    EXPECT_NE(wrong.errorCode(), 0);
 }
 
 TEST(RecordTagging, DecodedTagIsReappliedUnlessOmitted) {
