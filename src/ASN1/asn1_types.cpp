@@ -1,5 +1,6 @@
 #include "ASN1/asn1_types.h"
 
+#include <charconv>
 #include <cstring>
 
 namespace qelt {
@@ -238,16 +239,21 @@ const ByteString& ASN1ObjectIdentifier::getOID(char separator) {
         }
         subs[count++] = value;
     }
+    // Written straight into one buffer: certificate and key handling ask for
+    // the text of several identifiers per call.
+    char text[kMaxOidArcs * 11 + 12];
+    char* w = text;
+    char* const end = text + sizeof text;
+    auto put = [&](uint32_t number) { w = std::to_chars(w, end, number).ptr; };
     const uint32_t first = subs[0];
-    ByteString part;
-    part.format("%d%c", first < 80 ? static_cast<int>(first / 40) : 2, separator);
-    m_bsEncoded.append(part);
-    part.format("%d", static_cast<int>(first < 80 ? first % 40 : first - 80));
-    m_bsEncoded.append(part);
+    put(first < 80 ? first / 40 : 2);
+    *w++ = separator;
+    put(first < 80 ? first % 40 : first - 80);
     for (int i = 1; i < count; ++i) {
-        part.format("%c%d", separator, static_cast<int>(subs[i]));
-        m_bsEncoded.append(part);
+        *w++ = separator;
+        put(subs[i]);
     }
+    m_bsEncoded.set(text, static_cast<int>(w - text));
     return m_bsEncoded;
 }
 
