@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "../ZRProcess/cert_fixtures.h"
+#include "pkey_test_keys.h"
 #include "test_support.h"
 
 using namespace qelt::test;
@@ -182,6 +183,19 @@ TEST_F(CertInfo, CaAndEcCertificates) {
     for (const auto& [file, size] : wtls) {
         ASSERT_EQ(load(file), 0) << file;
         EXPECT_EQ(text(QELT_CERT_GetPubKeyLen), size);
+    }
+}
+
+// KCDSA keys are sized by their domain parameters: codes 65 and 66 of the
+// key-algorithm table.
+TEST_F(CertInfo, KcdsaKeySizes) {
+    const Bytes carrier = fixtureBytes("ee.der");
+    for (const auto& [engineId, size] : {std::pair{141401, "1024 Bits"}, std::pair{141402, "2048 Bits"}}) {
+        const TestKey key = kcdsaKey(engineId, carrier);
+        OwnedBinstr der(key.cert);
+        ASSERT_EQ(QELT_CERT_Load(ctx, &der), 0) << errInfo();
+        EXPECT_EQ(text(QELT_CERT_GetPubKeyLen), size) << engineId;
+        EXPECT_EQ(text(QELT_CERT_GetPubKeyAlg), "kcdsa1") << engineId;  // 1 2 410 200004 1 21
     }
 }
 
