@@ -408,7 +408,6 @@ constexpr uint8_t kRc2Pi[256] = {
 
 inline uint16_t rotl16(uint16_t x, int n) { return static_cast<uint16_t>((x << n) | (x >> (16 - n))); }
 inline uint16_t rotr16(uint16_t x, int n) { return static_cast<uint16_t>((x >> n) | (x << (16 - n))); }
-constexpr int kRc2Shift[4] = {1, 2, 3, 5};
 
 }  // namespace
 
@@ -427,42 +426,85 @@ void Rc2::loadSchedule(const uint8_t* bytes) { std::memcpy(m_k, bytes, sizeof m_
 void Rc2::saveSchedule(uint8_t* bytes) const { std::memcpy(bytes, m_k, sizeof m_k); }
 Rc2::~Rc2() { secureWipe(m_k, sizeof m_k); }
 
-void Rc2::encryptBlock(const uint8_t* in, uint8_t* out) const {
-    uint16_t r[4];
-    for (int i = 0; i < 4; ++i) r[i] = static_cast<uint16_t>(in[2 * i] | in[2 * i + 1] << 8);
-    int j = 0;
-    for (int round = 0; round < 16; ++round) {
-        for (int i = 0; i < 4; ++i) {
-            r[i] = static_cast<uint16_t>(r[i] + m_k[j++] + (r[(i + 3) & 3] & r[(i + 2) & 3]) +
-                                         (~r[(i + 3) & 3] & r[(i + 1) & 3]));
-            r[i] = rotl16(r[i], kRc2Shift[i]);
-        }
-        if (round == 4 || round == 10)  // mashing after the fifth and the eleventh mixing round
-            for (int i = 0; i < 4; ++i) r[i] = static_cast<uint16_t>(r[i] + m_k[r[(i + 3) & 3] & 63]);
-    }
+namespace {
+
+// The sixteen rounds written out on four named words, so that the compiler
+// keeps them in registers: each mixing step waits only for the word updated
+// just before it. (a & b) + (~a & c) is the bitwise choice c ^ (a & (b ^ c)).
+struct Rc2Words {
+    uint16_t r0, r1, r2, r3;
+};
+
+inline uint16_t rc2Choice(uint16_t sel, uint16_t ifSet, uint16_t ifClear) {
+    return static_cast<uint16_t>(ifClear ^ (sel & (ifSet ^ ifClear)));
+}
+
+inline void rc2Mix(Rc2Words& w, const uint16_t*& k) {
+    w.r0 = rotl16(static_cast<uint16_t>(w.r0 + k[0] + rc2Choice(w.r3, w.r2, w.r1)), 1);
+    w.r1 = rotl16(static_cast<uint16_t>(w.r1 + k[1] + rc2Choice(w.r0, w.r3, w.r2)), 2);
+    w.r2 = rotl16(static_cast<uint16_t>(w.r2 + k[2] + rc2Choice(w.r1, w.r0, w.r3)), 3);
+    w.r3 = rotl16(static_cast<uint16_t>(w.r3 + k[3] + rc2Choice(w.r2, w.r1, w.r0)), 5);
+    k += 4;
+}
+
+inline void rc2Mash(Rc2Words& w, const uint16_t* key) {
+    w.r0 = static_cast<uint16_t>(w.r0 + key[w.r3 & 63]);
+    w.r1 = static_cast<uint16_t>(w.r1 + key[w.r0 & 63]);
+    w.r2 = static_cast<uint16_t>(w.r2 + key[w.r1 & 63]);
+    w.r3 = static_cast<uint16_t>(w.r3 + key[w.r2 & 63]);
+}
+
+inline void rc2Unmix(Rc2Words& w, const uint16_t*& k) {
+    w.r3 = static_cast<uint16_t>(rotr16(w.r3, 5) - k[0] - rc2Choice(w.r2, w.r1, w.r0));
+    w.r2 = static_cast<uint16_t>(rotr16(w.r2, 3) - k[-1] - rc2Choice(w.r1, w.r0, w.r3));
+    w.r1 = static_cast<uint16_t>(rotr16(w.r1, 2) - k[-2] - rc2Choice(w.r0, w.r3, w.r2));
+    w.r0 = static_cast<uint16_t>(rotr16(w.r0, 1) - k[-3] - rc2Choice(w.r3, w.r2, w.r1));
+    k -= 4;
+}
+
+inline void rc2Unmash(Rc2Words& w, const uint16_t* key) {
+    w.r3 = static_cast<uint16_t>(w.r3 - key[w.r2 & 63]);
+    w.r2 = static_cast<uint16_t>(w.r2 - key[w.r1 & 63]);
+    w.r1 = static_cast<uint16_t>(w.r1 - key[w.r0 & 63]);
+    w.r0 = static_cast<uint16_t>(w.r0 - key[w.r3 & 63]);
+}
+
+inline Rc2Words rc2Load(const uint8_t* in) {
+    return {static_cast<uint16_t>(in[0] | in[1] << 8), static_cast<uint16_t>(in[2] | in[3] << 8),
+            static_cast<uint16_t>(in[4] | in[5] << 8), static_cast<uint16_t>(in[6] | in[7] << 8)};
+}
+
+inline void rc2Store(const Rc2Words& w, uint8_t* out) {
+    const uint16_t v[4] = {w.r0, w.r1, w.r2, w.r3};
     for (int i = 0; i < 4; ++i) {
-        out[2 * i] = static_cast<uint8_t>(r[i]);
-        out[2 * i + 1] = static_cast<uint8_t>(r[i] >> 8);
+        out[2 * i] = static_cast<uint8_t>(v[i]);
+        out[2 * i + 1] = static_cast<uint8_t>(v[i] >> 8);
     }
 }
 
+}  // namespace
+
+// Five mixing rounds, a mashing round, six mixing, a mashing, five mixing.
+void Rc2::encryptBlock(const uint8_t* in, uint8_t* out) const {
+    Rc2Words w = rc2Load(in);
+    const uint16_t* k = m_k;
+    for (int i = 0; i < 5; ++i) rc2Mix(w, k);
+    rc2Mash(w, m_k);
+    for (int i = 0; i < 6; ++i) rc2Mix(w, k);
+    rc2Mash(w, m_k);
+    for (int i = 0; i < 5; ++i) rc2Mix(w, k);
+    rc2Store(w, out);
+}
+
 void Rc2::decryptBlock(const uint8_t* in, uint8_t* out) const {
-    uint16_t r[4];
-    for (int i = 0; i < 4; ++i) r[i] = static_cast<uint16_t>(in[2 * i] | in[2 * i + 1] << 8);
-    int j = 63;
-    for (int round = 0; round < 16; ++round) {
-        for (int i = 3; i >= 0; --i) {
-            r[i] = rotr16(r[i], kRc2Shift[i]);
-            r[i] = static_cast<uint16_t>(r[i] - m_k[j--] - (r[(i + 3) & 3] & r[(i + 2) & 3]) -
-                                         (~r[(i + 3) & 3] & r[(i + 1) & 3]));
-        }
-        if (round == 4 || round == 10)
-            for (int i = 3; i >= 0; --i) r[i] = static_cast<uint16_t>(r[i] - m_k[r[(i + 3) & 3] & 63]);
-    }
-    for (int i = 0; i < 4; ++i) {
-        out[2 * i] = static_cast<uint8_t>(r[i]);
-        out[2 * i + 1] = static_cast<uint8_t>(r[i] >> 8);
-    }
+    Rc2Words w = rc2Load(in);
+    const uint16_t* k = m_k + 63;
+    for (int i = 0; i < 5; ++i) rc2Unmix(w, k);
+    rc2Unmash(w, m_k);
+    for (int i = 0; i < 6; ++i) rc2Unmix(w, k);
+    rc2Unmash(w, m_k);
+    for (int i = 0; i < 5; ++i) rc2Unmix(w, k);
+    rc2Store(w, out);
 }
 
 // ------------------------------------------------------------------ RC4
