@@ -254,7 +254,9 @@ int splitSignedFile(ApiCall& call, InputFile& in, long long fileSize, OutputFile
     der::HeaderBuffer<512> contentType("ucContentType");
     if (!contentType.put(b + at, pos - at)) return bufferShort(call, contentType);
     size_t taggedLen = 0, contentLen = 0;
-    if (!enter(b, pos, rem, der::kContext0Constructed, taggedLen, false))
+    // An EncapsulatedContentInfo of the type alone has no [0]: whatever
+    // follows it (certificates [0]) is not content.
+    if (eciLen == pos - at || !enter(b, pos, rem, der::kContext0Constructed, taggedLen, false))
         return call.fail(QELT_ERR_SIGNED_INVALID, kBadContextTag);
     const size_t octetsAt = pos;
     if (!enter(b, pos, rem, der::kOctetString, contentLen, false))

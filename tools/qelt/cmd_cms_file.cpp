@@ -159,6 +159,27 @@ int processForSigners(Session& s, const Args& a, std::vector<uint8_t>& message) 
     return 0;
 }
 
+// ContentInfo { signedData, [0] EXPLICIT SignedData } around a bare SignedData.
+std::vector<uint8_t> wrapSignedData(const std::vector<uint8_t>& sd) {
+    auto length = [](std::vector<uint8_t>& out, size_t n) {
+        if (n < 0x80) {
+            out.push_back(static_cast<uint8_t>(n));
+            return;
+        }
+        std::vector<uint8_t> octets;
+        for (; n > 0; n >>= 8) octets.insert(octets.begin(), static_cast<uint8_t>(n));
+        out.push_back(static_cast<uint8_t>(0x80 | octets.size()));
+        out.insert(out.end(), octets.begin(), octets.end());
+    };
+    std::vector<uint8_t> body = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02, 0xA0};
+    length(body, sd.size());
+    body.insert(body.end(), sd.begin(), sd.end());
+    std::vector<uint8_t> out = {0x30};
+    length(out, body.size());
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
 int runTbs(Session& s, const Args& a) {
     if (!a.has("c") || a.positional.empty()) return Session::usage("cms tbs: -c CERT and a DATA file are needed");
     std::vector<uint8_t> cert, data;
@@ -184,15 +205,15 @@ int runCompose(Session& s, const Args& a) {
     std::string error;
     if (!readInput(a.positional[0], data, error) || !readInput(*a.get("sig"), signature, error))
         return Session::usage(error);
-    if (a.has("contentinfo"))
-        if (const int rc = QELT_API_SetOption(s.ctx(), QELT_OPT_CMS_CONTENTINFO)) return s.fail(rc);
     // Each command runs in its own context: the first step is made again
     // (the same certificate, data and time give the same bytes).
     std::string time = *a.get("t");
     Bin c(cert), d(data), tbs, sig(signature), out;
     if (const int rc = QELT_CMS_MakeTBSData(s.ctx(), &c, &d, time.data(), &tbs)) return s.fail(rc);
     if (const int rc = QELT_CMS_ComposeSignedData(s.ctx(), &sig, &out)) return s.fail(rc);
-    return writeOutput(a.get("o", "-"), out.vec(), error) ? 0 : Session::usage(error);
+    std::vector<uint8_t> der = out.vec();
+    if (a.has("contentinfo")) der = wrapSignedData(der);
+    return writeOutput(a.get("o", "-"), der, error) ? 0 : Session::usage(error);
 }
 
 int runTstGet(Session& s, const Args& a) {
