@@ -135,13 +135,17 @@ int runDecData(Session& s, const Args& a) {
 
 }  // namespace
 
-QELT_CLI_VERB({"cms encrypt",
-               "cms encrypt [-a des|3des|seed|neat|aria] [--pkcs1] [--pem] [-i IN] [-o OUT] CERT...  EnvelopedData; files "
-               "of any size: --file DATA -o OUT [--detached-content CIPHERTEXT] CERT",
-               {"pkcs1", "pem"},
-               &runEncrypt});
-QELT_CLI_VERB({"cms decrypt", "cms decrypt -c CERT -k KEY.p8 [IN] [-o OUT]  open an EnvelopedData; files of any size: --file "
-               "ENVELOPED -o DATA [--detached-content CIPHERTEXT]", {}, &runDecrypt});
+QELT_CLI_VERB(
+    {"cms encrypt",
+     "cms encrypt [-a des|3des|seed|neat|aria] [--pkcs1] [--pem] [-i IN] [-o OUT] CERT...  EnvelopedData; files "
+     "of any size: --file DATA -o OUT [--detached-content CIPHERTEXT] CERT",
+     {"pkcs1", "pem"},
+     &runEncrypt});
+QELT_CLI_VERB({"cms decrypt",
+               "cms decrypt -c CERT -k KEY.p8 [IN] [-o OUT]  open an EnvelopedData; files of any size: --file "
+               "ENVELOPED -o DATA [--detached-content CIPHERTEXT]",
+               {},
+               &runDecrypt});
 QELT_CLI_VERB({"cms recipients", "cms recipients [IN]  list the recipients of an EnvelopedData", {}, &runRecipients});
 QELT_CLI_VERB({"cms encdata",
                "cms encdata -a des|3des|seed|neat|aria -k KEYHEX --iv IVHEX [--pem] [IN] [-o OUT]  EncryptedData",
