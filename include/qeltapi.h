@@ -508,6 +508,60 @@ QELT_EXPORT int QELT_CMS_GetSigner(void* pCtx, int nIndex, BINSTR* pSignerCert, 
 QELT_EXPORT int QELT_CMS_GetSigner2(void* pCtx, int nIndex, BINSTR* pSignerCert, int* pSigningTime);
 QELT_EXPORT int QELT_CMS_GetSignerCaPubs(void* pCtx, BINSTR* pCaPubs);
 
+/* ---- CMS: files of any size (up to 2^31 - 1 bytes) ---------------------
+   The content streams between files in 8192-byte blocks; only the framing of
+   the message is held in memory. _File functions keep the content inside the
+   message file; _NoContent_File functions keep it apart (a detached
+   SignedData over the data file; an EnvelopedData whose ciphertext is in its
+   own file). Output files are created (replaced) and removed again when the
+   call fails. Options as for the in-memory functions, except that a signed
+   file with its content inside is always a bare SignedData without CA
+   certificates. nSymAlg: 16 DES, 32 3DES, 48 SEED, 64 NEAT, 80 ARIA. */
+QELT_EXPORT int QELT_CMS_MakeSignedData_File(void* pCtx, BINSTR* pCert, BINSTR* pPriKey, const char* pszTBSDataFilePath,
+                                             const char* pszSigningTime, const char* pszSignedDataFilePath);
+QELT_EXPORT int QELT_CMS_MakeSignedData_NoContent_File(void* pCtx, BINSTR* pCert, BINSTR* pPriKey,
+                                                       const char* pszTBSDataFilePath, const char* pszSigningTime,
+                                                       const char* pszSignedDataFilePath);
+/* pszDataFile: created with the content (_File) or read as the detached content (_NoContent_File). */
+QELT_EXPORT int QELT_CMS_ProcessSignedData_File(void* pCtx, const char* pszSignedDataFilePath, const char* pszDataFile,
+                                                BINSTR* pSignerCert, char* pszSigningTime);
+QELT_EXPORT int QELT_CMS_ProcessSignedData_File2(void* pCtx, const char* pszSignedDataFilePath,
+                                                 const char* pszDataFile, BINSTR* pSignerCert, int* pSigningTime);
+QELT_EXPORT int QELT_CMS_ProcessSignedData_NoContent_File(void* pCtx, const char* pszSignedDataFilePath,
+                                                          const char* pszDataFile, BINSTR* pSignerCert,
+                                                          char* pszSigningTime);
+QELT_EXPORT int QELT_CMS_ProcessSignedData_NoContent_File2(void* pCtx, const char* pszSignedDataFilePath,
+                                                           const char* pszDataFile, BINSTR* pSignerCert,
+                                                           int* pSigningTime);
+QELT_EXPORT int QELT_CMS_MakeEnvelopedData_File(void* pCtx, BINSTR* pCert, const char* pszTBEDataFilePath, int nSymAlg,
+                                                const char* pszEnvelopedDataFilePath);
+QELT_EXPORT int QELT_CMS_MakeEnvelopedData_NoContent_File(void* pCtx, BINSTR* pCert, const char* pszTBEDataFilePath,
+                                                          int nSymAlg, const char* pszEnvelopedDataFilePath,
+                                                          const char* pszEncryptedContentFilePath);
+QELT_EXPORT int QELT_CMS_ProcessEnvelopedData_File(void* pCtx, BINSTR* pCert, BINSTR* pPriKey,
+                                                   const char* pszEnvelopedDataFilePath, const char* pszDataFilePath);
+QELT_EXPORT int QELT_CMS_ProcessEnvelopedData_NoContent_File(void* pCtx, BINSTR* pCert, BINSTR* pPriKey,
+                                                             const char* pszEnvelopedDataFilePath,
+                                                             const char* pszEncryptedConentFilePath,
+                                                             const char* pszDataFilePath);
+
+/* ---- CMS: signing in two steps, time-stamp tokens ----------------------
+   QELT_CMS_MakeTBSData gives the bytes a signer must sign (the DER SET of
+   the signed attributes) and keeps the half-built message in the context;
+   QELT_CMS_ComposeSignedData puts the signature made outside the library
+   into it (RSA: PKCS#1 v1.5 over the DigestInfo of the bytes' hash).
+   QELT_CMS_GetTBTData gives a signer's signature value, the data to have
+   time-stamped, from the last QELT_CMS_ProcessSignedData*; the token goes
+   into that signer's unsigned attributes with QELT_CMS_SetTimeStampToken
+   (the result is a bare SignedData) and is read back with
+   QELT_CMS_GetTimeStampToken. Signer indexes are 0-based. */
+QELT_EXPORT int QELT_CMS_MakeTBSData(void* pCtx, BINSTR* pCert, BINSTR* pData, char* pszSigningTime, BINSTR* pTBSData);
+QELT_EXPORT int QELT_CMS_ComposeSignedData(void* pCtx, BINSTR* pSignature, BINSTR* pSignedData);
+QELT_EXPORT int QELT_CMS_GetTBTData(void* pCtx, int nIndex, BINSTR* pTBTData);
+QELT_EXPORT int QELT_CMS_SetTimeStampToken(void* pCtx, BINSTR* pSignedData, int nIndex, BINSTR* pTST,
+                                           BINSTR* pSignedDataWithTST);
+QELT_EXPORT int QELT_CMS_GetTimeStampToken(void* pCtx, int nIndex, BINSTR* pTimeStampToken);
+
 #ifdef __cplusplus
 }
 #endif

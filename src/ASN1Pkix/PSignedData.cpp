@@ -352,9 +352,6 @@ int PSignedData::addSignerInfo(const ByteString& cert, const ByteString& priKey)
 
     RCertificate certificate;
     if (certificate.fromASN1Object(cert) != 0) return fail(kClass, kMethod, "cert", 2, "Invalid certificate.");
-    const RTBSCertificate& tbsCert = certificate.getTbsCertificate();
-    ASN1ObjectIdentifier keyAlg = tbsCert.getSubjectPublicKeyInfo().getAlgorithm().getAlgorithm();
-    const ByteString keyOid(keyAlg.getOID());
 
     PPrivateKey key;
     if (key.setPrivateKeyInfo(priKey) != 0) return fail(kClass, kMethod, "priKey", kNotPrivateKey, key.errorText());
@@ -364,6 +361,18 @@ int PSignedData::addSignerInfo(const ByteString& cert, const ByteString& priKey)
             return fail(kClass, kMethod, "priKey", kNotPrivateKey, key.errorText());
         return fail(kClass, kMethod, "signature", 4, key.errorText());
     }
+    return appendSignerInfo(cert, signature);
+}
+
+// The SignerInfo of `cert` with the signed attributes getTBSData made and
+// `signature` over them, appended to the signer infos.
+int PSignedData::appendSignerInfo(const ByteString& cert, const ByteString& signature) {
+    constexpr const char* kMethod = "addSignerInfo";
+    RCertificate certificate;
+    if (certificate.fromASN1Object(cert) != 0) return fail(kClass, kMethod, "cert", 2, "Invalid certificate.");
+    const RTBSCertificate& tbsCert = certificate.getTbsCertificate();
+    ASN1ObjectIdentifier keyAlg = tbsCert.getSubjectPublicKeyInfo().getAlgorithm().getAlgorithm();
+    const ByteString keyOid(keyAlg.getOID());
 
     RSignerInfo si;
     si.setVersion(1);

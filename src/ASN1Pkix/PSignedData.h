@@ -76,6 +76,18 @@ public:
 
     int hashAlgorithm() const { return m_nHashAlg; }
 
+    // Signing in two steps (PSignedData_steps.cpp): the hash getTBSData
+    // digests with (0 = SHA-1), then composeSignedData with a signature made
+    // outside over getTBSData's bytes: the SignerInfo of the certificate
+    // getTBSData was given, and the encoded message. Composing again
+    // replaces the signer composed before.
+    void setHashAlgorithm(int nHashAlg);
+    int composeSignedData(const ByteString& signature, ByteString& out);
+    // Appends `token` as the id-aa-timeStampToken unsigned attribute of
+    // signer `index` of `signedData` (bare or in a ContentInfo); `out` is
+    // the bare SignedData. Code 5 when the signer already has a token.
+    int setTimeStampToken(const ByteString& signedData, int index, const ByteString& token, ByteString& out);
+
     // Steps of addSignerCert, public for the detached-signing flow.
     int getTBSData(const ByteString& cert, ByteString& tbs);
     int makeSignedAttrs(const ByteString& digest, RAttributes& attrs);
@@ -84,6 +96,7 @@ public:
 
 private:
     int addSignerInfo(const ByteString& cert, const ByteString& priKey);
+    int appendSignerInfo(const ByteString& cert, const ByteString& signature);
     int addAlgToDigestAlgorithmIdentifiers(const RAlgorithmIdentifier& alg);
     int getPureSigendData(const ByteString& in, ByteString& signedData);
     struct Writer;

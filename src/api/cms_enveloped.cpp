@@ -14,6 +14,7 @@
 #include "ZRProcess/UDNSettings.h"
 #include "api/cms_envelope_common.h"
 #include "api/cms_key_usage.h"
+#include "api/cms_shared.h"
 #include "util/cp949_literal.h"
 
 using namespace qelt;
@@ -222,3 +223,10 @@ QELT_EXPORT int QELT_CMS_GetRecipient(void* pCtx, int nIndex, int nBufLen, char*
         return call.putText(text.substr(split + 2), nBufLen, pszSerialNum, "pszSerialNum");
     });
 }
+
+// ---- shared with the file-streaming functions (cms_shared.h)
+namespace qelt::cms {
+
+int envelopedProcessFailure(ApiCall& call, const PEnvelopedDataProcess& proc) { return processFailure(call, proc); }
+
+}  // namespace qelt::cms

@@ -15,6 +15,7 @@
 #include "ZRProcess/PCertUtil.h"
 #include "api/api_call.h"
 #include "api/cms_key_usage.h"
+#include "api/cms_shared.h"
 #include "util/cp949_literal.h"
 #include "util/file_io.h"
 
@@ -312,3 +313,18 @@ QELT_EXPORT int QELT_CMS_GetSignerCaPubs(void* pCtx, BINSTR* pCaPubs) {
         return call.putBytes(pCaPubs, caPubs, "capubs");
     });
 }
+
+// ---- shared with the file-streaming and two-step functions (cms_shared.h)
+namespace qelt::cms {
+
+int chooseSignerHash(ApiCall& call, const ByteString& cert, int& hash) { return chooseHash(call, cert, hash); }
+
+int signerCaPubs(ApiCall& call, const ByteString& cert, ByteString& caPubs) { return caPubsOf(call, cert, caPubs); }
+
+int gatherSignerRecords(ApiCall& call, PSignedDataProcess& proc, BINSTR* pSignerCert, char* pTimeText) {
+    return gatherSigners(call, proc, false, nullptr, pSignerCert, pTimeText);
+}
+
+int readSignerRecord(ApiCall& call, int index, RPlainText& record) { return signerRecord(call, index, record, false); }
+
+}  // namespace qelt::cms

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cli.h"
+#include "cmd_cms_file.h"
 
 using namespace qelt_cli;
 
@@ -50,6 +51,7 @@ int writeMessage(Session& s, const Args& a, Bin& msg) {
 }
 
 int runEncrypt(Session& s, const Args& a) {
+    if (wantsFileForm(a)) return runEncryptFile(s, a);
     const int alg = cipherOf(a.get("a", "3des"));
     if (alg == 0) return Session::usage("cms encrypt: -a takes des, 3des, seed, neat or aria");
     if (a.positional.empty()) return Session::usage("cms encrypt: name at least one recipient certificate");
@@ -72,6 +74,7 @@ int runEncrypt(Session& s, const Args& a) {
 }
 
 int runDecrypt(Session& s, const Args& a) {
+    if (wantsFileForm(a)) return runDecryptFile(s, a);
     if (!a.has("c") || !a.has("k")) return Session::usage("cms decrypt: -c CERT and -k KEY.p8 are needed");
     std::string error;
     std::vector<uint8_t> cert, key, msg;
@@ -132,11 +135,17 @@ int runDecData(Session& s, const Args& a) {
 
 }  // namespace
 
-QELT_CLI_VERB({"cms encrypt",
-               "cms encrypt [-a des|3des|seed|neat|aria] [--pkcs1] [--pem] [-i IN] [-o OUT] CERT...  EnvelopedData",
-               {"pkcs1", "pem"},
-               &runEncrypt});
-QELT_CLI_VERB({"cms decrypt", "cms decrypt -c CERT -k KEY.p8 [IN] [-o OUT]  open an EnvelopedData", {}, &runDecrypt});
+QELT_CLI_VERB(
+    {"cms encrypt",
+     "cms encrypt [-a des|3des|seed|neat|aria] [--pkcs1] [--pem] [-i IN] [-o OUT] CERT...  EnvelopedData; files "
+     "of any size: --file DATA -o OUT [--detached-content CIPHERTEXT] CERT",
+     {"pkcs1", "pem"},
+     &runEncrypt});
+QELT_CLI_VERB({"cms decrypt",
+               "cms decrypt -c CERT -k KEY.p8 [IN] [-o OUT]  open an EnvelopedData; files of any size: --file "
+               "ENVELOPED -o DATA [--detached-content CIPHERTEXT]",
+               {},
+               &runDecrypt});
 QELT_CLI_VERB({"cms recipients", "cms recipients [IN]  list the recipients of an EnvelopedData", {}, &runRecipients});
 QELT_CLI_VERB({"cms encdata",
                "cms encdata -a des|3des|seed|neat|aria -k KEYHEX --iv IVHEX [--pem] [IN] [-o OUT]  EncryptedData",

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli.h"
+#include "cmd_cms_file.h"
 
 using namespace qelt_cli;
 
@@ -32,9 +33,11 @@ int writeMessage(Session& s, const Args& a, const std::vector<uint8_t>& der) {
 
 constexpr const char* kSignUsage =
     "cms sign -c CERT -k KEY [--add SIGNED] [-t YYYYMMDDhhmmss] [-a sha1|sha256] [--contentinfo] "
-    "[--ca-bundle CAPUBS] [--pem] [FILE] [-o OUT]";
+    "[--ca-bundle CAPUBS] [--pem] [FILE] [-o OUT]; files of any size: --file DATA -o OUT, or "
+    "--detached-content DATA -o OUT for a signature without the content";
 
 int runSign(Session& s, const Args& a) {
+    if (wantsFileForm(a)) return runSignFile(s, a);
     const auto certPath = a.get("c"), keyPath = a.get("k");
     if (!certPath || !keyPath) return Session::usage(kSignUsage);
     std::vector<uint8_t> cert, key, input;
@@ -91,6 +94,7 @@ int processMessage(Session& s, const Args& a, Bin& data, int& count) {
 }
 
 int runVerify(Session& s, const Args& a) {
+    if (wantsFileForm(a)) return runVerifyFile(s, a);
     Bin data;
     int count = 0;
     if (int rc = processMessage(s, a, data, count)) return rc;
@@ -128,7 +132,7 @@ int runSigners(Session& s, const Args& a) {
 QELT_CLI_VERB({"cms sign", kSignUsage, {"contentinfo", "pem"}, &runSign});
 QELT_CLI_VERB({"cms verify",
                "cms verify [--content DATA] [FILE] [-o OUT]  verify every signer of a SignedData (DER or PEM) and "
-               "write the content",
+               "write the content; files of any size: --file SIGNED (-o DATA | --detached-content DATA)",
                {},
                &runVerify});
 QELT_CLI_VERB(
