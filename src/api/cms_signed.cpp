@@ -7,7 +7,6 @@
 #include <ctime>
 #include <string>
 
-#include "ASN1Pkix/PAlgorithmUtil.h"
 #include "ASN1Pkix/PSignedData.h"
 #include "ASN1Pkix/PSignedDataProcess.h"
 #include "ASN1Pkix/signed_data_oids.h"
@@ -15,11 +14,11 @@
 #include "ZRProcess/PCertUtil.h"
 #include "api/api_call.h"
 #include "api/cms_key_usage.h"
+#include "api/cms_signer_common.h"
 #include "util/cp949_literal.h"
 #include "util/file_io.h"
 
 using namespace qelt;
-
 
 namespace {
 
@@ -43,21 +42,6 @@ int caPubsOf(ApiCall& call, const ByteString& cert, ByteString& caPubs) {
     // The directory fetch of the verification service is not available here.
     return call.failCore(QELT_ERR_SIGNED_MAKE, kMakeFailed,
                          "The CA certificates of the signer are neither set nor cached.");
-}
-
-// The hash: the context's when set, else the one of the certificate's own signature.
-int chooseHash(ApiCall& call, const ByteString& cert, int& hash) {
-    if (call.ctx().nHashAlg != 0) {
-        hash = call.ctx().nHashAlg;
-        return 0;
-    }
-    RCertificate certificate;
-    if (certificate.fromASN1Object(cert) != 0)
-        return call.failCore(QELT_ERR_CERT_INVALID, "잘못된 인증서 입니다."_cp949, certificate);
-    PAlgorithmUtil algs;
-    if (algs.getHashAlgFromSignAlg(certificate.getSignatureAlgorithm(), hash) != 0)
-        return call.failCore(QELT_ERR_HASH_ALGORITHM, "지원되지 않는 HASH 알고리즘입니다."_cp949, algs);
-    return 0;
 }
 
 // The shared body of both makers; `existing` null for a new message.
@@ -89,7 +73,7 @@ int makeSigned(ApiCall& call, BINSTR* pCert, BINSTR* pPriKey, const BINSTR* exis
         sd.setSigningTime(nullptr);
     }
     int hash = 0;
-    if (const int rc = chooseHash(call, cert, hash)) return rc;
+    if (const int rc = cms::chooseSignerHash(call, cert, hash)) return rc;
     if (const int rc = sd.addSignerCert(cert, bytesOf(pPriKey), hash); rc != 0) {
         if (rc == PSignedData::kNotPrivateKey)
             return call.fail(QELT_ERR_PRIKEY_NOT_PRIKEY, "복호화된 개인키가 아닙니다."_cp949);
