@@ -25,8 +25,17 @@ namespace {
 constexpr const char* kMakeFailed = "서명 메시지(SignedData)를 구성하는데 실패하였습니다."_cp949;
 constexpr const char* kInvalidSigned = "잘못된 서명 메시지(SignedData)입니다."_cp949;
 
-// The CA certificates of the signer for option 0x400: the context's bundle,
-// else the cache file named after the signer's issuer. 0 or the recorded code.
+// The CA certificates of the signer for option 0x400: the context's bundle
+// (QELT_API_SetCaPubs), else the cache file named after the signer's issuer
+// DN. 0 or the recorded code.
+//
+// This is the first two sources of the verification service's CA-bundle
+// lookup. When that service lands, this function should call its lookup
+// instead, which adds what is missing here: the cache file is read only while
+// the verification environment's cache flag is on, and when neither source
+// has the bundle the certification path is fetched from the directory (LDAP)
+// and written to the cache; a failure of that fetch is returned with its own
+// code and message rather than 1501.
 int caPubsOf(ApiCall& call, const ByteString& cert, ByteString& caPubs) {
     ApiContext& ctx = call.ctx();
     if (ctx.pCaPubs != nullptr && !ctx.pCaPubs->isEmpty()) {
@@ -39,7 +48,7 @@ int caPubsOf(ApiCall& call, const ByteString& cert, ByteString& caPubs) {
     std::string path =
         std::string(ctx.pszWorkDir != nullptr ? ctx.pszWorkDir : ".") + "/cache/CaPubs/" + issuer.c_str() + ".cpb";
     if (readWholeFile(path.c_str(), caPubs) == ReadFileResult::Ok && !caPubs.isEmpty()) return 0;
-    // The directory fetch of the verification service is not available here.
+    // No directory fetch yet (see above).
     return call.failCore(QELT_ERR_SIGNED_MAKE, kMakeFailed,
                          "The CA certificates of the signer are neither set nor cached.");
 }
