@@ -103,19 +103,20 @@ void PEnvelopedData::setSymmetricKey(const ByteString& cek, const ByteString& iv
 int drawContentKey(int nAlg, ByteString& cek, ByteString& iv, ErrorHolder& err, const char* cls, const char* method) {
     const ContentCipher* c = contentCipherOf(nAlg);
     if (c == nullptr) return err.fail(cls, method, "m_nSymmetricAlgorithmId", 1, "Unknown symmetric algoritm.");
-    uint8_t key[32] = {};
-    uint8_t ivBytes[16] = {};
-    if (zcapRandomBytes(key, static_cast<size_t>(c->keyLen)) != 0 ||
-        zcapRandomBytes(ivBytes, static_cast<size_t>(c->ivLen)) != 0) {
-        secureWipe(key, sizeof key);
+    // Key and IV come from one request: every request to the generator
+    // starts with a fresh key of its own, so two would cost nearly twice one.
+    uint8_t bytes[32 + 16] = {};
+    const size_t keyLen = static_cast<size_t>(c->keyLen), ivLen = static_cast<size_t>(c->ivLen);
+    if (zcapRandomBytes(bytes, keyLen + ivLen) != 0) {
+        secureWipe(bytes, sizeof bytes);
         return err.fail(cls, method, "zcapRandomBytes", 3, "Random generation failed.");
     }
     // The IV is drawn like any other and then fixed, so that the generator's
     // output stream does not depend on the algorithm.
-    if (c->zeroIv) secureWipe(ivBytes, sizeof ivBytes);
-    cek.set(key, c->keyLen);
-    iv.set(ivBytes, c->ivLen);
-    secureWipe(key, sizeof key);
+    if (c->zeroIv) secureWipe(bytes + keyLen, ivLen);
+    cek.set(bytes, c->keyLen);
+    iv.set(bytes + keyLen, c->ivLen);
+    secureWipe(bytes, sizeof bytes);
     return 0;
 }
 

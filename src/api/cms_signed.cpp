@@ -88,25 +88,21 @@ int makeSigned(ApiCall& call, BINSTR* pCert, BINSTR* pPriKey, const BINSTR* exis
             return call.fail(QELT_ERR_PRIKEY_NOT_PRIKEY, "복호화된 개인키가 아닙니다."_cp949);
         return call.failCore(QELT_ERR_CERT_INVALID, "잘못된 인증서 입니다."_cp949, sd);
     }
-    // The message is written straight into the caller's BINSTR memory (the
-    // allocation QELT_BINSTR_SetData makes), so a large content is copied once.
-    unsigned char* written = nullptr;
-    size_t writtenLen = 0;
+    // The message is written straight into the memory the caller's BINSTR
+    // will hold, so a large content is copied once.
+    BinstrOutput output(pOut, {pCert, pPriKey, existing, pTBSData});
+    bool noMemory = false;
     const int rc = sd.makeSignedData([&](size_t n) -> uint8_t* {
-        written = static_cast<unsigned char*>(std::calloc(n + 1, 1));
-        writtenLen = n;
-        return written;
+        uint8_t* p = output.allocate(n);
+        noMemory = p == nullptr;
+        return p;
     });
     if (rc != 0) {
-        std::free(written);
         // The allocation stands for the BINSTR the output would have been copied into.
-        if (written == nullptr && writtenLen > 0)
-            return call.failf(QELT_ERR_MEMORY, "QELT_BINSTR_SetData : %s", outName);
+        if (noMemory) return call.failf(QELT_ERR_MEMORY, "QELT_BINSTR_SetData : %s", outName);
         return call.failCore(QELT_ERR_SIGNED_MAKE, kMakeFailed, sd);
     }
-    QELT_BINSTR_Delete(pOut);
-    pOut->pVal = written;
-    pOut->nLen = static_cast<int>(writtenLen);
+    output.commit();
     return 0;
 }
 
