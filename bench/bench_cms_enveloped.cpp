@@ -2,6 +2,9 @@
 // key transport: make + process through the exported functions against
 // OpenSSL's CMS_encrypt + CMS_decrypt (each side encodes and decodes DER), in
 // one run; compare the items_per_second of the Ours/OpenSSL pair.
+// The RsaDecrypt pair is the key transport's private-key operation alone
+// (QELT_CRYPT_AsymDecrypt with PKCS#1 v1.5 vs EVP_PKEY_decrypt with the key
+// kept), so the rest of each side's cost can be read off.
 //
 //   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQELT_BENCH=ON -DQELT_TESTS=OFF
 //   ninja -C build-bench bench_cms_enveloped && build-bench/bench/bench_cms_enveloped
@@ -130,12 +133,57 @@ void openssl(benchmark::State& state, bool fromDer) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 }
 
+void Ours_RsaDecrypt(benchmark::State& state) {
+    const Recipient& r = recipient();
+    void* ctx = nullptr;
+    const auto dir = std::filesystem::temp_directory_path() / "qelt-bench";
+    std::filesystem::create_directories(dir);
+    QELT_API_Init(&ctx, dir.c_str());
+    QELT_API_SetOption(ctx, QELT_OPT_RSA_PKCS1);
+    std::vector<uint8_t> cek(24, 0x5A);
+    BINSTR cert = view(r.certDer), key = view(r.keyDer), in = view(cek), enc{nullptr, 0};
+    if (QELT_CRYPT_AsymEncrypt(ctx, QELT_KEYTYPE_PUBLIC, &cert, &in, &enc) != 0) state.SkipWithError("encrypt failed");
+    for (auto _ : state) {
+        BINSTR out{nullptr, 0};
+        if (QELT_CRYPT_AsymDecrypt(ctx, QELT_KEYTYPE_PRIVATE, &key, &enc, &out) != 0 || out.nLen != 24)
+            state.SkipWithError("decrypt failed");
+        QELT_BINSTR_Delete(&out);
+    }
+    QELT_BINSTR_Delete(&enc);
+    QELT_API_Finish(&ctx);
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
+void OpenSSL_RsaDecrypt(benchmark::State& state) {
+    const Recipient& r = recipient();
+    std::vector<uint8_t> cek(24, 0x5A), enc(256), out(256);
+    size_t encLen = enc.size();
+    {
+        std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> pc(EVP_PKEY_CTX_new(r.key.get(), nullptr),
+                                                                       &EVP_PKEY_CTX_free);
+        if (EVP_PKEY_encrypt_init(pc.get()) != 1 || EVP_PKEY_CTX_set_rsa_padding(pc.get(), RSA_PKCS1_PADDING) != 1 ||
+            EVP_PKEY_encrypt(pc.get(), enc.data(), &encLen, cek.data(), cek.size()) != 1)
+            state.SkipWithError("encrypt failed");
+    }
+    for (auto _ : state) {
+        std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> pc(EVP_PKEY_CTX_new(r.key.get(), nullptr),
+                                                                       &EVP_PKEY_CTX_free);
+        size_t outLen = out.size();
+        if (EVP_PKEY_decrypt_init(pc.get()) != 1 || EVP_PKEY_CTX_set_rsa_padding(pc.get(), RSA_PKCS1_PADDING) != 1 ||
+            EVP_PKEY_decrypt(pc.get(), out.data(), &outLen, enc.data(), encLen) != 1 || outLen != 24)
+            state.SkipWithError("decrypt failed");
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+}
+
 BENCHMARK(Ours_MakeAndProcess)->Unit(benchmark::kMicrosecond);
 void OpenSSL_MakeAndProcess(benchmark::State& state) { openssl(state, false); }
 void OpenSSL_MakeAndProcessFromDer(benchmark::State& state) { openssl(state, true); }
 
 BENCHMARK(OpenSSL_MakeAndProcess)->Unit(benchmark::kMicrosecond);
 BENCHMARK(OpenSSL_MakeAndProcessFromDer)->Unit(benchmark::kMicrosecond);
+BENCHMARK(Ours_RsaDecrypt)->Unit(benchmark::kMicrosecond);
+BENCHMARK(OpenSSL_RsaDecrypt)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

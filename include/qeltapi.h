@@ -483,6 +483,23 @@ QELT_EXPORT int QELT_CMS_GetRecipient(void* pCtx, int nIndex, int nBufLen, char*
 QELT_EXPORT int QELT_CMS_MakeEncryptedData(void* pCtx, BINSTR* pTBEData, BINSTR* pEncryptedData);
 QELT_EXPORT int QELT_CMS_ProcessEncryptedData(void* pCtx, BINSTR* pKey, BINSTR* pEncryptedData, BINSTR* pData);
 
+/* ---- CMS: SignedAndEnvelopedData ------------------------------------------
+   The PKCS#7 signed-and-enveloped message (version 1): the content encrypted
+   for one recipient under a fresh key (nSymAlg: QELT_SYM_DES, _3DES, _SEED,
+   _NEAT or _ARIA, always CBC) and signed by one signer, whose signature is
+   encrypted under the same key. The hash is the one set with
+   QELT_API_SetHashAlgo, or the one of the signer certificate's own signature.
+   The key transport follows QELT_OPT_RSA_OAEP like an EnvelopedData; option
+   QELT_OPT_CMS_CONTENTINFO wraps the message in a ContentInfo. Processing takes
+   the message bare or wrapped, decrypts it with the recipient's certificate
+   and decrypted key, verifies every signer (not the signer certificates) and
+   returns the content and the first signer's certificate. Both leave the
+   message's key and IV as the context's current symmetric key. */
+QELT_EXPORT int QELT_CMS_MakeSignedAndEnvData(void* pCtx, BINSTR* pCert, BINSTR* pPriKey, BINSTR* pRecCert,
+                                              BINSTR* pData, int nSymAlg, BINSTR* pSignedAndEnvlopedData);
+QELT_EXPORT int QELT_CMS_ProcessSignedAndEnvData(void* pCtx, BINSTR* pCert, BINSTR* pPriKey,
+                                                 BINSTR* pSignedAndEnvlopedData, BINSTR* pData, BINSTR* pSignerCert);
+
 /* ---- CMS: SignedData ---------------------------------------------------
    Signed messages in the PKCS#7-compatible form (version 1, the content
    embedded as data). The hash is the one set with QELT_API_SetHashAlgo, or

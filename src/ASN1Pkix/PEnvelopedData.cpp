@@ -100,24 +100,28 @@ void PEnvelopedData::setSymmetricKey(const ByteString& cek, const ByteString& iv
     m_IV.assign(iv);
 }
 
-int PEnvelopedData::makeSymetricKey() {
-    const ContentCipher* c = contentCipherOf(m_nSymAlg);
-    if (c == nullptr)
-        return fail(kMakeClass, "makeSymetricKey", "m_nSymmetricAlgorithmId", 1, "Unknown symmetric algoritm.");
-    uint8_t key[32] = {};
-    uint8_t iv[16] = {};
-    if (zcapRandomBytes(key, static_cast<size_t>(c->keyLen)) != 0 ||
-        zcapRandomBytes(iv, static_cast<size_t>(c->ivLen)) != 0) {
-        secureWipe(key, sizeof key);
-        return fail(kMakeClass, "makeSymetricKey", "zcapRandomBytes", 3, "Random generation failed.");
+int drawContentKey(int nAlg, ByteString& cek, ByteString& iv, ErrorHolder& err, const char* cls, const char* method) {
+    const ContentCipher* c = contentCipherOf(nAlg);
+    if (c == nullptr) return err.fail(cls, method, "m_nSymmetricAlgorithmId", 1, "Unknown symmetric algoritm.");
+    // Key and IV come from one request: every request to the generator
+    // starts with a fresh key of its own, so two would cost nearly twice one.
+    uint8_t bytes[32 + 16] = {};
+    const size_t keyLen = static_cast<size_t>(c->keyLen), ivLen = static_cast<size_t>(c->ivLen);
+    if (zcapRandomBytes(bytes, keyLen + ivLen) != 0) {
+        secureWipe(bytes, sizeof bytes);
+        return err.fail(cls, method, "zcapRandomBytes", 3, "Random generation failed.");
     }
     // The IV is drawn like any other and then fixed, so that the generator's
     // output stream does not depend on the algorithm.
-    if (c->zeroIv) secureWipe(iv, sizeof iv);
-    m_CEK.set(key, c->keyLen);
-    m_IV.set(iv, c->ivLen);
-    secureWipe(key, sizeof key);
+    if (c->zeroIv) secureWipe(bytes + keyLen, ivLen);
+    cek.set(bytes, c->keyLen);
+    iv.set(bytes + keyLen, c->ivLen);
+    secureWipe(bytes, sizeof bytes);
     return 0;
+}
+
+int PEnvelopedData::makeSymetricKey() {
+    return drawContentKey(m_nSymAlg, m_CEK, m_IV, *this, kMakeClass, "makeSymetricKey");
 }
 
 void PEnvelopedData::getSymmetricKey(int& nAlg, int& nMode, ByteString& cek, ByteString& iv) const {
@@ -157,25 +161,24 @@ int PEnvelopedData::addRecipient(const ByteString& certOrKekId, const ByteString
     return 0;
 }
 
-int PEnvelopedData::keyTransRecipientInfo(const ByteString& certDer, RRecipientInfo& out) {
-    constexpr const char* kMethod = "makeKeyTransRecipientInfo";
+int makeKeyTransRecipientInfo(const ByteString& certDer, const ByteString& cek, bool subjectKeyId, bool oaepWanted,
+                              RRecipientInfo& out, ErrorHolder& err, const char* cls, const char* kMethod) {
     RCertificate cert;
     if (certDer.isEmpty() || cert.fromASN1Object(certDer) != 0)
-        return fail(kMakeClass, kMethod, "pCert", 1,
-                    certDer.isEmpty() ? "The certificate is empty." : cert.errorText());
+        return err.fail(cls, kMethod, "pCert", 1, certDer.isEmpty() ? "The certificate is empty." : cert.errorText());
     const RTBSCertificate& tbs = cert.getTbsCertificate();
     const RSubjectPublicKeyInfo& spki = tbs.getSubjectPublicKeyInfo();
     const ASN1ObjectIdentifier& keyAlg = spki.getAlgorithm().getAlgorithm();
     if (keyAlg.is(kOidDsa) || keyAlg.is(kOidKcdsa))
-        return fail(kMakeClass, kMethod, "keyAlgorithm", 2, "Can't encrypt key by dsa or kcdsa algorithm.");
+        return err.fail(cls, kMethod, "keyAlgorithm", 2, "Can't encrypt key by dsa or kcdsa algorithm.");
 
     RKeyTransRecipientInfo ktri;
     RRecipientIdentifier rid;
-    if (m_nRidKind == kSubjectKeyIdentifier) {
+    if (subjectKeyId) {
         ktri.setVersion(2);
         ByteString keyId;
         if (sha1Of(bitStringBits(spki.getSubjectPublicKey()), keyId) != 0)
-            return fail(kMakeClass, kMethod, "subjectKeyIdentifier", 3, "SHA-1 of the public key failed.");
+            return err.fail(cls, kMethod, "subjectKeyIdentifier", 3, "SHA-1 of the public key failed.");
         ASN1OctetString ski;
         (void)ski.setValue(keyId);
         rid.setSubjectKeyIdentifier(ski);
@@ -189,7 +192,7 @@ int PEnvelopedData::keyTransRecipientInfo(const ByteString& certDer, RRecipientI
     ktri.setRid(rid);
 
     const bool rsa = keyAlg.is(kOidRsaEncryption);
-    const bool oaep = rsa && (m_nOption & kOptOaep) != 0;
+    const bool oaep = rsa && oaepWanted;
     RAlgorithmIdentifier keyEncAlg;
     ASN1Any params;
     if (oaep) {
@@ -206,13 +209,18 @@ int PEnvelopedData::keyTransRecipientInfo(const ByteString& certDer, RRecipientI
 
     PPublicKey pub;
     ByteString encryptedKey;
-    if (pub.setCertificate(certDer) != 0 || pub.encrypt(m_CEK, encryptedKey, oaep) != 0)
-        return fail(kMakeClass, kMethod, "encryptedKey", 4, pub.errorText());
+    if (pub.setCertificate(certDer) != 0 || pub.encrypt(cek, encryptedKey, oaep) != 0)
+        return err.fail(cls, kMethod, "encryptedKey", 4, pub.errorText());
     ASN1OctetString ek;
     (void)ek.setValue(encryptedKey);
     ktri.setEncryptedKey(ek);
     out.setKtri(ktri);
     return 0;
+}
+
+int PEnvelopedData::keyTransRecipientInfo(const ByteString& certDer, RRecipientInfo& out) {
+    return makeKeyTransRecipientInfo(certDer, m_CEK, m_nRidKind == kSubjectKeyIdentifier, (m_nOption & kOptOaep) != 0,
+                                     out, *this, kMakeClass, "makeKeyTransRecipientInfo");
 }
 
 int PEnvelopedData::kekRecipientInfo(const ByteString& kekId, const ByteString& kek, RRecipientInfo& out) {
@@ -405,12 +413,16 @@ int PEnvelopedDataProcess::openKeyTrans(const RKeyTransRecipientInfo& ktri, bool
     }
     if (!matched) return 0;
 
+    return openKeyTransKey(ktri, m_PriKey, m_CEK, kNotPrivateKey, kKeyDecryptFailed, *this, kProcessClass, kMethod);
+}
+
+int openKeyTransKey(const RKeyTransRecipientInfo& ktri, const ByteString& priKey, ByteString& cek, int notPrivateKey,
+                    int decryptFailed, ErrorHolder& err, const char* cls, const char* method) {
     PPrivateKey key;
-    if (key.setPrivateKeyInfo(m_PriKey) != 0)
-        return fail(kProcessClass, kMethod, "priKey", kNotPrivateKey, key.errorText());
+    if (key.setPrivateKeyInfo(priKey) != 0) return err.fail(cls, method, "priKey", notPrivateKey, key.errorText());
     const bool oaep = ktri.getKeyEncryptionAlgorithm().getAlgorithm().is(kOidRsaOaep);
-    if (key.decrypt(ktri.getEncryptedKey().getValue(), m_CEK, oaep) != 0)
-        return fail(kProcessClass, kMethod, "encryptedKey", kKeyDecryptFailed, key.errorText());
+    if (key.decrypt(ktri.getEncryptedKey().getValue(), cek, oaep) != 0)
+        return err.fail(cls, method, "encryptedKey", decryptFailed, key.errorText());
     return 0;
 }
 

@@ -27,6 +27,25 @@ struct ContentCipher {
 };
 const ContentCipher* contentCipherOf(int nAlg);
 
+// Pieces shared by the EnvelopedData and SignedAndEnvelopedData classes. Each
+// returns 0 or a step number with the location record (class `cls`) on `err`.
+
+// Draws a fresh CEK and IV for `nAlg` ("Unknown symmetric algoritm." otherwise).
+int drawContentKey(int nAlg, ByteString& cek, ByteString& iv, ErrorHolder& err, const char* cls, const char* method);
+
+// A KeyTransRecipientInfo carrying `cek` under the public key of `certDer`:
+// identified by issuer and serial number (version 0) or by the SHA-1 of the
+// public key (version 2); RSAES-OAEP when `oaep` and the key is RSA, else the
+// key's own algorithm (PKCS#1 v1.5). DSA and KCDSA keys are refused.
+int makeKeyTransRecipientInfo(const ByteString& certDer, const ByteString& cek, bool subjectKeyId, bool oaep,
+                              RRecipientInfo& out, ErrorHolder& err, const char* cls, const char* method);
+
+// Recovers the CEK of a KeyTransRecipientInfo with a PrivateKeyInfo, by
+// RSAES-OAEP when the info names it and by PKCS#1 v1.5 otherwise. Fails with
+// `notPrivateKey` or `decryptFailed` as the step number.
+int openKeyTransKey(const RKeyTransRecipientInfo& ktri, const ByteString& priKey, ByteString& cek, int notPrivateKey,
+                    int decryptFailed, ErrorHolder& err, const char* cls, const char* method);
+
 class PEnvelopedData : public ErrorHolder {
 public:
     // Option bits.

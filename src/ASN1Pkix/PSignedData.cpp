@@ -371,31 +371,37 @@ int PSignedData::appendSignerInfo(const ByteString& cert, const ByteString& sign
     RCertificate certificate;
     if (certificate.fromASN1Object(cert) != 0) return fail(kClass, kMethod, "cert", 2, "Invalid certificate.");
     const RTBSCertificate& tbsCert = certificate.getTbsCertificate();
-    ASN1ObjectIdentifier keyAlg = tbsCert.getSubjectPublicKeyInfo().getAlgorithm().getAlgorithm();
-    const ByteString keyOid(keyAlg.getOID());
 
     RSignerInfo si;
+    if (fillSignerInfo(tbsCert, m_nHashAlg, (m_ucOption & kPkcs7) != 0, si, *this, kClass, kMethod) != 0)
+        return m_nErrorCode;
+    if (m_LastSignedAttrs.getElementCount() > 0) si.setSignedAttrs(m_LastSignedAttrs);
+    ASN1OctetString sigValue;
+    sigValue.setValue(signature);
+    si.setSignature(sigValue);
+    if (signerInfos().addElement(si) != 0) return fail(kClass, kMethod, "signerInfo", 7, kNoMemory);
+    return 0;
+}
+
+int fillSignerInfo(const RTBSCertificate& cert, int nHashAlg, bool pkcs7, RSignerInfo& si, ErrorHolder& err,
+                   const char* cls, const char* method) {
     si.setVersion(1);
     RIssuerAndSerialNumber ias;
-    ias.setIssuer(tbsCert.getIssuer());
-    ias.setSerialNumber(tbsCert.getSerialNumber());
+    ias.setIssuer(cert.getIssuer());
+    ias.setSerialNumber(cert.getSerialNumber());
     RSignerIdentifier sid;
     sid.setIssuerAndSerialNumber(ias);
     si.setSid(sid);
     PAlgorithmUtil algs;
     RAlgorithmIdentifier digestAlg, sigAlg;
-    if (algs.makeAlgorithmID(m_nHashAlg, digestAlg) != 0)
-        return fail(kClass, kMethod, "digestAlg", 5, algs.errorText());
+    if (algs.makeAlgorithmID(nHashAlg, digestAlg) != 0) return err.fail(cls, method, "digestAlg", 5, algs.errorText());
     si.setDigestAlgorithm(digestAlg);
-    if (m_LastSignedAttrs.getElementCount() > 0) si.setSignedAttrs(m_LastSignedAttrs);
-    const int rc = (m_ucOption & kPkcs7) ? algs.makeDigestEncAlgID(keyOid.c_str(), m_nHashAlg, sigAlg)
-                                         : algs.makeSignAlgID(keyOid.c_str(), m_nHashAlg, sigAlg);
-    if (rc != 0) return fail(kClass, kMethod, "signatureAlg", 6, algs.errorText());
+    ASN1ObjectIdentifier keyAlg = cert.getSubjectPublicKeyInfo().getAlgorithm().getAlgorithm();
+    const ByteString keyOid(keyAlg.getOID());
+    const int rc = pkcs7 ? algs.makeDigestEncAlgID(keyOid.c_str(), nHashAlg, sigAlg)
+                         : algs.makeSignAlgID(keyOid.c_str(), nHashAlg, sigAlg);
+    if (rc != 0) return err.fail(cls, method, "signatureAlg", 6, algs.errorText());
     si.setSignatureAlgorithm(sigAlg);
-    ASN1OctetString sigValue;
-    sigValue.setValue(signature);
-    si.setSignature(sigValue);
-    if (signerInfos().addElement(si) != 0) return fail(kClass, kMethod, "signerInfo", 7, kNoMemory);
     return 0;
 }
 

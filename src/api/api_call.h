@@ -16,8 +16,10 @@
 #pragma once
 
 #include <cstdarg>
+#include <initializer_list>
 #include <new>
 #include <string_view>
+#include <vector>
 
 #include "api/api_context.h"
 #include "api/error_record.h"
@@ -67,14 +69,45 @@ private:
     const char* m_function;
 };
 
+// Memory for a BINSTR value of `len` bytes plus its terminating NUL (already
+// written), released with free() as QELT_BINSTR_Delete does; null when out of
+// memory. The bytes themselves are left for the caller to fill.
+unsigned char* allocBinstrValue(size_t len);
+
+// The memory a large output is written into, straight in its final place.
+// When the caller's output record already holds a value at least as long as
+// the new one, and that memory is none of the call's inputs, the new value is
+// written over the old one: the old value then needs no separate wipe and the
+// allocator is not asked for many megabytes again (a loop that makes large
+// messages into one record pays for the copy only). Otherwise new memory
+// (allocBinstrValue) takes the old value's place at commit(). Until commit()
+// the record is left alone, except that an abandoned in-place write empties it.
+class BinstrOutput {
+public:
+    BinstrOutput(BINSTR* out, std::initializer_list<const BINSTR*> inputs);
+    ~BinstrOutput();
+    BinstrOutput(const BinstrOutput&) = delete;
+    BinstrOutput& operator=(const BinstrOutput&) = delete;
+
+    // Memory for `len` bytes; null when out of memory.
+    unsigned char* allocate(size_t len);
+    // The record now holds the `len` bytes written, with their terminating NUL.
+    void commit();
+
+private:
+    BINSTR* m_out;
+    std::vector<const BINSTR*> m_inputs;
+    bool m_inPlace = false;
+    unsigned char* m_bytes = nullptr;
+    size_t m_len = 0;
+};
+
 // True when a BINSTR holds at least one byte.
 inline bool hasBytes(const BINSTR* b) { return b != nullptr && b->pVal != nullptr && b->nLen > 0; }
 // True when a text is present and not empty.
 inline bool hasText(const char* s) { return s != nullptr && *s != 0; }
 // The bytes of an input BINSTR, copied into a ByteString.
-inline ByteString bytesOf(const BINSTR* b) {
-    return hasBytes(b) ? ByteString(b->pVal, b->nLen) : ByteString();
-}
+inline ByteString bytesOf(const BINSTR* b) { return hasBytes(b) ? ByteString(b->pVal, b->nLen) : ByteString(); }
 
 namespace api {
 

@@ -1,9 +1,11 @@
 // BINSTR: the byte record through which callers hand bytes in and receive them.
 // Records filled here hold nLen + 1 bytes, the last a NUL, so text results can
 // be read as texts; QELT_BINSTR_Delete wipes the bytes before freeing them.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
+#include "api/api_call.h"
 #include "qeltapi.h"
 #include "util/byte_string.h"
 
@@ -25,10 +27,72 @@ QELT_EXPORT int QELT_BINSTR_Delete(BINSTR* pBinStr) {
     return QELT_OK;
 }
 
+namespace qelt {
+
+unsigned char* allocBinstrValue(size_t len) {
+    // Not zeroed first: every byte is written right after, and zeroing a
+    // value of many megabytes costs as much as writing it.
+    auto* bytes = static_cast<unsigned char*>(std::malloc(len + 1));
+    if (bytes != nullptr) bytes[len] = 0;
+    return bytes;
+}
+
+namespace {
+
+// True when the value of `out` (nLen + 1 bytes, as the library hands values
+// out) overlaps the value of one of `inputs`.
+bool sharesMemory(const BINSTR* out, const std::vector<const BINSTR*>& inputs) {
+    const auto begin = reinterpret_cast<uintptr_t>(out->pVal);
+    const auto end = begin + static_cast<size_t>(out->nLen > 0 ? out->nLen : 0) + 1;
+    for (const BINSTR* in : inputs) {
+        if (in == nullptr || in->pVal == nullptr || in->nLen <= 0) continue;
+        const auto inBegin = reinterpret_cast<uintptr_t>(in->pVal);
+        if (inBegin < end && begin < inBegin + static_cast<size_t>(in->nLen)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+BinstrOutput::BinstrOutput(BINSTR* out, std::initializer_list<const BINSTR*> inputs) : m_out(out), m_inputs(inputs) {}
+
+unsigned char* BinstrOutput::allocate(size_t len) {
+    m_len = len;
+    m_inPlace = m_out->pVal != nullptr && m_out->nLen > 0 && static_cast<size_t>(m_out->nLen) >= len &&
+                !sharesMemory(m_out, m_inputs);
+    m_bytes = m_inPlace ? m_out->pVal : allocBinstrValue(len);
+    return m_bytes;
+}
+
+void BinstrOutput::commit() {
+    if (m_bytes == nullptr) return;
+    if (m_inPlace) {
+        // What is left of the old value past the new one is wiped; its first byte is the new NUL.
+        secureWipe(m_bytes + m_len, static_cast<size_t>(m_out->nLen) - m_len + 1);
+    } else {
+        QELT_BINSTR_Delete(m_out);
+        m_out->pVal = m_bytes;
+    }
+    m_out->nLen = static_cast<int>(m_len);
+    m_bytes = nullptr;
+}
+
+BinstrOutput::~BinstrOutput() {
+    if (m_bytes == nullptr) return;
+    if (m_inPlace) {
+        QELT_BINSTR_Delete(m_out);
+    } else {
+        secureWipe(m_bytes, m_len);
+        std::free(m_bytes);
+    }
+}
+
+}  // namespace qelt
+
 QELT_EXPORT int QELT_BINSTR_SetData(const unsigned char* pData, int nDataLen, BINSTR* pBinStr) {
     if (pData == nullptr || pBinStr == nullptr || nDataLen < 1) return QELT_ERR_INVALID_ARGUMENT;
     // Copy before releasing the old content: the input may be that very content.
-    auto* bytes = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(nDataLen) + 1, 1));
+    unsigned char* bytes = qelt::allocBinstrValue(static_cast<size_t>(nDataLen));
     if (bytes != nullptr) std::memcpy(bytes, pData, static_cast<size_t>(nDataLen));
     QELT_BINSTR_Delete(pBinStr);
     if (bytes == nullptr) return QELT_ERR_MEMORY;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "api/api_call.h"
+#include "api/cms_signer_common.h"  // chooseSignerHash
 
 namespace qelt {
 class PSignedDataProcess;
@@ -13,9 +14,6 @@ class RPlainText;
 
 namespace qelt::cms {
 
-// The hash for a signer: the context's when set, else that of the
-// certificate's own signature algorithm (1200, 1803 recorded).
-int chooseSignerHash(ApiCall& call, const ByteString& cert, int& hash);
 // The CA certificates to embed for option 0x400 (SEQUENCE OF Certificate).
 int signerCaPubs(ApiCall& call, const ByteString& cert, ByteString& caPubs);
 // After a successful verification: the first signer's certificate (and its

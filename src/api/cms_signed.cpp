@@ -7,7 +7,6 @@
 #include <ctime>
 #include <string>
 
-#include "ASN1Pkix/PAlgorithmUtil.h"
 #include "ASN1Pkix/PSignedData.h"
 #include "ASN1Pkix/PSignedDataProcess.h"
 #include "ASN1Pkix/signed_data_oids.h"
@@ -16,19 +15,28 @@
 #include "api/api_call.h"
 #include "api/cms_key_usage.h"
 #include "api/cms_shared.h"
+#include "api/cms_signer_common.h"
 #include "util/cp949_literal.h"
 #include "util/file_io.h"
 
 using namespace qelt;
-
 
 namespace {
 
 constexpr const char* kMakeFailed = "서명 메시지(SignedData)를 구성하는데 실패하였습니다."_cp949;
 constexpr const char* kInvalidSigned = "잘못된 서명 메시지(SignedData)입니다."_cp949;
 
-// The CA certificates of the signer for option 0x400: the context's bundle,
-// else the cache file named after the signer's issuer. 0 or the recorded code.
+// The CA certificates of the signer for option 0x400: the context's bundle
+// (QELT_API_SetCaPubs), else the cache file named after the signer's issuer
+// DN. 0 or the recorded code.
+//
+// This is the first two sources of the verification service's CA-bundle
+// lookup. When that service lands, this function should call its lookup
+// instead, which adds what is missing here: the cache file is read only while
+// the verification environment's cache flag is on, and when neither source
+// has the bundle the certification path is fetched from the directory (LDAP)
+// and written to the cache; a failure of that fetch is returned with its own
+// code and message rather than 1501.
 int caPubsOf(ApiCall& call, const ByteString& cert, ByteString& caPubs) {
     ApiContext& ctx = call.ctx();
     if (ctx.pCaPubs != nullptr && !ctx.pCaPubs->isEmpty()) {
@@ -41,24 +49,9 @@ int caPubsOf(ApiCall& call, const ByteString& cert, ByteString& caPubs) {
     std::string path =
         std::string(ctx.pszWorkDir != nullptr ? ctx.pszWorkDir : ".") + "/cache/CaPubs/" + issuer.c_str() + ".cpb";
     if (readWholeFile(path.c_str(), caPubs) == ReadFileResult::Ok && !caPubs.isEmpty()) return 0;
-    // The directory fetch of the verification service is not available here.
+    // No directory fetch yet (see above).
     return call.failCore(QELT_ERR_SIGNED_MAKE, kMakeFailed,
                          "The CA certificates of the signer are neither set nor cached.");
-}
-
-// The hash: the context's when set, else the one of the certificate's own signature.
-int chooseHash(ApiCall& call, const ByteString& cert, int& hash) {
-    if (call.ctx().nHashAlg != 0) {
-        hash = call.ctx().nHashAlg;
-        return 0;
-    }
-    RCertificate certificate;
-    if (certificate.fromASN1Object(cert) != 0)
-        return call.failCore(QELT_ERR_CERT_INVALID, "잘못된 인증서 입니다."_cp949, certificate);
-    PAlgorithmUtil algs;
-    if (algs.getHashAlgFromSignAlg(certificate.getSignatureAlgorithm(), hash) != 0)
-        return call.failCore(QELT_ERR_HASH_ALGORITHM, "지원되지 않는 HASH 알고리즘입니다."_cp949, algs);
-    return 0;
 }
 
 // The shared body of both makers; `existing` null for a new message.
@@ -90,31 +83,27 @@ int makeSigned(ApiCall& call, BINSTR* pCert, BINSTR* pPriKey, const BINSTR* exis
         sd.setSigningTime(nullptr);
     }
     int hash = 0;
-    if (const int rc = chooseHash(call, cert, hash)) return rc;
+    if (const int rc = cms::chooseSignerHash(call, cert, hash)) return rc;
     if (const int rc = sd.addSignerCert(cert, bytesOf(pPriKey), hash); rc != 0) {
         if (rc == PSignedData::kNotPrivateKey)
             return call.fail(QELT_ERR_PRIKEY_NOT_PRIKEY, "복호화된 개인키가 아닙니다."_cp949);
         return call.failCore(QELT_ERR_CERT_INVALID, "잘못된 인증서 입니다."_cp949, sd);
     }
-    // The message is written straight into the caller's BINSTR memory (the
-    // allocation QELT_BINSTR_SetData makes), so a large content is copied once.
-    unsigned char* written = nullptr;
-    size_t writtenLen = 0;
+    // The message is written straight into the memory the caller's BINSTR
+    // will hold, so a large content is copied once.
+    BinstrOutput output(pOut, {pCert, pPriKey, existing, pTBSData});
+    bool noMemory = false;
     const int rc = sd.makeSignedData([&](size_t n) -> uint8_t* {
-        written = static_cast<unsigned char*>(std::calloc(n + 1, 1));
-        writtenLen = n;
-        return written;
+        uint8_t* p = output.allocate(n);
+        noMemory = p == nullptr;
+        return p;
     });
     if (rc != 0) {
-        std::free(written);
         // The allocation stands for the BINSTR the output would have been copied into.
-        if (written == nullptr && writtenLen > 0)
-            return call.failf(QELT_ERR_MEMORY, "QELT_BINSTR_SetData : %s", outName);
+        if (noMemory) return call.failf(QELT_ERR_MEMORY, "QELT_BINSTR_SetData : %s", outName);
         return call.failCore(QELT_ERR_SIGNED_MAKE, kMakeFailed, sd);
     }
-    QELT_BINSTR_Delete(pOut);
-    pOut->pVal = written;
-    pOut->nLen = static_cast<int>(writtenLen);
+    output.commit();
     return 0;
 }
 
@@ -316,8 +305,6 @@ QELT_EXPORT int QELT_CMS_GetSignerCaPubs(void* pCtx, BINSTR* pCaPubs) {
 
 // ---- shared with the file-streaming and two-step functions (cms_shared.h)
 namespace qelt::cms {
-
-int chooseSignerHash(ApiCall& call, const ByteString& cert, int& hash) { return chooseHash(call, cert, hash); }
 
 int signerCaPubs(ApiCall& call, const ByteString& cert, ByteString& caPubs) { return caPubsOf(call, cert, caPubs); }
 
