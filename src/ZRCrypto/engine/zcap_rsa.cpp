@@ -6,6 +6,7 @@
 #include <openssl/err.h>
 #include <openssl/rsa.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <initializer_list>
@@ -283,10 +284,24 @@ bool pkcs1Pad(int type, size_t k, const uint8_t* msg, size_t len, uint8_t* block
         std::memset(block + 2, 0xFF, ps);
     } else {
         if (zcapRandomBytes(block + 2, ps) != ZCAP_OK) return false;
-        for (size_t i = 0; i < ps; ++i) {
-            while (block[2 + i] == 0)
-                if (zcapRandomBytes(block + 2 + i, 1) != ZCAP_OK) return false;
+        // Zero bytes are replaced by fresh non-zero ones, drawn together: one
+        // generator request per pass instead of one per zero byte.
+        uint8_t spare[32];
+        size_t zeros = 0;
+        for (size_t i = 0; i < ps; ++i) zeros += block[2 + i] == 0;
+        while (zeros != 0) {
+            const size_t want = std::min(sizeof spare, zeros + 4);
+            if (zcapRandomBytes(spare, want) != ZCAP_OK) return false;
+            size_t next = 0;
+            for (size_t i = 0; i < ps && next < want; ++i) {
+                if (block[2 + i] != 0) continue;
+                while (next < want && spare[next] == 0) ++next;
+                if (next == want) break;
+                block[2 + i] = spare[next++];
+                --zeros;
+            }
         }
+        secureWipe(spare, sizeof spare);
     }
     block[2 + ps] = 0x00;
     if (len > 0) std::memcpy(block + 3 + ps, msg, len);
