@@ -10,6 +10,7 @@
 #include <new>
 
 #include "ZRCrypto/zr_hash.h"
+#include "util/byte_string.h"
 #include "util/cp949_literal.h"
 
 namespace qelt::cms {
@@ -19,8 +20,10 @@ namespace {
 constexpr auto kDigestFailed = "메시지 다이제스트를 생성하는데 실패하였습니다."_cp949;
 
 // Small writes (headers, encrypted 8 KiB pieces) are gathered up to this
-// much before they reach the file.
+// much before they reach the file, and small reads are served from as much
+// read at once.
 constexpr size_t kWriteBuffer = 64 * 1024;
+constexpr size_t kReadBuffer = 64 * 1024;
 
 }  // namespace
 
@@ -30,7 +33,10 @@ int fileTooLarge(ApiCall& call) {
 
 // ------------------------------------------------------------------ input
 
+// The buffers may hold plaintext on its way to or from a cipher: wiped
+// before they are released.
 InputFile::~InputFile() {
+    if (m_buffer) secureWipe(m_buffer.get(), kReadBuffer);
     if (m_fd >= 0) ::close(m_fd);
 }
 
@@ -45,12 +51,14 @@ int InputFile::open(ApiCall& call, const char* path) {
     }
     m_dev = st.st_dev;
     m_ino = st.st_ino;
+    m_buffer.reset(new (std::nothrow) uint8_t[kReadBuffer]);
     // Read front to back once: the kernel reads ahead further.
     (void)posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return 0;
 }
 
 int InputFile::size(ApiCall& call, long long& out) {
+    m_bufferAt = m_bufferEnd = 0;
     const off_t end = ::lseek(m_fd, 0, SEEK_END);
     if (end < 0) return call.failf(QELT_ERR_FILE_SEEK_END, "\"%s\"파일의 끝을 찾는데 실패하였습니다."_cp949, path());
     if (::lseek(m_fd, 0, SEEK_SET) != 0)
@@ -61,6 +69,7 @@ int InputFile::size(ApiCall& call, long long& out) {
 }
 
 int InputFile::rewind(ApiCall& call) {
+    m_bufferAt = m_bufferEnd = 0;
     if (::lseek(m_fd, 0, SEEK_SET) != 0)
         return call.failf(QELT_ERR_FILE_SEEK_START, "\"%s\"파일의 처음을 찾는데 실패하였습니다."_cp949, path());
     return 0;
@@ -73,6 +82,24 @@ int InputFile::read(ApiCall& call, uint8_t* buf, size_t n) {
 }
 
 size_t InputFile::readSome(uint8_t* buf, size_t n) {
+    size_t got = 0;
+    while (got < n) {
+        if (m_bufferAt < m_bufferEnd) {
+            const size_t k = std::min(n - got, m_bufferEnd - m_bufferAt);
+            std::memcpy(buf + got, m_buffer.get() + m_bufferAt, k);
+            m_bufferAt += k;
+            got += k;
+            continue;
+        }
+        if (!m_buffer || n - got >= kReadBuffer) return got + readFile(buf + got, n - got);
+        m_bufferAt = 0;
+        m_bufferEnd = readFile(m_buffer.get(), kReadBuffer);
+        if (m_bufferEnd == 0) break;
+    }
+    return got;
+}
+
+size_t InputFile::readFile(uint8_t* buf, size_t n) {
     size_t got = 0;
     while (got < n && m_fd >= 0) {
         const ssize_t r = ::read(m_fd, buf + got, n - got);
@@ -90,7 +117,10 @@ size_t InputFile::readSome(uint8_t* buf, size_t n) {
 
 // ------------------------------------------------------------------ output
 
-OutputFile::~OutputFile() { discard(); }
+OutputFile::~OutputFile() {
+    discard();
+    if (m_buffer) secureWipe(m_buffer.get(), kWriteBuffer);
+}
 
 int OutputFile::create(ApiCall& call, const char* path, const InputFile* input) {
     m_path = path;

@@ -62,8 +62,16 @@ public:
     ino_t inode() const { return m_ino; }
 
 private:
+    // Reads straight from the file, retrying interrupted calls.
+    size_t readFile(uint8_t* buf, size_t n);
+
     int m_fd = -1;
     bool m_failed = false;
+    // Small reads (8 KiB blocks for the ciphers) are served from this
+    // buffer, filled a kReadBuffer at a time; large ones bypass it.
+    std::unique_ptr<uint8_t[]> m_buffer;
+    size_t m_bufferAt = 0;
+    size_t m_bufferEnd = 0;
     std::string m_path;
     dev_t m_dev = 0;
     ino_t m_ino = 0;
