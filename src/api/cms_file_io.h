@@ -1,23 +1,37 @@
-// Files of the streaming CMS functions: inputs read in 8192-byte blocks,
-// outputs written as they are produced, and every failure recorded on the
-// call with the file's path. An output that is not finished is removed when
-// it goes out of scope, so a failed call never leaves a partial message or
-// content behind looking like a result.
+// Files of the streaming CMS functions: inputs read in blocks, outputs
+// written as they are produced, and every failure recorded on the call with
+// the file's path. An output that is not finished is removed when it goes
+// out of scope, so a failed call never leaves a partial message or content
+// behind looking like a result.
+//
+// Both sides work on plain descriptors. Content that is only hashed and
+// copied (signing and verifying) moves in chunks of kStreamChunk bytes: a
+// chunk is read once, hashed and written from the same buffer while it is
+// still in the processor's cache, so each byte costs one copy in and one
+// copy out of the kernel and nothing more.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "api/api_call.h"
 
+namespace qelt {
+class ZRHash;
+}
+
 namespace qelt::cms {
 
-// Content moves through hashing and encryption in blocks of this size.
+// Content moves through encryption in blocks of this size, and the framing
+// of a message is looked for in its first block.
 inline constexpr size_t kFileBlock = 8192;
+// Content that is hashed and copied moves in chunks of this size: large
+// enough that system calls cost nothing noticeable, small enough to stay in
+// the second-level cache between hashing and writing.
+inline constexpr size_t kStreamChunk = 256 * 1024;
 // Largest file the streaming functions take (the messages carry int lengths).
 inline constexpr long long kMaxFileSize = 0x7FFFFFFFLL;
 
@@ -27,10 +41,11 @@ int fileTooLarge(ApiCall& call);
 class InputFile {
 public:
     InputFile() = default;
+    ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    // Opens "rb"; 1402 naming the path when it cannot be opened or is a directory.
+    // Opens for reading; 1402 naming the path when it cannot be opened or is a directory.
     int open(ApiCall& call, const char* path);
     // The size, found by seeking to the end and back (1416, 1417); above
     // kMaxFileSize 1420.
@@ -41,17 +56,22 @@ public:
     int read(ApiCall& call, uint8_t* buf, size_t n);
     // Up to n bytes; fewer only at the end of the file or on a read error.
     size_t readSome(uint8_t* buf, size_t n);
-    bool failed() const { return m_file && std::ferror(m_file.get()) != 0; }
+    bool failed() const { return m_failed; }
     const char* path() const { return m_path.c_str(); }
     dev_t device() const { return m_dev; }
     ino_t inode() const { return m_ino; }
 
 private:
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, Closer> m_file;
-    std::unique_ptr<char[]> m_buffer;
+    // Reads straight from the file, retrying interrupted calls.
+    size_t readFile(uint8_t* buf, size_t n);
+
+    int m_fd = -1;
+    bool m_failed = false;
+    // Small reads (8 KiB blocks for the ciphers) are served from this
+    // buffer, filled a kReadBuffer at a time; large ones bypass it.
+    std::unique_ptr<uint8_t[]> m_buffer;
+    size_t m_bufferAt = 0;
+    size_t m_bufferEnd = 0;
     std::string m_path;
     dev_t m_dev = 0;
     ino_t m_ino = 0;
@@ -64,12 +84,24 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Creates the file ("wb"); 1419 naming the path when it cannot be
-    // created, or when it is the very file `input` reads (writing would
-    // destroy the input before it is read).
+    // Creates the file (emptied when it exists); 1419 naming the path when
+    // it cannot be created, or when it is the very file `input` reads
+    // (writing would destroy the input before it is read).
     int create(ApiCall& call, const char* path, const InputFile* input = nullptr);
-    // All n bytes, else 1403 naming the path.
+    // A regular file (not a device or a pipe): it can be written at any
+    // offset and emptied again.
+    bool regular() const { return m_regular; }
+    // Tells the file system how large the file will grow, so that it sets
+    // the blocks aside at once instead of while the content is written. A
+    // hint only: refusals are ignored (the writes report a full disk).
+    void expect(long long total);
+    // All n bytes, else 1403 naming the path. Small pieces are gathered in a
+    // buffer, large ones go to the file directly.
     int write(ApiCall& call, const void* p, size_t n);
+    // Replaces n bytes at `offset` of what was written (regular files), 1403.
+    int writeAt(ApiCall& call, long long offset, const void* p, size_t n);
+    // Drops everything written: the file is empty again (regular files), 1403.
+    int restart(ApiCall& call);
     // Pushes the bytes written so far to the file (1403), which stays open.
     int flush(ApiCall& call);
     // Flushes and closes; the file then stays. 1403 when the last bytes
@@ -81,15 +113,34 @@ public:
 
 private:
     int writeFailed(ApiCall& call);
+    bool writeAll(const uint8_t* p, size_t n);
 
-    std::FILE* m_file = nullptr;
-    std::unique_ptr<char[]> m_buffer;
+    int m_fd = -1;
+    std::unique_ptr<uint8_t[]> m_buffer;
+    size_t m_used = 0;
     std::string m_path;
     bool m_regular = false;
 };
 
-// Hashes `size` bytes of the input from its current position, block by
-// block; 1811 "메시지 다이제스트를 생성하는데 실패하였습니다." with the
+// A chunk-sized buffer on the heap (kStreamChunk bytes).
+class ChunkBuffer {
+public:
+    // 0, or 1003 recorded when the memory cannot be had.
+    int allocate(ApiCall& call);
+    uint8_t* data() { return m_buf.get(); }
+    static constexpr size_t size() { return kStreamChunk; }
+
+private:
+    std::unique_ptr<uint8_t[]> m_buf;
+};
+
+// Moves `size` bytes of `in`, from its current position, through `hash`
+// and into `out` (either may be null), chunk by chunk. A file that ends
+// early records 1418, a failing hash 1811 "메시지 다이제스트를 생성하는데
+// 실패하였습니다." with its detail; a failing write 1403.
+int hashAndCopy(ApiCall& call, InputFile& in, long long size, ZRHash* hash, OutputFile* out, ChunkBuffer& buf);
+
+// Hashes `size` bytes of the input from its current position; 1811 with the
 // hash's detail, or the file's own failure code.
 int digestFile(ApiCall& call, InputFile& in, long long size, int nHashAlg, ByteString& digest);
 

@@ -85,9 +85,14 @@ int firstSignerHash(ApiCall& call, const ByteString& message, int& hash) {
 
 // ------------------------------------------------------------------ making
 
-// The message in memory, in hash mode over the data file's digest.
-int buildHashedMessage(ApiCall& call, const ByteString& cert, const ByteString& priKey, InputFile& data, long long size,
-                       const char* pszSigningTime, bool detached, ByteString& der) {
+// Content files at least this large are signed in one pass (below).
+// Smaller ones are read twice, which costs less than the extra signature
+// the single pass needs.
+constexpr long long kOnePassMin = 4LL << 20;
+
+// The message in memory, in hash mode over `digest` (made with `hash`).
+int buildHashedMessage(ApiCall& call, const ByteString& cert, const ByteString& priKey, const ByteString& digest,
+                       int hash, const char* pszSigningTime, bool detached, ByteString& der) {
     PSignedData sd;
     sd.setOption(PSignedData::kPkcs7);
     // The wrapper and the CA certificates only go into a detached message:
@@ -100,10 +105,6 @@ int buildHashedMessage(ApiCall& call, const ByteString& cert, const ByteString& 
             if (sd.addCaPubs(caPubs) != 0) return call.failCore(QELT_ERR_SIGNED_MAKE, kMakeFailed, sd);
         }
     }
-    int hash = 0;
-    if (const int rc = chooseSignerHash(call, cert, hash)) return rc;
-    ByteString digest;
-    if (const int rc = digestFile(call, data, size, hash, digest)) return rc;
     sd.setHashedContent(digest, hash);
     if (hasText(pszSigningTime)) {
         int32_t t = 0;
@@ -121,9 +122,19 @@ int buildHashedMessage(ApiCall& call, const ByteString& cert, const ByteString& 
     return 0;
 }
 
-// Writes `der` (a content-less SignedData) with the data file spliced in as
-// its content: the same bytes the in-memory maker gives with the content embedded.
-int spliceContent(ApiCall& call, const ByteString& der, InputFile& data, long long size, const char* outPath) {
+// Where the content goes in a content-less SignedData: `head` is everything
+// before the content once it is spliced in (the outer and encapContentInfo
+// lengths grown by it, the [0] and OCTET STRING headers added), and the part
+// of the content-less message from `restAt` on (certificates, signer infos)
+// follows the content unchanged.
+struct Splice {
+    der::HeaderBuffer<2048> head{"ucBuff"};
+    size_t restAt = 0;
+    size_t restLen = 0;
+    long long total = 0;  // the whole message
+};
+
+int planSplice(ApiCall& call, const ByteString& der, long long size, Splice& plan) {
     const uint8_t* b = der.data();
     size_t pos = 0, rem = static_cast<size_t>(der.length()), len = 0;
     if (!enter(b, pos, rem, der::kSequence, len)) return call.fail(QELT_ERR_SIGNED_INVALID, kBadOuterTag);
@@ -136,7 +147,8 @@ int spliceContent(ApiCall& call, const ByteString& der, InputFile& data, long lo
     const size_t versionAt = start;
     if (!enter(b, pos, rem, der::kSequence, len)) return call.fail(QELT_ERR_SIGNED_INVALID, kBadEciTag);
     const size_t typeAt = pos, typeLen = len;
-    const size_t restAt = pos + len, restLen = rem - len;
+    plan.restAt = pos + len;
+    plan.restLen = rem - len;
 
     // P = [0] { OCTET STRING { data } }
     const long long octetsLen = 1 + static_cast<long long>(der::lengthSize(size)) + size;
@@ -144,29 +156,96 @@ int spliceContent(ApiCall& call, const ByteString& der, InputFile& data, long lo
     if (!prefix.header(der::kContext0Constructed, octetsLen) || !prefix.header(der::kOctetString, size))
         return fileTooLarge(call);
     const long long eciLen = static_cast<long long>(typeLen + prefix.size()) + size;
-    const long long outerLen = static_cast<long long>(versionAndAlgs + 1 + der::lengthSize(eciLen) + restLen) + eciLen;
+    const long long outerLen =
+        static_cast<long long>(versionAndAlgs + 1 + der::lengthSize(eciLen) + plan.restLen) + eciLen;
     if (der::lengthSize(eciLen) == 0 || der::lengthSize(outerLen) == 0 || outerLen > 0xFFFFFFFFLL)
         return fileTooLarge(call);
 
     der::HeaderBuffer<512> contentType("ucContentType");
     if (!contentType.put(b + typeAt, typeLen)) return bufferShort(call, contentType);
-    der::HeaderBuffer<2048> head("ucBuff");
+    der::HeaderBuffer<2048>& head = plan.head;
     if (!head.header(der::kSequence, outerLen) || !head.put(b + versionAt, versionAndAlgs) ||
         !head.header(der::kSequence, eciLen) || !head.put(contentType.data(), contentType.size()) ||
         !head.put(prefix.data(), prefix.size()))
         return bufferShort(call, head);
+    plan.total = static_cast<long long>(1 + der::lengthSize(outerLen)) + outerLen;
+    return 0;
+}
+
+// Writes `der` (a content-less SignedData) with the data file, read from its
+// start, spliced in as its content: the same bytes the in-memory maker gives
+// with the content embedded.
+int writeSpliced(ApiCall& call, const ByteString& der, InputFile& data, long long size, OutputFile& out,
+                 ChunkBuffer& buf) {
+    Splice plan;
+    if (const int rc = planSplice(call, der, size, plan)) return rc;
+    out.expect(plan.total);
+    if (const int rc = out.write(call, plan.head.data(), plan.head.size())) return rc;
+    if (const int rc = hashAndCopy(call, data, size, nullptr, &out, buf)) return rc;
+    return out.write(call, der.data() + plan.restAt, plan.restLen);
+}
+
+// The digest of the whole data file, then the message written around it:
+// the file is read twice.
+int signTwoPasses(ApiCall& call, const ByteString& cert, const ByteString& priKey, int hash, InputFile& data,
+                  long long size, const char* pszSigningTime, OutputFile& out, ChunkBuffer& buf) {
+    ByteString digest, der;
+    if (const int rc = digestFile(call, data, size, hash, digest)) return rc;
+    if (const int rc = buildHashedMessage(call, cert, priKey, digest, hash, pszSigningTime, false, der)) return rc;
+    if (const int rc = data.rewind(call)) return rc;
+    return writeSpliced(call, der, data, size, out, buf);
+}
+
+// One pass over the data file: the header depends on the content only
+// through its size and on the signature only through the lengths of what
+// follows the content, so a message signed over a stand-in digest gives a
+// header of the right size before the content is read. The content is then
+// hashed and written in the same pass, the real message is made over its
+// digest, its tail appended and its header written over the first one.
+//
+// The stand-in header is exact whenever the signature's length does not
+// depend on the digest (RSA). Where it does (ECDSA, KCDSA), the real header
+// may differ in a length octet and is written over it at the same size; if
+// its size itself changed (a length crossing a byte boundary), the output
+// is started again and written in two passes.
+int signOnePass(ApiCall& call, const ByteString& cert, const ByteString& priKey, int hash, InputFile& data,
+                long long size, const char* pszSigningTime, const char* outPath, ChunkBuffer& buf) {
+    ZRHash hasher;
+    ByteString standIn;  // the digest of nothing: a digest of the right length
+    if (hasher.DigestData_Init(hash) != 0 || hasher.DigestData_Final(standIn) != 0)
+        return call.failCore(QELT_ERR_DIGEST, "메시지 다이제스트를 생성하는데 실패하였습니다."_cp949, hasher);
+    ByteString trial;
+    if (const int rc = buildHashedMessage(call, cert, priKey, standIn, hash, pszSigningTime, false, trial)) return rc;
+    Splice guess;
+    if (const int rc = planSplice(call, trial, size, guess)) return rc;
 
     OutputFile out;
     if (const int rc = out.create(call, outPath, &data)) return rc;
-    if (const int rc = out.write(call, head.data(), head.size())) return rc;
-    uint8_t block[kFileBlock];
-    for (long long left = size; left > 0;) {
-        const size_t n = left < static_cast<long long>(kFileBlock) ? static_cast<size_t>(left) : kFileBlock;
-        if (const int rc = data.read(call, block, n)) return rc;
-        if (const int rc = out.write(call, block, n)) return rc;
-        left -= static_cast<long long>(n);
+    if (!out.regular()) {
+        // A device or a pipe cannot have its header written again.
+        if (const int rc = signTwoPasses(call, cert, priKey, hash, data, size, pszSigningTime, out, buf)) return rc;
+        return out.finish(call);
     }
-    if (const int rc = out.write(call, b + restAt, restLen)) return rc;
+    out.expect(guess.total);
+    if (const int rc = out.write(call, guess.head.data(), guess.head.size())) return rc;
+    ByteString digest, der;
+    if (hasher.DigestData_Init(hash) != 0)
+        return call.failCore(QELT_ERR_DIGEST, "메시지 다이제스트를 생성하는데 실패하였습니다."_cp949, hasher);
+    if (const int rc = hashAndCopy(call, data, size, &hasher, &out, buf)) return rc;
+    if (hasher.DigestData_Final(digest) != 0)
+        return call.failCore(QELT_ERR_DIGEST, "메시지 다이제스트를 생성하는데 실패하였습니다."_cp949, hasher);
+    if (const int rc = buildHashedMessage(call, cert, priKey, digest, hash, pszSigningTime, false, der)) return rc;
+    Splice real;
+    if (const int rc = planSplice(call, der, size, real)) return rc;
+    if (real.head.size() != guess.head.size()) {
+        if (const int rc = out.restart(call)) return rc;
+        if (const int rc = data.rewind(call)) return rc;
+        if (const int rc = writeSpliced(call, der, data, size, out, buf)) return rc;
+        return out.finish(call);
+    }
+    if (const int rc = out.write(call, der.data() + real.restAt, real.restLen)) return rc;
+    if (std::memcmp(real.head.data(), guess.head.data(), real.head.size()) != 0)
+        if (const int rc = out.writeAt(call, 0, real.head.data(), real.head.size())) return rc;
     return out.finish(call);
 }
 
@@ -179,24 +258,36 @@ int makeSignedFile(ApiCall& call, BINSTR* pCert, BINSTR* pPriKey, const char* da
         return call.invalid("생성된 서명 메시지가 저장될 파일 경로(pszSignedDataFilePath)를 지정해 주세요."_cp949);
     const ByteString cert = bytesOf(pCert);
     if (const int rc = api::checkCmsKeyUsage(call, cert, api::KeyUse::Signing)) return rc;
+    const ByteString priKey = bytesOf(pPriKey);
 
     InputFile data;
     if (const int rc = data.open(call, dataPath)) return rc;
     long long size = 0;
     if (const int rc = data.size(call, size)) return rc;
-    ByteString der;
-    if (const int rc = buildHashedMessage(call, cert, bytesOf(pPriKey), data, size, pszSigningTime, detached, der))
-        return rc;
+    int hash = 0;
+    if (const int rc = chooseSignerHash(call, cert, hash)) return rc;
     if (detached) {
+        ByteString digest, der;
+        if (const int rc = digestFile(call, data, size, hash, digest)) return rc;
+        if (const int rc = buildHashedMessage(call, cert, priKey, digest, hash, pszSigningTime, true, der)) return rc;
         OutputFile out;
         if (out.create(call, outPath, &data) != 0 || out.write(call, der.data(), static_cast<size_t>(der.length())) ||
             out.finish(call) != 0)
             return call.failf(QELT_ERR_FILE_WRITE, "\"%s\" 위치에 파일을 저장하는데 실패하였습니다."_cp949, outPath);
         return 0;
     }
-    // Second pass over the data: copied into the message after its header.
+    ChunkBuffer buf;
+    if (const int rc = buf.allocate(call)) return rc;
+    if (size >= kOnePassMin) return signOnePass(call, cert, priKey, hash, data, size, pszSigningTime, outPath, buf);
+    // Small content: its digest first, the output made once the message is.
+    ByteString digest, der;
+    if (const int rc = digestFile(call, data, size, hash, digest)) return rc;
+    if (const int rc = buildHashedMessage(call, cert, priKey, digest, hash, pszSigningTime, false, der)) return rc;
     if (const int rc = data.rewind(call)) return rc;
-    return spliceContent(call, der, data, size, outPath);
+    OutputFile out;
+    if (const int rc = out.create(call, outPath, &data)) return rc;
+    if (const int rc = writeSpliced(call, der, data, size, out, buf)) return rc;
+    return out.finish(call);
 }
 
 // ------------------------------------------------------------------ processing
@@ -269,7 +360,9 @@ int splitSignedFile(ApiCall& call, InputFile& in, long long fileSize, OutputFile
         static_cast<long long>(contentAt + contentLen) > fileSize)
         return call.fail(QELT_ERR_SIGNED_INVALID, kLeftOver);
 
-    // The content: what is left of the first block, then further blocks.
+    // The content: what is left of the first block, then the file in
+    // chunks, each hashed and written while it is in the cache.
+    out.expect(static_cast<long long>(contentLen));
     auto emit = [&](const uint8_t* p, size_t n) {
         if (sdigest.ok && sdigest.hash.DigestData_Update(p, static_cast<int>(n)) != 0) sdigest.ok = false;
         return out.write(call, p, n);
@@ -278,13 +371,17 @@ int splitSignedFile(ApiCall& call, InputFile& in, long long fileSize, OutputFile
     if (const int rc = emit(b + pos, first)) return rc;
     pos += first, rem -= first;
     size_t left = contentLen - first;
-    while (left > 0) {
-        const size_t want = left < kFileBlock ? left : kFileBlock;
-        const size_t n = in.readSome(block, want);
-        if (n > 0)
-            if (const int rc = emit(block, n)) return rc;
-        if (n != want) return call.fail(QELT_ERR_SIGNED_INVALID, kLeftOver);
-        left -= n;
+    if (left > 0) {
+        ChunkBuffer chunk;
+        if (const int rc = chunk.allocate(call)) return rc;
+        while (left > 0) {
+            const size_t want = left < chunk.size() ? left : chunk.size();
+            const size_t n = in.readSome(chunk.data(), want);
+            if (n > 0)
+                if (const int rc = emit(chunk.data(), n)) return rc;
+            if (n != want) return call.fail(QELT_ERR_SIGNED_INVALID, kLeftOver);
+            left -= n;
+        }
         pos = rem = 0;
     }
     // The rest of the message: certificates, CRLs and signer infos.
