@@ -135,7 +135,10 @@ int ASN1OctetString::extractValue() {
         joined.append(v.data() + p + 1 + len.octets, static_cast<int>(len.value));
         p += 1 + len.octets + len.value;
     }
+    // The joined octets are the value from now on: it is written back as one
+    // primitive (DER) OCTET STRING, not as segments it no longer holds.
     m_bsValue.assign(joined);
+    m_ucConstructed = 0;
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "ASN1Pkix/cms_enveloped_data.h"
 #include "ASN1Pkix/ocsp.h"
 #include "ASN1Pkix/pkcs12.h"
+#include "ASN1Pkix/pkcs_keys.h"
 #include "ASN1Pkix/trust_and_identity.h"
 #include "ASN1Pkix/tsp.h"
 #include "pkix_test_support.h"
@@ -160,6 +161,22 @@ TEST(TrustAndIdentityRecords, IdentifyDataAndHashContent) {
     utf8Idn[2] = 0x0C;
     RHashContent wrong(utf8Idn);
     EXPECT_NE(wrong.errorCode(), 0);
+}
+
+// A BER constructed OCTET STRING is joined on decoding and written back as one
+// primitive string: writing the joined octets under the constructed tag would
+// change the value on every round trip.
+TEST(RecordStability, ConstructedOctetStringIsWrittenPrimitive) {
+    // EncryptedPrivateKeyInfo { { 1.2.840.113549.1.12.1.3 }, OCTET STRING (constructed: AABB, CC) }
+    const std::vector<uint8_t> ber = bytesOfHex("3017300C060A2A864886F70D010C010324070402AABB0401CC");
+    REncryptedPrivateKeyInfo info(ber);
+    ASSERT_EQ(info.errorCode(), 0) << info.errorText();
+    EXPECT_EQ(hexOf(info.getEncryptedData().getValue()), "AABBCC");
+    const ByteString der(info.toASN1Object(0));
+    EXPECT_EQ(hexOf(der), "3013300C060A2A864886F70D010C01030403AABBCC");
+    REncryptedPrivateKeyInfo again(der);
+    ASSERT_EQ(again.errorCode(), 0) << again.errorText();
+    EXPECT_EQ(hexOf(again.toASN1Object(0)), hexOf(der));
 }
 
 TEST(RecordTagging, DecodedTagIsReappliedUnlessOmitted) {
