@@ -39,6 +39,18 @@ size_t lengthSize(long long len);
 // nothing changed.
 bool readLength(const uint8_t* buf, size_t& pos, size_t& remaining, size_t& len, size_t* consumed = nullptr);
 
+// One element of a DER buffer: its tag must be `tag`; afterwards `pos` is at
+// its contents and `len` holds their length. False when the tag differs, the
+// length cannot be read or (with `whole`) the contents run past the buffer.
+inline bool enter(const uint8_t* b, size_t& pos, size_t& rem, uint8_t tag, size_t& len, bool whole = true) {
+    if (rem == 0 || b[pos] != tag) return false;
+    size_t p = pos + 1, r = rem - 1;
+    if (!readLength(b, p, r, len) || (whole && len > r)) return false;
+    pos = p;
+    rem = r;
+    return true;
+}
+
 // A header gathered in a fixed buffer; `name` is the buffer's name in the
 // overflow message. Every put fails (false) once the capacity is exceeded.
 template <size_t N>

@@ -65,15 +65,7 @@ int bufferShort(ApiCall& call, const der::HeaderBuffer<N>& buf) {
     return call.failf(QELT_ERR_BUFFER_TOO_SMALL, kBufferShort, buf.name());
 }
 
-// As in the signed-file code: enter an element of tag `tag`, `len` its contents.
-bool enter(const uint8_t* b, size_t& pos, size_t& rem, uint8_t tag, size_t& len, bool whole = true) {
-    if (rem == 0 || b[pos] != tag) return false;
-    size_t p = pos + 1, r = rem - 1;
-    if (!der::readLength(b, p, r, len) || (whole && len > r)) return false;
-    pos = p;
-    rem = r;
-    return true;
-}
+using der::enter;
 
 // One whole element of tag `tag` at pos, copied into `buf`.
 template <size_t N>

@@ -49,17 +49,7 @@ int bufferShort(ApiCall& call, const der::HeaderBuffer<N>& buf) {
     return call.failf(QELT_ERR_BUFFER_TOO_SMALL, kBufferShort, buf.name());
 }
 
-// One element of a DER buffer: its tag must be `tag`; afterwards `pos` is at
-// its contents and `len` holds their length. False when the tag differs, the
-// length cannot be read or (with `whole`) the contents run past the buffer.
-bool enter(const uint8_t* b, size_t& pos, size_t& rem, uint8_t tag, size_t& len, bool whole = true) {
-    if (rem == 0 || b[pos] != tag) return false;
-    size_t p = pos + 1, r = rem - 1;
-    if (!der::readLength(b, p, r, len) || (whole && len > r)) return false;
-    pos = p;
-    rem = r;
-    return true;
-}
+using der::enter;
 
 // The hash of the first SignerInfo of a bare or ContentInfo-wrapped
 // SignedData; 0 (and hash 0) when there is no SignerInfo, 1803 recorded when

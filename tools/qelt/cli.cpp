@@ -53,6 +53,17 @@ int Session::usage(const std::string& message) {
     return 2;
 }
 
+int readDerOrPem(Session& s, const std::string& path, std::vector<uint8_t>& der) {
+    std::string error;
+    if (!readInput(path, der, error)) return Session::usage(error);
+    const std::string head(der.begin(), der.begin() + static_cast<long>(std::min<size_t>(der.size(), 64)));
+    if (head.find("-----BEGIN") == std::string::npos) return 0;
+    Bin pem(der), out;
+    if (const int rc = QELT_PEM_Decode(s.ctx(), &pem, &out)) return s.fail(rc);
+    der = out.vec();
+    return 0;
+}
+
 bool readInput(const std::string& path, std::vector<uint8_t>& out, std::string& error) {
     out.clear();
     if (path.empty() || path == "-") {

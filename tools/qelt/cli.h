@@ -47,6 +47,9 @@ private:
 
 // Whole input from a file, or standard input for "-" or an absent path.
 bool readInput(const std::string& path, std::vector<uint8_t>& out, std::string& error);
+// Whole input read as in readInput; PEM text (recognised by its armour) is
+// decoded, anything else is taken as DER. 0, or the exit status to return.
+int readDerOrPem(Session& s, const std::string& path, std::vector<uint8_t>& der);
 // Whole output to a file, or standard output for "-" or an empty path.
 bool writeOutput(const std::string& path, const uint8_t* data, size_t len, std::string& error);
 inline bool writeOutput(const std::string& path, const std::vector<uint8_t>& d, std::string& error) {
@@ -73,8 +76,8 @@ struct Bin {
 };
 
 struct Verb {
-    std::string name;      // "base64", "cert"...
-    std::string synopsis;  // one-line usage shown by --help
+    std::string name;                // "base64", "cert"...
+    std::string synopsis;            // one-line usage shown by --help
     std::vector<std::string> flags;  // options that take no value
     int (*run)(Session&, const Args&);
 };

@@ -24,18 +24,6 @@ using namespace qelt_cli;
 
 namespace {
 
-// Reads a file (or standard input) and turns PEM text into its DER bytes.
-int readDer(Session& s, const std::string& path, std::vector<uint8_t>& der) {
-    std::string error;
-    if (!readInput(path, der, error)) return Session::usage(error);
-    const std::string head(der.begin(), der.begin() + static_cast<long>(std::min<size_t>(der.size(), 64)));
-    if (head.find("-----BEGIN") == std::string::npos) return 0;
-    Bin pem(der), out;
-    if (const int rc = QELT_PEM_Decode(s.ctx(), &pem, &out)) return s.fail(rc);
-    der = out.vec();
-    return 0;
-}
-
 // The read position of the open file `target` in this process; -1 when it is not open.
 long long readPosition(const std::filesystem::path& target) {
     long long pos = -1;
@@ -112,9 +100,9 @@ private:
 std::string outputOf(const Args& a) { return a.get("o", a.get("out", "")); }
 
 int loadSigner(Session& s, const Args& a, std::vector<uint8_t>& cert, std::vector<uint8_t>* key) {
-    if (const int rc = readDer(s, *a.get("c"), cert)) return rc;
+    if (const int rc = readDerOrPem(s, *a.get("c"), cert)) return rc;
     if (key != nullptr)
-        if (const int rc = readDer(s, *a.get("k"), *key)) return rc;
+        if (const int rc = readDerOrPem(s, *a.get("k"), *key)) return rc;
     if (const auto alg = a.get("a")) {
         const int code = *alg == "sha1" ? QELT_HASH_SHA1 : *alg == "sha256" ? QELT_HASH_SHA256 : 0;
         if (code == 0) return Session::usage("-a takes sha1 or sha256");
@@ -145,7 +133,7 @@ std::string nowText() {
 // Processes a message for its signer records (content given for a detached one).
 int processForSigners(Session& s, const Args& a, std::vector<uint8_t>& message) {
     if (a.positional.empty()) return Session::usage("name the SignedData file");
-    if (const int rc = readDer(s, a.positional[0], message)) return rc;
+    if (const int rc = readDerOrPem(s, a.positional[0], message)) return rc;
     Bin data;
     if (const auto contentPath = a.get("content")) {
         std::vector<uint8_t> content;
@@ -231,8 +219,8 @@ int runTstGet(Session& s, const Args& a) {
 int runTstSet(Session& s, const Args& a) {
     if (!a.has("token") || a.positional.empty()) return Session::usage("cms tst-set: --token TOKEN and a SignedData");
     std::vector<uint8_t> message, token;
-    if (const int rc = readDer(s, a.positional[0], message)) return rc;
-    if (const int rc = readDer(s, *a.get("token"), token)) return rc;
+    if (const int rc = readDerOrPem(s, a.positional[0], message)) return rc;
+    if (const int rc = readDerOrPem(s, *a.get("token"), token)) return rc;
     const int index = std::atoi(a.get("index", "0").c_str());
     Bin m(message), t(token), out;
     if (const int rc = QELT_CMS_SetTimeStampToken(s.ctx(), &m, index, &t, &out)) return s.fail(rc);
@@ -299,7 +287,7 @@ int runEncryptFile(Session& s, const Args& a) {
     QELT_API_SetOption(s.ctx(), a.has("pkcs1") ? QELT_OPT_RSA_PKCS1 : QELT_OPT_RSA_OAEP);
     QELT_API_SetOption(s.ctx(), QELT_OPT_CMS_CONTENTINFO);
     std::vector<uint8_t> cert;
-    if (const int rc = readDer(s, a.positional[0], cert)) return rc;
+    if (const int rc = readDerOrPem(s, a.positional[0], cert)) return rc;
     Bin c(cert);
     Progress progress("encrypting", data);
     const auto cipher = a.get("detached-content");
@@ -316,8 +304,8 @@ int runDecryptFile(Session& s, const Args& a) {
     if (!a.has("c") || !a.has("k") || message.empty() || out.empty())
         return Session::usage("cms decrypt -c CERT -k KEY.p8 --file ENVELOPED -o DATA [--detached-content CIPHERTEXT]");
     std::vector<uint8_t> cert, key;
-    if (const int rc = readDer(s, *a.get("c"), cert)) return rc;
-    if (const int rc = readDer(s, *a.get("k"), key)) return rc;
+    if (const int rc = readDerOrPem(s, *a.get("c"), cert)) return rc;
+    if (const int rc = readDerOrPem(s, *a.get("k"), key)) return rc;
     Bin c(cert), k(key);
     const auto cipher = a.get("detached-content");
     Progress progress("decrypting", cipher ? *cipher : message);

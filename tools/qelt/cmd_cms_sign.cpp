@@ -10,18 +10,6 @@ using namespace qelt_cli;
 
 namespace {
 
-// Reads a file; PEM text (recognised by its armour) is decoded, anything else is DER.
-int readDerOrPem(Session& s, const std::string& path, std::vector<uint8_t>& der) {
-    std::string error;
-    if (!readInput(path, der, error)) return Session::usage(error);
-    const std::string head(der.begin(), der.begin() + static_cast<long>(std::min<size_t>(der.size(), 64)));
-    if (head.find("-----BEGIN") == std::string::npos) return 0;
-    Bin pem(der), out;
-    if (const int rc = QELT_PEM_Decode(s.ctx(), &pem, &out)) return s.fail(rc);
-    der = out.vec();
-    return 0;
-}
-
 int writeMessage(Session& s, const Args& a, const std::vector<uint8_t>& der) {
     std::string error;
     const std::string out = a.get("o", a.get("out", "-"));

@@ -20,18 +20,6 @@ constexpr Named kCiphers[] = {{"des", QELT_SYM_DES},
                               {"neat", QELT_SYM_NEAT},
                               {"aria", QELT_SYM_ARIA}};
 
-// Reads a file; PEM text (recognised by its armour) is decoded, anything else is DER.
-int readDerOrPem(Session& s, const std::string& path, std::vector<uint8_t>& der) {
-    std::string error;
-    if (!readInput(path, der, error)) return Session::usage(error);
-    const std::string head(der.begin(), der.begin() + static_cast<long>(std::min<size_t>(der.size(), 64)));
-    if (head.find("-----BEGIN") == std::string::npos) return 0;
-    Bin pem(der), out;
-    if (const int rc = QELT_PEM_Decode(s.ctx(), &pem, &out)) return s.fail(rc);
-    der = out.vec();
-    return 0;
-}
-
 constexpr const char* kSignEncUsage =
     "cms signenc -c CERT -k KEY -r RECIPIENT [-a des|3des|seed|neat|aria] [--hash sha1|sha256] [--pkcs1] [--pem] "
     "[FILE] [-o OUT]";
