@@ -13,8 +13,7 @@
 namespace {
 
 using qelt_fuzz::context;
-
-BINSTR view(const uint8_t* p, size_t n) { return BINSTR{const_cast<uint8_t*>(p), static_cast<int>(n)}; }
+using qelt_fuzz::view;
 
 }  // namespace
 

@@ -2,6 +2,8 @@
 // library context for the whole run.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 
 #include "qeltapi.h"
@@ -16,5 +18,8 @@ inline void* context() {
     }();
     return ctx;
 }
+
+// A read-only byte record over fuzz input or a fixed fixture.
+inline BINSTR view(const uint8_t* p, size_t n) { return BINSTR{const_cast<uint8_t*>(p), static_cast<int>(n)}; }
 
 }  // namespace qelt_fuzz

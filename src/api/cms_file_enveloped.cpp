@@ -27,7 +27,6 @@ using namespace qelt::cms;
 namespace {
 
 constexpr int kPadding = 2;  // 1 to blocksize bytes, always present
-constexpr auto kBufferShort = "%s에 할당된 메모리가 부족합니다."_cp949;
 constexpr auto kMakeFailed = "암호 메시지(EnvelopedData)를 구성하는데 실패하였습니다."_cp949;
 constexpr auto kEncryptFailed = "데이터를 암호화하는데 실패하였습니다."_cp949;
 constexpr auto kDecryptFailed = "데이터를 복호화하는데 실패하였습니다."_cp949;
@@ -59,11 +58,6 @@ constexpr uint8_t kEnvelopedTypeAndTag[] = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 
 // Recipient infos of a message read from a file may take this much; a
 // message with more recipients than fit is refused.
 constexpr size_t kMaxHead = 32 * 1024;
-
-template <size_t N>
-int bufferShort(ApiCall& call, const der::HeaderBuffer<N>& buf) {
-    return call.failf(QELT_ERR_BUFFER_TOO_SMALL, kBufferShort, buf.name());
-}
 
 using der::enter;
 

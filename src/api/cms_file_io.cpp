@@ -31,6 +31,10 @@ int fileTooLarge(ApiCall& call) {
     return call.fail(QELT_ERR_FILE_TOO_LARGE, "처리하기에는 파일 사이즈의 크기가 너무 큽니다."_cp949);
 }
 
+int bufferShort(ApiCall& call, const char* bufferName) {
+    return call.failf(QELT_ERR_BUFFER_TOO_SMALL, "%s에 할당된 메모리가 부족합니다."_cp949, bufferName);
+}
+
 // ------------------------------------------------------------------ input
 
 // The buffers may hold plaintext on its way to or from a cipher: wiped

@@ -37,6 +37,13 @@ inline constexpr long long kMaxFileSize = 0x7FFFFFFFLL;
 
 // 1420 "처리하기에는 파일 사이즈의 크기가 너무 큽니다."
 int fileTooLarge(ApiCall& call);
+// 1004 "%s에 할당된 메모리가 부족합니다." with the name of the framing buffer
+// (der::HeaderBuffer) that a message's headers did not fit.
+int bufferShort(ApiCall& call, const char* bufferName);
+template <class Buffer>
+int bufferShort(ApiCall& call, const Buffer& buf) {
+    return bufferShort(call, buf.name());
+}
 
 class InputFile {
 public:

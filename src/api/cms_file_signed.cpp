@@ -37,17 +37,11 @@ constexpr auto kBadContextTag = "잘못된 서명 메시지 입니다. (eContent
 constexpr auto kBadOctetsTag = "잘못된 서명 메시지 입니다. (eContent 필드 tag가 OCTET-STRING이 아님)"_cp949;
 constexpr auto kLeftOver =
     "잘못된 서명 메시지 입니다. (처리하고 남은 데이터가 있거나 원본 메시지의 크기가 전부 저장되지 않음)"_cp949;
-constexpr auto kBufferShort = "%s에 할당된 메모리가 부족합니다."_cp949;
 
 // What follows the content in a message (certificates, CRLs, signer infos)
 // is held in memory; a message claiming more than this is refused rather
 // than read.
 constexpr size_t kMaxTrailer = 8u << 20;
-
-template <size_t N>
-int bufferShort(ApiCall& call, const der::HeaderBuffer<N>& buf) {
-    return call.failf(QELT_ERR_BUFFER_TOO_SMALL, kBufferShort, buf.name());
-}
 
 using der::enter;
 
