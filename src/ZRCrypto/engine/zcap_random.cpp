@@ -1,6 +1,7 @@
 #include "ZRCrypto/engine/zcap_random.h"
 
 #include <openssl/evp.h>
+#include <openssl/sha.h>
 #include <pthread.h>
 #include <sys/random.h>
 #include <unistd.h>
@@ -23,13 +24,6 @@ namespace {
 // ---------------------------------------------------------------- SHA-1 compression (G)
 
 constexpr uint32_t kSha1Iv[5] = {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u, 0xC3D2E1F0u};
-
-constexpr uint32_t rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
-
-uint32_t loadBe32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
-           p[3];
-}
 
 void storeBe32(uint8_t* p, uint32_t v) {
     p[0] = static_cast<uint8_t>(v >> 24);
@@ -119,19 +113,31 @@ uint64_t clockNs(clockid_t id) {
 
 // A running SHA-1 computation that keeps the first bytes fed into it, so that
 // the entropy sample can feed a prefix of "what the hash has seen" back in.
+// A sample is a dozen puts of a few bytes each; they are gathered in a small
+// buffer and handed to the digest in one update, which costs far less than a
+// digest call per put.
 class Feed {
 public:
     explicit Feed(Pool& p) : m_pool(p) { m_ok = EVP_DigestInit_ex2(p.sha1, p.sha1Md, nullptr) == 1; }
-    ~Feed() { secureWipe(m_seen, sizeof m_seen); }
+    ~Feed() {
+        secureWipe(m_seen, sizeof m_seen);
+        secureWipe(m_pending, sizeof m_pending);
+    }
     Feed(const Feed&) = delete;
     Feed& operator=(const Feed&) = delete;
 
     void put(const void* data, size_t n) {
         if (n == 0) return;
-        m_ok = m_ok && EVP_DigestUpdate(m_pool.sha1, data, n) == 1;
         const size_t keep = std::min(n, sizeof m_seen - m_seenLen);
         std::memcpy(m_seen + m_seenLen, data, keep);
         m_seenLen += keep;
+        if (m_pendingLen + n > sizeof m_pending) flush();
+        if (n > sizeof m_pending) {
+            m_ok = m_ok && EVP_DigestUpdate(m_pool.sha1, data, n) == 1;
+            return;
+        }
+        std::memcpy(m_pending + m_pendingLen, data, n);
+        m_pendingLen += n;
     }
     void put32(uint32_t v) {
         uint8_t b[4];
@@ -140,6 +146,7 @@ public:
     }
     // False when OpenSSL failed anywhere along the way; `out` is then untouched.
     [[nodiscard]] bool finish(uint8_t out[kSha1Len]) {
+        flush();
         unsigned int len = 0;
         uint8_t digest[EVP_MAX_MD_SIZE];
         m_ok = m_ok && EVP_DigestFinal_ex(m_pool.sha1, digest, &len) == 1 && len == kSha1Len;
@@ -151,10 +158,19 @@ public:
     size_t seenLen() const { return m_seenLen; }
 
 private:
+    void flush() {
+        if (m_pendingLen == 0) return;
+        m_ok = m_ok && EVP_DigestUpdate(m_pool.sha1, m_pending, m_pendingLen) == 1;
+        secureWipe(m_pending, m_pendingLen);
+        m_pendingLen = 0;
+    }
+
     Pool& m_pool;
     bool m_ok = false;
     uint8_t m_seen[128] = {};
     size_t m_seenLen = 0;
+    uint8_t m_pending[256] = {};
+    size_t m_pendingLen = 0;
 };
 
 void kernelBytes(Pool& p, uint8_t out[32]) {
@@ -298,39 +314,26 @@ bool drawSeed(uint8_t xseed[kSha1Len], void*) { return randomBits(160, 1, 0, xse
 
 // ---------------------------------------------------------------- public pieces
 
+// One SHA-1 compression without padding. OpenSSL's block function uses the
+// processor's SHA instructions where there are any; it is deprecated only
+// because most callers should not need it, and this generator does.
 void sha1Compress(uint32_t state[5], const uint8_t block[64]) {
-    uint32_t w[80];
-    for (int t = 0; t < 16; ++t) w[t] = loadBe32(block + 4 * t);
-    for (int t = 16; t < 80; ++t) w[t] = rotl(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
-    uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
-    for (int t = 0; t < 80; ++t) {
-        uint32_t f, k;
-        if (t < 20) {
-            f = (b & c) | (~b & d);
-            k = 0x5A827999u;
-        } else if (t < 40) {
-            f = b ^ c ^ d;
-            k = 0x6ED9EBA1u;
-        } else if (t < 60) {
-            f = (b & c) | (b & d) | (c & d);
-            k = 0x8F1BBCDCu;
-        } else {
-            f = b ^ c ^ d;
-            k = 0xCA62C1D6u;
-        }
-        const uint32_t tmp = rotl(a, 5) + f + e + k + w[t];
-        e = d;
-        d = c;
-        c = rotl(b, 30);
-        b = a;
-        a = tmp;
-    }
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
-    state[4] += e;
-    secureWipe(w, sizeof w);
+    SHA_CTX ctx{};
+    ctx.h0 = state[0];
+    ctx.h1 = state[1];
+    ctx.h2 = state[2];
+    ctx.h3 = state[3];
+    ctx.h4 = state[4];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    SHA1_Transform(&ctx, block);
+#pragma GCC diagnostic pop
+    state[0] = ctx.h0;
+    state[1] = ctx.h1;
+    state[2] = ctx.h2;
+    state[3] = ctx.h3;
+    state[4] = ctx.h4;
+    secureWipe(&ctx, sizeof ctx);
 }
 
 void fips186G(const uint8_t xval[kSha1Len], uint8_t out[kSha1Len]) {
