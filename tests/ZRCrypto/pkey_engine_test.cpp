@@ -142,6 +142,25 @@ TEST(RsaVectors, EncryptionBlocksDecryptAndOaepEncodes) {
     EXPECT_EQ(count, 6);
 }
 
+// A private operation whose half results are wrong (a corrupted dp, dq or
+// qInv stands in for a fault during the computation) must not release its
+// result: such a result would give away a factor of the modulus.
+TEST(RsaVectors, FaultyPrivateResultIsWithheld) {
+    const auto vectors = readVectors("rsaes.vec", "Ciphertext");
+    ASSERT_FALSE(vectors.empty());
+    const Fields& f = vectors.front().second;
+    for (const char* part : {"none", "dp", "dq", "qinv"}) {
+        rsa_detail::RsaKey key = rsaKey(f);
+        const std::string which = part;
+        BIGNUM* victim = which == "dp" ? key.dp.get() : which == "dq" ? key.dq.get() : key.qinv.get();
+        if (which != "none") BN_add_word(victim, 2);
+        const size_t k = key.bytes();
+        Bytes ct = hexBytes(f.at("Ciphertext")), block(k, 0xEE);
+        ct.insert(ct.begin(), k - ct.size(), 0);
+        EXPECT_EQ(rsa_detail::rawPrivate(key, ct.data(), block.data(), k), which == "none") << part;
+    }
+}
+
 TEST(RsaVectors, Type2BlocksAcceptedAndRefused) {
     int valid = 0, invalid = 0;
     for (const auto& [section, f] : readVectors("pkcs1.vec", "RawCiphertext")) {
