@@ -234,27 +234,30 @@ inline void desRoundsOne(uint32_t& left, uint32_t& right, const uint32_t* keys) 
 }
 
 // Sixteen rounds on N blocks side by side, so that the lookups of the
-// independent blocks overlap. The loop over the round pairs stays: written
-// out, the 3DES body of four blocks outgrows the instruction cache.
+// independent blocks overlap. Single DES writes the rounds out; 3DES keeps
+// the loop over the round pairs, as its three stages of four blocks written
+// out outgrow the instruction cache.
 template <bool Decrypt, size_t N>
-inline void desRoundsMany(uint32_t* l, uint32_t* r, const uint32_t* keys) {
-#pragma GCC unroll 1
-    for (int i = 0; i < 16; i += 2) {
-        const uint32_t* ka = desSubkey<Decrypt>(keys, i);
-        const uint32_t* kb = desSubkey<Decrypt>(keys, i + 1);
+inline void desRoundPair(uint32_t* l, uint32_t* r, const uint32_t* keys, int i) {
+    const uint32_t* ka = desSubkey<Decrypt>(keys, i);
+    const uint32_t* kb = desSubkey<Decrypt>(keys, i + 1);
 #pragma GCC unroll 4
-        for (size_t j = 0; j < N; ++j) l[j] ^= desSp<false>(rotr32(r[j], 4) ^ ka[0], r[j] ^ ka[1]);
+    for (size_t j = 0; j < N; ++j) l[j] ^= desSp<false>(rotr32(r[j], 4) ^ ka[0], r[j] ^ ka[1]);
 #pragma GCC unroll 4
-        for (size_t j = 0; j < N; ++j) r[j] ^= desSp<false>(rotr32(l[j], 4) ^ kb[0], l[j] ^ kb[1]);
-    }
+    for (size_t j = 0; j < N; ++j) r[j] ^= desSp<false>(rotr32(l[j], 4) ^ kb[0], l[j] ^ kb[1]);
 }
 
-template <bool Decrypt, size_t N>
+template <bool Decrypt, size_t N, bool Compact>
 inline void desRounds(uint32_t* l, uint32_t* r, const uint32_t* keys) {
-    if constexpr (N == 1)
+    if constexpr (N == 1) {
         desRoundsOne<Decrypt>(l[0], r[0], keys);
-    else
-        desRoundsMany<Decrypt, N>(l, r, keys);
+    } else if constexpr (Compact) {
+#pragma GCC unroll 1
+        for (int i = 0; i < 16; i += 2) desRoundPair<Decrypt, N>(l, r, keys, i);
+    } else {
+#pragma GCC unroll 8
+        for (int i = 0; i < 16; i += 2) desRoundPair<Decrypt, N>(l, r, keys, i);
+    }
 }
 
 // The block transforms in the permuted domain, for N blocks at once.
@@ -262,14 +265,14 @@ struct DesEncrypt {
     const uint32_t* keys;
     template <size_t N>
     void run(uint32_t* l, uint32_t* r) const {
-        desRounds<false, N>(l, r, keys);
+        desRounds<false, N, false>(l, r, keys);
     }
 };
 struct DesDecrypt {
     const uint32_t* keys;
     template <size_t N>
     void run(uint32_t* l, uint32_t* r) const {
-        desRounds<true, N>(l, r, keys);
+        desRounds<true, N, false>(l, r, keys);
     }
 };
 // EDE: the permutations between the stages cancel, only the halves swap.
@@ -277,18 +280,18 @@ struct TripleDesEncrypt {
     const uint32_t (*keys)[32];
     template <size_t N>
     void run(uint32_t* l, uint32_t* r) const {
-        desRounds<false, N>(l, r, keys[0]);
-        desRounds<true, N>(r, l, keys[1]);
-        desRounds<false, N>(l, r, keys[2]);
+        desRounds<false, N, true>(l, r, keys[0]);
+        desRounds<true, N, true>(r, l, keys[1]);
+        desRounds<false, N, true>(l, r, keys[2]);
     }
 };
 struct TripleDesDecrypt {
     const uint32_t (*keys)[32];
     template <size_t N>
     void run(uint32_t* l, uint32_t* r) const {
-        desRounds<true, N>(l, r, keys[2]);
-        desRounds<false, N>(r, l, keys[1]);
-        desRounds<true, N>(l, r, keys[0]);
+        desRounds<true, N, true>(l, r, keys[2]);
+        desRounds<false, N, true>(r, l, keys[1]);
+        desRounds<true, N, true>(l, r, keys[0]);
     }
 };
 
