@@ -56,59 +56,104 @@ constexpr uint8_t kDesPc1[56] = {57, 49, 41, 33, 25, 17, 9,  1,  58, 50, 42, 34,
 constexpr uint8_t kDesPc2[48] = {14, 17, 11, 24, 1,  5,  3,  28, 15, 6,  21, 10, 23, 19, 12, 4,
                                  26, 8,  16, 7,  27, 20, 13, 2,  41, 52, 31, 37, 47, 55, 30, 40,
                                  51, 45, 33, 48, 44, 49, 39, 56, 34, 53, 46, 42, 50, 36, 29, 32};
-constexpr uint8_t kDesShifts[16] = {1, 1, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 1};
+// Total left rotation of C and D before each round's subkey is taken.
+constexpr uint8_t kDesRotation[16] = {1, 2, 4, 6, 8, 10, 12, 14, 15, 17, 19, 21, 23, 25, 27, 28};
 
-// SP[k][six bits of E-expansion group k+1] = the S-box output run through P,
-// rotated left by one bit as the halves are kept inside the rounds.
-constexpr std::array<std::array<uint32_t, 64>, 8> makeDesSp() {
-    std::array<std::array<uint32_t, 64>, 8> sp{};
+// SP[k][byte] = the S-box k output for the six low bits of the byte, run
+// through P and rotated left by one bit as the halves are kept inside the
+// rounds. The two high bits of the byte are ignored, so a round takes its
+// eight indices as whole bytes of two key-mixed words without masking.
+constexpr std::array<std::array<uint32_t, 256>, 8> makeDesSp() {
+    std::array<std::array<uint32_t, 256>, 8> sp{};
     for (int k = 0; k < 8; ++k) {
-        for (int idx = 0; idx < 64; ++idx) {
+        for (int byte = 0; byte < 256; ++byte) {
+            const int idx = byte & 0x3F;
             const int row = ((idx >> 4) & 2) | (idx & 1);
             const int col = (idx >> 1) & 0xF;
             const uint32_t v = static_cast<uint32_t>(kDesSbox[k][row * 16 + col]) << (28 - 4 * k);
             uint32_t p = 0;
             for (int i = 0; i < 32; ++i)
                 if ((v >> (32 - kDesP[i])) & 1) p |= 1u << (31 - i);
-            sp[k][idx] = (p << 1) | (p >> 31);
+            sp[k][byte] = (p << 1) | (p >> 31);
         }
     }
     return sp;
 }
 constexpr auto kDesSp = makeDesSp();
 
-inline uint32_t desF(uint32_t half, uint32_t k0, uint32_t k1) {
-    uint32_t w = rotr32(half, 4) ^ k0;
-    uint32_t f =
-        kDesSp[6][w & 0x3F] | kDesSp[4][(w >> 8) & 0x3F] | kDesSp[2][(w >> 16) & 0x3F] | kDesSp[0][(w >> 24) & 0x3F];
-    w = half ^ k1;
-    f |= kDesSp[7][w & 0x3F] | kDesSp[5][(w >> 8) & 0x3F] | kDesSp[3][(w >> 16) & 0x3F] | kDesSp[1][(w >> 24) & 0x3F];
-    return f;
-}
-
-}  // namespace
-
-void Des::expandKey(const uint8_t* key, uint32_t* keys) {
-    auto keyBit = [key](int pos) { return (key[(pos - 1) / 8] >> (7 - (pos - 1) % 8)) & 1; };  // 1-based
-    uint8_t cd[56];
-    for (int i = 0; i < 56; ++i) cd[i] = static_cast<uint8_t>(keyBit(kDesPc1[i]));
-    for (int r = 0; r < 16; ++r) {
-        for (int s = 0; s < kDesShifts[r]; ++s) {
-            const uint8_t c0 = cd[0], d0 = cd[28];
-            std::memmove(cd, cd + 1, 27);
-            cd[27] = c0;
-            std::memmove(cd + 28, cd + 29, 27);
-            cd[55] = d0;
-        }
-        uint32_t groups[8] = {};
-        for (int i = 0; i < 48; ++i) groups[i / 6] = (groups[i / 6] << 1) | cd[kDesPc2[i] - 1];
-        keys[2 * r] = groups[0] << 24 | groups[2] << 16 | groups[4] << 8 | groups[6];
-        keys[2 * r + 1] = groups[1] << 24 | groups[3] << 16 | groups[5] << 8 | groups[7];
+// The subkey of a round is kept as two words of four bytes, each byte one
+// six-bit group: word 0 holds groups 1, 3, 5, 7 and word 1 groups 2, 4, 6, 8
+// (most significant byte first). kDesSubkeyBit[i] is where the key-state bit
+// i (0..55, C then D, most significant first) lands in the pair taken as one
+// 64-bit value, word 0 high; PC2 drops eight bits (no bit at all).
+constexpr std::array<uint64_t, 56> makeDesSubkeyBits() {
+    std::array<uint64_t, 56> bits{};
+    for (int i = 0; i < 48; ++i) {
+        const int group = i / 6;
+        const int shift = (group % 2 == 0 ? 32 : 0) + 8 * (3 - group / 2) + (5 - i % 6);
+        bits[kDesPc2[i] - 1] = uint64_t{1} << shift;
     }
-    secureWipe(cd, sizeof cd);
+    return bits;
 }
 
-void Des::initialPermutation(const uint8_t* in, uint32_t& left, uint32_t& right) {
+// PC1 on the key taken as a big-endian 64-bit number, one table per nibble:
+// each entry is the contribution to C (bits 55..28) and D (bits 27..0).
+constexpr std::array<std::array<uint64_t, 16>, 16> makeDesPc1() {
+    std::array<std::array<uint64_t, 16>, 16> t{};
+    for (int n = 0; n < 16; ++n)
+        for (int v = 0; v < 16; ++v)
+            for (int b = 0; b < 4; ++b) {
+                if (((v >> (3 - b)) & 1) == 0) continue;
+                const int pos = 4 * n + b + 1;  // 1-based key bit, 1 = most significant
+                for (int i = 0; i < 56; ++i)
+                    if (kDesPc1[i] == pos) t[n][v] |= uint64_t{1} << (55 - i);
+            }
+    return t;
+}
+constexpr auto kDesPc1Nibble = makeDesPc1();
+
+// PC2 on C and D, seven bits at a time. C only feeds groups 1-4, which sit in
+// the high halves of the two subkey words, and D only groups 5-8 in the low
+// halves, so one 32-bit entry carries both: for C the high half of word 0
+// over the high half of word 1, for D the low halves likewise.
+constexpr std::array<std::array<uint32_t, 128>, 8> makeDesPc2() {
+    constexpr auto bits = makeDesSubkeyBits();
+    std::array<std::array<uint32_t, 128>, 8> t{};
+    for (int chunk = 0; chunk < 8; ++chunk)
+        for (int v = 0; v < 128; ++v) {
+            uint64_t m = 0;
+            for (int b = 0; b < 7; ++b)
+                if ((v >> (6 - b)) & 1) m |= bits[7 * chunk + b];
+            const uint32_t w0 = static_cast<uint32_t>(m >> 32), w1 = static_cast<uint32_t>(m);
+            t[chunk][v] = chunk < 4 ? (w0 & 0xFFFF0000u) | (w1 >> 16) : (w0 << 16) | (w1 & 0xFFFFu);
+        }
+    return t;
+}
+constexpr auto kDesPc2Chunk = makeDesPc2();
+
+inline uint32_t rotl28(uint32_t x, int n) { return ((x << n) | (x >> (28 - n))) & 0x0FFFFFFFu; }
+
+void desExpandKey(const uint8_t* key, uint32_t* keys) {
+    uint64_t kcd[2] = {0, 0};  // the key as a number, then C and D; wiped below
+    for (int i = 0; i < 8; ++i) kcd[0] = (kcd[0] << 8) | key[i];
+    for (int n = 0; n < 16; ++n) kcd[1] |= kDesPc1Nibble[n][(kcd[0] >> (60 - 4 * n)) & 0xF];
+    const uint32_t c0 = static_cast<uint32_t>(kcd[1] >> 28), d0 = static_cast<uint32_t>(kcd[1]) & 0x0FFFFFFFu;
+    // Each round rotates the original halves by its total, so the rounds do
+    // not wait on one another.
+    for (int r = 0; r < 16; ++r) {
+        const uint32_t c = rotl28(c0, kDesRotation[r]), d = rotl28(d0, kDesRotation[r]);
+        const uint32_t hi = kDesPc2Chunk[0][c >> 21] | kDesPc2Chunk[1][(c >> 14) & 0x7F] |
+                            kDesPc2Chunk[2][(c >> 7) & 0x7F] | kDesPc2Chunk[3][c & 0x7F];
+        const uint32_t lo = kDesPc2Chunk[4][d >> 21] | kDesPc2Chunk[5][(d >> 14) & 0x7F] |
+                            kDesPc2Chunk[6][(d >> 7) & 0x7F] | kDesPc2Chunk[7][d & 0x7F];
+        keys[2 * r] = (hi & 0xFFFF0000u) | (lo >> 16);
+        keys[2 * r + 1] = (hi << 16) | (lo & 0xFFFFu);
+    }
+    secureWipe(kcd, sizeof kcd);
+}
+
+// IP, leaving both halves rotated left by one bit as the rounds keep them.
+inline void desIp(const uint8_t* in, uint32_t& left, uint32_t& right) {
     uint32_t l = load32be(in), r = load32be(in + 4), w;
     w = ((l >> 4) ^ r) & 0x0F0F0F0F, r ^= w, l ^= w << 4;
     w = ((l >> 16) ^ r) & 0x0000FFFF, r ^= w, l ^= w << 16;
@@ -121,7 +166,10 @@ void Des::initialPermutation(const uint8_t* in, uint32_t& left, uint32_t& right)
     right = r;
 }
 
-void Des::finalPermutation(uint32_t l, uint32_t r, uint8_t* out) {
+// The inverse of IP applied to (r, l): the rounds leave the halves unswapped.
+// So desFp(x, y) == b exactly when desIp(b) gives (y, x), which lets CBC keep
+// its chaining value in the permuted domain.
+inline void desFp(uint32_t l, uint32_t r, uint8_t* out) {
     uint32_t w;
     r = rotr32(r, 1);
     w = (l ^ r) & 0xAAAAAAAA, l ^= w, r ^= w;
@@ -134,67 +182,236 @@ void Des::finalPermutation(uint32_t l, uint32_t r, uint8_t* out) {
     store32be(l, out + 4);
 }
 
-void Des::rounds(uint32_t& left, uint32_t& right, const uint32_t* keys, bool decrypt) {
-    uint32_t l = left, r = right;
-    if (!decrypt) {
-        for (int i = 0; i < 32; i += 4) {
-            l ^= desF(r, keys[i], keys[i + 1]);
-            r ^= desF(l, keys[i + 2], keys[i + 3]);
-        }
+// The round function's lookups: a and b are the two key-mixed words of E
+// (groups 1, 3, 5, 7 and 2, 4, 6, 8), each byte an index into the SP tables.
+// The eight outputs have disjoint bits, so |, + and ^ all join them.
+// A lone block waits on every step, so it joins them as a tree with a
+// different operator on each level, which keeps the compiler from
+// re-chaining it; interleaved blocks are bound by throughput instead, and one
+// running chain needs the fewest registers.
+template <bool Tree>
+inline uint32_t desSp(uint32_t a, uint32_t b) {
+    if constexpr (Tree) {
+        const uint32_t fa = (kDesSp[0][a >> 24] | kDesSp[2][(a >> 16) & 0xFF]) +
+                            (kDesSp[4][(a >> 8) & 0xFF] | kDesSp[6][a & 0xFF]);
+        const uint32_t fb = (kDesSp[1][b >> 24] | kDesSp[3][(b >> 16) & 0xFF]) +
+                            (kDesSp[5][(b >> 8) & 0xFF] | kDesSp[7][b & 0xFF]);
+        return fa ^ fb;
     } else {
-        for (int i = 30; i > 0; i -= 4) {
-            l ^= desF(r, keys[i], keys[i + 1]);
-            r ^= desF(l, keys[i - 2], keys[i - 1]);
+        return kDesSp[0][a >> 24] ^ kDesSp[1][b >> 24] ^ kDesSp[2][(a >> 16) & 0xFF] ^ kDesSp[3][(b >> 16) & 0xFF] ^
+               kDesSp[4][(a >> 8) & 0xFF] ^ kDesSp[5][(b >> 8) & 0xFF] ^ kDesSp[6][a & 0xFF] ^ kDesSp[7][b & 0xFF];
+    }
+}
+
+template <bool Decrypt>
+inline const uint32_t* desSubkey(const uint32_t* keys, int round) {
+    return Decrypt ? keys + 30 - 2 * round : keys + 2 * round;
+}
+
+// Sixteen rounds on one block, arranged for latency. The next round's half
+// is l ^ f, so its key-mixed words are prepared from l while f is still being
+// looked up: rotr(l ^ f, 4) ^ k0 = (rotr(l, 4) ^ k0) ^ rotr(f, 4), and
+// likewise without the rotation for the second word.
+template <bool Decrypt>
+inline void desRoundsOne(uint32_t& left, uint32_t& right, const uint32_t* keys) {
+    uint32_t l = left, r = right;
+    const uint32_t* k = desSubkey<Decrypt>(keys, 0);
+    uint32_t a = rotr32(r, 4) ^ k[0], b = r ^ k[1];
+#pragma GCC unroll 16
+    for (int i = 0; i < 16; ++i) {
+        const uint32_t f = desSp<true>(a, b);
+        if (i < 15) {
+            k = desSubkey<Decrypt>(keys, i + 1);
+            a = (rotr32(l, 4) ^ k[0]) ^ rotr32(f, 4);
+            b = (l ^ k[1]) ^ f;
         }
+        const uint32_t t = l ^ f;  // the halves trade places each round, back in place after sixteen
+        l = r;
+        r = t;
     }
     left = l;
     right = r;
 }
 
-void Des::setKey(const uint8_t* key) { expandKey(key, m_keys); }
+// Sixteen rounds on N blocks side by side, so that the lookups of the
+// independent blocks overlap. Single DES writes the rounds out; 3DES keeps
+// the loop over the round pairs, as its three stages of four blocks written
+// out outgrow the instruction cache.
+template <bool Decrypt, size_t N>
+inline void desRoundPair(uint32_t* l, uint32_t* r, const uint32_t* keys, int i) {
+    const uint32_t* ka = desSubkey<Decrypt>(keys, i);
+    const uint32_t* kb = desSubkey<Decrypt>(keys, i + 1);
+#pragma GCC unroll 4
+    for (size_t j = 0; j < N; ++j) l[j] ^= desSp<false>(rotr32(r[j], 4) ^ ka[0], r[j] ^ ka[1]);
+#pragma GCC unroll 4
+    for (size_t j = 0; j < N; ++j) r[j] ^= desSp<false>(rotr32(l[j], 4) ^ kb[0], l[j] ^ kb[1]);
+}
+
+template <bool Decrypt, size_t N, bool Compact>
+inline void desRounds(uint32_t* l, uint32_t* r, const uint32_t* keys) {
+    if constexpr (N == 1) {
+        desRoundsOne<Decrypt>(l[0], r[0], keys);
+    } else if constexpr (Compact) {
+#pragma GCC unroll 1
+        for (int i = 0; i < 16; i += 2) desRoundPair<Decrypt, N>(l, r, keys, i);
+    } else {
+#pragma GCC unroll 8
+        for (int i = 0; i < 16; i += 2) desRoundPair<Decrypt, N>(l, r, keys, i);
+    }
+}
+
+// The block transforms in the permuted domain, for N blocks at once.
+struct DesEncrypt {
+    const uint32_t* keys;
+    template <size_t N>
+    void run(uint32_t* l, uint32_t* r) const {
+        desRounds<false, N, false>(l, r, keys);
+    }
+};
+struct DesDecrypt {
+    const uint32_t* keys;
+    template <size_t N>
+    void run(uint32_t* l, uint32_t* r) const {
+        desRounds<true, N, false>(l, r, keys);
+    }
+};
+// EDE: the permutations between the stages cancel, only the halves swap.
+struct TripleDesEncrypt {
+    const uint32_t (*keys)[32];
+    template <size_t N>
+    void run(uint32_t* l, uint32_t* r) const {
+        desRounds<false, N, true>(l, r, keys[0]);
+        desRounds<true, N, true>(r, l, keys[1]);
+        desRounds<false, N, true>(l, r, keys[2]);
+    }
+};
+struct TripleDesDecrypt {
+    const uint32_t (*keys)[32];
+    template <size_t N>
+    void run(uint32_t* l, uint32_t* r) const {
+        desRounds<true, N, true>(l, r, keys[2]);
+        desRounds<false, N, true>(r, l, keys[1]);
+        desRounds<true, N, true>(l, r, keys[0]);
+    }
+};
+
+constexpr size_t kDesLanes = 4;
+
+template <class Transform>
+void desBlock(const Transform& t, const uint8_t* in, uint8_t* out) {
+    uint32_t l[1], r[1];
+    desIp(in, l[0], r[0]);
+    t.template run<1>(l, r);
+    desFp(l[0], r[0], out);
+}
+
+template <class Transform>
+void desEcb(const Transform& t, const uint8_t* in, uint8_t* out, size_t blocks) {
+    for (; blocks >= kDesLanes; blocks -= kDesLanes, in += 8 * kDesLanes, out += 8 * kDesLanes) {
+        uint32_t l[kDesLanes], r[kDesLanes];
+        for (size_t j = 0; j < kDesLanes; ++j) desIp(in + 8 * j, l[j], r[j]);
+        t.template run<kDesLanes>(l, r);
+        for (size_t j = 0; j < kDesLanes; ++j) desFp(l[j], r[j], out + 8 * j);
+    }
+    for (; blocks > 0; --blocks, in += 8, out += 8) desBlock(t, in, out);
+}
+
+// CBC encryption is one block after another, so only the rounds stay on the
+// chain: IP(p ^ c) = IP(p) ^ IP(c), and IP(c) of the previous ciphertext is
+// the pair the rounds left, swapped. IP of the next plaintext and FP of the
+// output run beside the rounds.
+template <class Transform>
+void desCbcEncrypt(const Transform& t, const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) {
+    if (blocks == 0) return;
+    uint32_t l[1], r[1];
+    desIp(iv, r[0], l[0]);
+    for (; blocks > 0; --blocks, in += 8, out += 8) {
+        uint32_t pl, pr;
+        desIp(in, pl, pr);
+        const uint32_t nl = pl ^ r[0], nr = pr ^ l[0];
+        l[0] = nl;
+        r[0] = nr;
+        t.template run<1>(l, r);
+        desFp(l[0], r[0], out);
+    }
+    desFp(l[0], r[0], iv);
+}
+
+// CBC decryption: four blocks through the rounds at a time; all four are read
+// before any is written, so in may equal out. The chaining XOR is done on the
+// permuted halves, just before FP.
+template <class Transform>
+void desCbcDecrypt(const Transform& t, const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) {
+    if (blocks == 0) return;
+    uint32_t pl, pr;  // IP of the previous ciphertext block
+    desIp(iv, pl, pr);
+    for (; blocks >= kDesLanes; blocks -= kDesLanes, in += 8 * kDesLanes, out += 8 * kDesLanes) {
+        uint32_t cl[kDesLanes], cr[kDesLanes], l[kDesLanes], r[kDesLanes];
+        for (size_t j = 0; j < kDesLanes; ++j) {
+            desIp(in + 8 * j, cl[j], cr[j]);
+            l[j] = cl[j];
+            r[j] = cr[j];
+        }
+        t.template run<kDesLanes>(l, r);
+        desFp(l[0] ^ pr, r[0] ^ pl, out);
+        for (size_t j = 1; j < kDesLanes; ++j) desFp(l[j] ^ cr[j - 1], r[j] ^ cl[j - 1], out + 8 * j);
+        pl = cl[kDesLanes - 1];
+        pr = cr[kDesLanes - 1];
+    }
+    for (; blocks > 0; --blocks, in += 8, out += 8) {
+        uint32_t l[1], r[1];
+        desIp(in, l[0], r[0]);
+        const uint32_t cl = l[0], cr = r[0];
+        t.template run<1>(l, r);
+        desFp(l[0] ^ pr, r[0] ^ pl, out);
+        pl = cl;
+        pr = cr;
+    }
+    desFp(pr, pl, iv);
+}
+
+}  // namespace
+
+void Des::setKey(const uint8_t* key) { desExpandKey(key, m_keys); }
 void Des::loadSchedule(const uint8_t* bytes) { std::memcpy(m_keys, bytes, sizeof m_keys); }
 void Des::saveSchedule(uint8_t* bytes) const { std::memcpy(bytes, m_keys, sizeof m_keys); }
 Des::~Des() { secureWipe(m_keys, sizeof m_keys); }
 
-void Des::encryptBlock(const uint8_t* in, uint8_t* out) const {
-    uint32_t l, r;
-    initialPermutation(in, l, r);
-    rounds(l, r, m_keys, false);
-    finalPermutation(l, r, out);
+void Des::encryptBlock(const uint8_t* in, uint8_t* out) const { desBlock(DesEncrypt{m_keys}, in, out); }
+void Des::decryptBlock(const uint8_t* in, uint8_t* out) const { desBlock(DesDecrypt{m_keys}, in, out); }
+void Des::encryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const {
+    desEcb(DesEncrypt{m_keys}, in, out, blocks);
+}
+void Des::decryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const {
+    desEcb(DesDecrypt{m_keys}, in, out, blocks);
+}
+void Des::cbcEncrypt(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) const {
+    desCbcEncrypt(DesEncrypt{m_keys}, in, out, blocks, iv);
+}
+void Des::cbcDecrypt(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) const {
+    desCbcDecrypt(DesDecrypt{m_keys}, in, out, blocks, iv);
 }
 
-void Des::decryptBlock(const uint8_t* in, uint8_t* out) const {
-    uint32_t l, r;
-    initialPermutation(in, l, r);
-    rounds(l, r, m_keys, true);
-    finalPermutation(l, r, out);
-}
-
-// EDE with three independent keys; the permutations between the stages cancel,
-// so only the halves are swapped there.
 void TripleDes::setKey(const uint8_t* key) {
-    for (int i = 0; i < 3; ++i) Des::expandKey(key + 8 * i, m_keys[i]);
+    for (int i = 0; i < 3; ++i) desExpandKey(key + 8 * i, m_keys[i]);
 }
 void TripleDes::loadSchedule(const uint8_t* bytes) { std::memcpy(m_keys, bytes, sizeof m_keys); }
 void TripleDes::saveSchedule(uint8_t* bytes) const { std::memcpy(bytes, m_keys, sizeof m_keys); }
 TripleDes::~TripleDes() { secureWipe(m_keys, sizeof m_keys); }
 
-void TripleDes::encryptBlock(const uint8_t* in, uint8_t* out) const {
-    uint32_t l, r;
-    Des::initialPermutation(in, l, r);
-    Des::rounds(l, r, m_keys[0], false);
-    Des::rounds(r, l, m_keys[1], true);
-    Des::rounds(l, r, m_keys[2], false);
-    Des::finalPermutation(l, r, out);
+void TripleDes::encryptBlock(const uint8_t* in, uint8_t* out) const { desBlock(TripleDesEncrypt{m_keys}, in, out); }
+void TripleDes::decryptBlock(const uint8_t* in, uint8_t* out) const { desBlock(TripleDesDecrypt{m_keys}, in, out); }
+void TripleDes::encryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const {
+    desEcb(TripleDesEncrypt{m_keys}, in, out, blocks);
 }
-
-void TripleDes::decryptBlock(const uint8_t* in, uint8_t* out) const {
-    uint32_t l, r;
-    Des::initialPermutation(in, l, r);
-    Des::rounds(l, r, m_keys[2], true);
-    Des::rounds(r, l, m_keys[1], false);
-    Des::rounds(l, r, m_keys[0], true);
-    Des::finalPermutation(l, r, out);
+void TripleDes::decryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const {
+    desEcb(TripleDesDecrypt{m_keys}, in, out, blocks);
+}
+void TripleDes::cbcEncrypt(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) const {
+    desCbcEncrypt(TripleDesEncrypt{m_keys}, in, out, blocks, iv);
+}
+void TripleDes::cbcDecrypt(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) const {
+    desCbcDecrypt(TripleDesDecrypt{m_keys}, in, out, blocks, iv);
 }
 
 // ------------------------------------------------------------------ SEED (RFC 4269)

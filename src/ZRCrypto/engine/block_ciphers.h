@@ -10,6 +10,9 @@
 
 namespace qelt {
 
+// The block methods of both work on the halves as IP leaves them: CBC keeps
+// its chaining value permuted, and several blocks run their rounds side by
+// side. in may equal out in all of them.
 class Des final {
 public:
     static constexpr size_t kBlockSize = 8;
@@ -21,19 +24,18 @@ public:
     void saveSchedule(uint8_t* bytes) const;
     void encryptBlock(const uint8_t* in, uint8_t* out) const;
     void decryptBlock(const uint8_t* in, uint8_t* out) const;
+    void encryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const;
+    void decryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const;
+    // iv is updated to the last ciphertext block.
+    void cbcEncrypt(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) const;
+    void cbcDecrypt(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) const;
     ~Des();
-
-    // The sixteen rounds on the two halves as the fast permutation leaves them;
-    // shared with TripleDes, which skips the permutations between its stages.
-    static void rounds(uint32_t& left, uint32_t& right, const uint32_t* keys, bool decrypt);
-    static void initialPermutation(const uint8_t* in, uint32_t& left, uint32_t& right);
-    static void finalPermutation(uint32_t left, uint32_t right, uint8_t* out);
-    static void expandKey(const uint8_t* key, uint32_t* keys);
 
 private:
     uint32_t m_keys[32];
 };
 
+// Three-key EDE; the schedule is the three DES schedules in key order.
 class TripleDes final {
 public:
     static constexpr size_t kBlockSize = 8;
@@ -45,6 +47,10 @@ public:
     void saveSchedule(uint8_t* bytes) const;
     void encryptBlock(const uint8_t* in, uint8_t* out) const;
     void decryptBlock(const uint8_t* in, uint8_t* out) const;
+    void encryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const;
+    void decryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const;
+    void cbcEncrypt(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) const;
+    void cbcDecrypt(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) const;
     ~TripleDes();
 
 private:

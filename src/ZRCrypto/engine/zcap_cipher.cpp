@@ -48,6 +48,10 @@ class BlockCore final : public ZcapCipherCore {
         c.encryptBlocks(i, o, size_t{1});
         c.cbcEncrypt(i, o, size_t{1}, v);
     };
+    // CBC decryption in one call, the chaining XOR included; safe in place.
+    static constexpr bool kHasCbcDecrypt = requires(const Cipher& c, const uint8_t* i, uint8_t* o, uint8_t* v) {
+        c.cbcDecrypt(i, o, size_t{1}, v);
+    };
 
 public:
     BlockCore(const uint8_t* expanded, int mode, bool decrypt, const uint8_t* iv) : m_mode(mode), m_decrypt(decrypt) {
@@ -77,6 +81,12 @@ public:
 private:
     void cbc(const uint8_t* in, uint8_t* out, size_t len) {
         if constexpr (kHasMultiBlock) {
+            if constexpr (kHasCbcDecrypt) {
+                if (m_decrypt) {
+                    m_cipher.cbcDecrypt(in, out, len / kBs, m_reg);
+                    return;
+                }
+            }
             // Decryption: the blocks are independent until the chaining XOR.
             if (m_decrypt) {
                 m_cipher.decryptBlocks(in, out, len / kBs);
