@@ -51,7 +51,9 @@ public:
     // Sets the ring aside (1003 when the memory cannot be had), pushes out
     // what `out` has gathered so far (1403) and starts the writer.
     int start(ApiCall& call);
-    static constexpr size_t chunkSize() { return kStreamChunk; }
+    // Large enough that handing a chunk over costs nothing noticeable; the
+    // ring stays under 4 MiB.
+    static constexpr size_t chunkSize() { return size_t{1} << 20; }
     // A free chunk of chunkSize() bytes, waiting for one when all are
     // queued; null once a write has failed.
     uint8_t* next();
