@@ -242,25 +242,18 @@ int ChunkBuffer::allocate(ApiCall& call) {
     return m_buf ? 0 : call.noMemory("ChunkBuffer");
 }
 
-int hashAndCopy(ApiCall& call, InputFile& in, long long size, ZRHash* hash, OutputFile* out, ChunkBuffer& buf) {
-    for (long long left = size; left > 0;) {
-        const size_t n = static_cast<size_t>(std::min<long long>(left, static_cast<long long>(buf.size())));
-        if (const int rc = in.read(call, buf.data(), n)) return rc;
-        if (hash != nullptr && hash->DigestData_Update(buf.data(), static_cast<int>(n)) != 0)
-            return call.failCore(QELT_ERR_DIGEST, kDigestFailed, *hash);
-        if (out != nullptr)
-            if (const int rc = out->write(call, buf.data(), n)) return rc;
-        left -= static_cast<long long>(n);
-    }
-    return 0;
-}
-
 int digestFile(ApiCall& call, InputFile& in, long long size, int nHashAlg, ByteString& digest) {
     ZRHash hash;
     if (hash.DigestData_Init(nHashAlg) != 0) return call.failCore(QELT_ERR_DIGEST, kDigestFailed, hash);
     ChunkBuffer buf;
     if (const int rc = buf.allocate(call)) return rc;
-    if (const int rc = hashAndCopy(call, in, size, &hash, nullptr, buf)) return rc;
+    for (long long left = size; left > 0;) {
+        const size_t n = static_cast<size_t>(std::min<long long>(left, static_cast<long long>(buf.size())));
+        if (const int rc = in.read(call, buf.data(), n)) return rc;
+        if (hash.DigestData_Update(buf.data(), static_cast<int>(n)) != 0)
+            return call.failCore(QELT_ERR_DIGEST, kDigestFailed, hash);
+        left -= static_cast<long long>(n);
+    }
     if (hash.DigestData_Final(digest) != 0) return call.failCore(QELT_ERR_DIGEST, kDigestFailed, hash);
     return 0;
 }

@@ -6,9 +6,9 @@
 //
 // Both sides work on plain descriptors. Content that is only hashed and
 // copied (signing and verifying) moves in chunks of kStreamChunk bytes: a
-// chunk is read once, hashed and written from the same buffer while it is
-// still in the processor's cache, so each byte costs one copy in and one
-// copy out of the kernel and nothing more.
+// chunk is read once straight into a buffer, hashed there and written from
+// the same buffer (by a ChunkWriter, while the next chunk is read), so each
+// byte costs one copy in and one copy out of the kernel and nothing more.
 #pragma once
 
 #include <sys/types.h>
@@ -29,8 +29,8 @@ namespace qelt::cms {
 // of a message is looked for in its first block.
 inline constexpr size_t kFileBlock = 8192;
 // Content that is hashed and copied moves in chunks of this size: large
-// enough that system calls cost nothing noticeable, small enough to stay in
-// the second-level cache between hashing and writing.
+// enough that system calls cost nothing noticeable, small enough that a few
+// of them in flight stay within the processors' caches.
 inline constexpr size_t kStreamChunk = 256 * 1024;
 // Largest file the streaming functions take (the messages carry int lengths).
 inline constexpr long long kMaxFileSize = 0x7FFFFFFFLL;
@@ -118,8 +118,14 @@ public:
     // object opened is removed; devices and pipes are left alone).
     void discard();
 
-private:
+    // All n bytes straight to the file, past the gathering buffer (which
+    // must be empty: flush first); false when they cannot be written.
+    // Records nothing, so that a thread other than the call's may write.
+    bool writeRaw(const uint8_t* p, size_t n) { return m_fd >= 0 && writeAll(p, n); }
+    // 1403 naming the path, for a failure of writeRaw.
     int writeFailed(ApiCall& call);
+
+private:
     bool writeAll(const uint8_t* p, size_t n);
 
     int m_fd = -1;
@@ -140,12 +146,6 @@ public:
 private:
     std::unique_ptr<uint8_t[]> m_buf;
 };
-
-// Moves `size` bytes of `in`, from its current position, through `hash`
-// and into `out` (either may be null), chunk by chunk. A file that ends
-// early records 1418, a failing hash 1811 "메시지 다이제스트를 생성하는데
-// 실패하였습니다." with its detail; a failing write 1403.
-int hashAndCopy(ApiCall& call, InputFile& in, long long size, ZRHash* hash, OutputFile* out, ChunkBuffer& buf);
 
 // Hashes `size` bytes of the input from its current position; 1811 with the
 // hash's detail, or the file's own failure code.

@@ -3,8 +3,9 @@
 //
 // The message is built or parsed in memory without its content (the signed
 // attributes carry the file's digest), and the content streams between the
-// files in 8192-byte blocks while the DER framing around it is written or
-// read by hand. Memory stays at a few blocks whatever the file size.
+// files in chunks, hashed on the calling thread and written on another,
+// while the DER framing around it is written or read by hand. Memory stays
+// at a few chunks whatever the file size.
 #include <cstring>
 
 #include "ASN1Pkix/PAlgorithmUtil.h"
@@ -15,6 +16,7 @@
 #include "ZRCrypto/zr_hash.h"
 #include "api/api_call.h"
 #include "api/cms_file_io.h"
+#include "api/cms_file_writer.h"
 #include "api/cms_key_usage.h"
 #include "api/cms_shared.h"
 #include "util/cp949_literal.h"
@@ -159,25 +161,24 @@ int planSplice(ApiCall& call, const ByteString& der, long long size, Splice& pla
 // Writes `der` (a content-less SignedData) with the data file, read from its
 // start, spliced in as its content: the same bytes the in-memory maker gives
 // with the content embedded.
-int writeSpliced(ApiCall& call, const ByteString& der, InputFile& data, long long size, OutputFile& out,
-                 ChunkBuffer& buf) {
+int writeSpliced(ApiCall& call, const ByteString& der, InputFile& data, long long size, OutputFile& out) {
     Splice plan;
     if (const int rc = planSplice(call, der, size, plan)) return rc;
     out.expect(plan.total);
     if (const int rc = out.write(call, plan.head.data(), plan.head.size())) return rc;
-    if (const int rc = hashAndCopy(call, data, size, nullptr, &out, buf)) return rc;
+    if (const int rc = hashAndCopy(call, data, size, nullptr, out)) return rc;
     return out.write(call, der.data() + plan.restAt, plan.restLen);
 }
 
 // The digest of the whole data file, then the message written around it:
 // the file is read twice.
 int signTwoPasses(ApiCall& call, const ByteString& cert, const ByteString& priKey, int hash, InputFile& data,
-                  long long size, const char* pszSigningTime, OutputFile& out, ChunkBuffer& buf) {
+                  long long size, const char* pszSigningTime, OutputFile& out) {
     ByteString digest, der;
     if (const int rc = digestFile(call, data, size, hash, digest)) return rc;
     if (const int rc = buildHashedMessage(call, cert, priKey, digest, hash, pszSigningTime, false, der)) return rc;
     if (const int rc = data.rewind(call)) return rc;
-    return writeSpliced(call, der, data, size, out, buf);
+    return writeSpliced(call, der, data, size, out);
 }
 
 // One pass over the data file: the header depends on the content only
@@ -193,7 +194,7 @@ int signTwoPasses(ApiCall& call, const ByteString& cert, const ByteString& priKe
 // its size itself changed (a length crossing a byte boundary), the output
 // is started again and written in two passes.
 int signOnePass(ApiCall& call, const ByteString& cert, const ByteString& priKey, int hash, InputFile& data,
-                long long size, const char* pszSigningTime, const char* outPath, ChunkBuffer& buf) {
+                long long size, const char* pszSigningTime, const char* outPath) {
     ZRHash hasher;
     ByteString standIn;  // the digest of nothing: a digest of the right length
     if (hasher.DigestData_Init(hash) != 0 || hasher.DigestData_Final(standIn) != 0)
@@ -207,7 +208,7 @@ int signOnePass(ApiCall& call, const ByteString& cert, const ByteString& priKey,
     if (const int rc = out.create(call, outPath, &data)) return rc;
     if (!out.regular()) {
         // A device or a pipe cannot have its header written again.
-        if (const int rc = signTwoPasses(call, cert, priKey, hash, data, size, pszSigningTime, out, buf)) return rc;
+        if (const int rc = signTwoPasses(call, cert, priKey, hash, data, size, pszSigningTime, out)) return rc;
         return out.finish(call);
     }
     out.expect(guess.total);
@@ -215,7 +216,7 @@ int signOnePass(ApiCall& call, const ByteString& cert, const ByteString& priKey,
     ByteString digest, der;
     if (hasher.DigestData_Init(hash) != 0)
         return call.failCore(QELT_ERR_DIGEST, "메시지 다이제스트를 생성하는데 실패하였습니다."_cp949, hasher);
-    if (const int rc = hashAndCopy(call, data, size, &hasher, &out, buf)) return rc;
+    if (const int rc = hashAndCopy(call, data, size, &hasher, out)) return rc;
     if (hasher.DigestData_Final(digest) != 0)
         return call.failCore(QELT_ERR_DIGEST, "메시지 다이제스트를 생성하는데 실패하였습니다."_cp949, hasher);
     if (const int rc = buildHashedMessage(call, cert, priKey, digest, hash, pszSigningTime, false, der)) return rc;
@@ -224,7 +225,7 @@ int signOnePass(ApiCall& call, const ByteString& cert, const ByteString& priKey,
     if (real.head.size() != guess.head.size()) {
         if (const int rc = out.restart(call)) return rc;
         if (const int rc = data.rewind(call)) return rc;
-        if (const int rc = writeSpliced(call, der, data, size, out, buf)) return rc;
+        if (const int rc = writeSpliced(call, der, data, size, out)) return rc;
         return out.finish(call);
     }
     if (const int rc = out.write(call, der.data() + real.restAt, real.restLen)) return rc;
@@ -260,9 +261,7 @@ int makeSignedFile(ApiCall& call, BINSTR* pCert, BINSTR* pPriKey, const char* da
             return call.failf(QELT_ERR_FILE_WRITE, "\"%s\" 위치에 파일을 저장하는데 실패하였습니다."_cp949, outPath);
         return 0;
     }
-    ChunkBuffer buf;
-    if (const int rc = buf.allocate(call)) return rc;
-    if (size >= kOnePassMin) return signOnePass(call, cert, priKey, hash, data, size, pszSigningTime, outPath, buf);
+    if (size >= kOnePassMin) return signOnePass(call, cert, priKey, hash, data, size, pszSigningTime, outPath);
     // Small content: its digest first, the output made once the message is.
     ByteString digest, der;
     if (const int rc = digestFile(call, data, size, hash, digest)) return rc;
@@ -270,7 +269,7 @@ int makeSignedFile(ApiCall& call, BINSTR* pCert, BINSTR* pPriKey, const char* da
     if (const int rc = data.rewind(call)) return rc;
     OutputFile out;
     if (const int rc = out.create(call, outPath, &data)) return rc;
-    if (const int rc = writeSpliced(call, der, data, size, out, buf)) return rc;
+    if (const int rc = writeSpliced(call, der, data, size, out)) return rc;
     return out.finish(call);
 }
 
@@ -356,16 +355,26 @@ int splitSignedFile(ApiCall& call, InputFile& in, long long fileSize, OutputFile
     pos += first, rem -= first;
     size_t left = contentLen - first;
     if (left > 0) {
-        ChunkBuffer chunk;
-        if (const int rc = chunk.allocate(call)) return rc;
+        // Read and hashed here, written by the writer meanwhile.
+        ChunkWriter writer(out);
+        if (const int rc = writer.start(call)) return rc;
         while (left > 0) {
-            const size_t want = left < chunk.size() ? left : chunk.size();
-            const size_t n = in.readSome(chunk.data(), want);
-            if (n > 0)
-                if (const int rc = emit(chunk.data(), n)) return rc;
-            if (n != want) return call.fail(QELT_ERR_SIGNED_INVALID, kLeftOver);
+            uint8_t* p = writer.next();
+            if (p == nullptr) break;
+            const size_t want = left < writer.chunkSize() ? left : writer.chunkSize();
+            const size_t n = in.readSome(p, want);
+            if (sdigest.ok && sdigest.hash.DigestData_Update(p, static_cast<int>(n)) != 0) sdigest.ok = false;
+            if (n != want) {
+                // What there was goes out first: a failing write is the
+                // failure told, as when it came before the end.
+                writer.push(n);
+                if (const int rc = writer.finish(call)) return rc;
+                return call.fail(QELT_ERR_SIGNED_INVALID, kLeftOver);
+            }
+            writer.push(n);
             left -= n;
         }
+        if (const int rc = writer.finish(call)) return rc;
         pos = rem = 0;
     }
     // The rest of the message: certificates, CRLs and signer infos.

@@ -10,7 +10,9 @@
 #include <cstring>
 #include <fstream>
 #include <set>
+#include <thread>
 
+#include "api/cms_file_writer.h"
 #include "pkey_test_keys.h"
 
 namespace qelt::test {
@@ -366,6 +368,78 @@ TEST_F(CmsFile, EcdsaSignedLargeFilesVerify) {
     EXPECT_TRUE(fileBytes(workDir / "back.bin") == content);
     // Chance alone decides whether both outer length sizes came up: shown, not required.
     RecordProperty("outer_length_sizes", static_cast<int>(outerSizes.size()));
+}
+
+// The content moves in chunks, read and hashed on the calling thread and
+// written on another. Sizes around the chunk size, both for signing (the
+// content from its first byte) and for verifying (the content after what the
+// first 8 KiB block of the message holds of it).
+TEST_F(CmsFile, ContentAroundChunkBoundariesRoundTrips) {
+    constexpr size_t chunk = cms::ChunkWriter::chunkSize();
+    // Where the content starts in a message of about this size.
+    putFile(workDir / "data.bin", pattern(chunk, 1));
+    ASSERT_EQ(signFile(at("data.bin"), at("sd.der"), false), 0) << errInfo();
+    const Bytes probe = fileBytes(workDir / "sd.der"), start = pattern(64, 1);
+    const size_t contentAt =
+        static_cast<size_t>(std::search(probe.begin(), probe.end(), start.begin(), start.end()) - probe.begin());
+    ASSERT_LT(contentAt, 8192u);
+    const size_t inFirstBlock = 8192 - contentAt;
+    for (size_t size : {chunk - 1, chunk, chunk + 1, inFirstBlock + chunk - 1, inFirstBlock + chunk,
+                        inFirstBlock + chunk + 1, 5 * chunk + 3}) {
+        SCOPED_TRACE(size);
+        const Bytes content = pattern(size, static_cast<uint8_t>(size));
+        putFile(workDir / "data.bin", content);
+        ASSERT_EQ(signFile(at("data.bin"), at("sd.der"), false), 0) << errInfo();
+        Bytes inMemory;
+        ASSERT_EQ(signMemory(content, inMemory), 0) << errInfo();
+        EXPECT_TRUE(fileBytes(workDir / "sd.der") == inMemory);
+        ASSERT_EQ(verifyFile(at("sd.der"), at("back.bin"), false), 0) << errInfo();
+        EXPECT_TRUE(fileBytes(workDir / "back.bin") == content);
+    }
+    EXPECT_TRUE(opensslVerifies(fileBytes(workDir / "sd.der")));
+}
+
+// Outputs that stop taking bytes part way through the content: the write
+// failure is reported (not a hang, not SIGPIPE), and a regular output is
+// not left behind.
+TEST_F(CmsFile, OutputFailingMidContentIsAWriteFailure) {
+    constexpr size_t size = (size_t{6} << 20) + 5;  // signed in one pass
+    const Bytes content = pattern(size, 4);
+    putFile(workDir / "data.bin", content);
+    ASSERT_EQ(signFile(at("data.bin"), at("sd.der"), false), 0) << errInfo();
+
+    // A pipe whose reader takes 1 MiB, then goes away.
+    auto intoPipe = [&](auto call) {
+        int fds[2];
+        if (::pipe(fds) != 0) return -1;
+        std::thread reader([fd = fds[0]] {
+            std::vector<uint8_t> buf(65536);
+            size_t got = 0;
+            ssize_t n;
+            while (got < (size_t{1} << 20) && (n = ::read(fd, buf.data(), buf.size())) > 0) got += n;
+            ::close(fd);
+        });
+        const int rc = call("/proc/self/fd/" + std::to_string(fds[1]));
+        reader.join();
+        ::close(fds[1]);
+        return rc;
+    };
+    EXPECT_EQ(intoPipe([&](const std::string& out) { return signFile(at("data.bin"), out, false); }),
+              QELT_ERR_FILE_WRITE);
+    EXPECT_TRUE(contains(errInfo(), "/proc/self/fd/")) << errInfo();
+    EXPECT_EQ(intoPipe([&](const std::string& out) { return verifyFile(at("sd.der"), out, false); }),
+              QELT_ERR_FILE_WRITE);
+    if (std::filesystem::exists("/dev/full")) {
+        EXPECT_EQ(verifyFile(at("sd.der"), "/dev/full", false), QELT_ERR_FILE_WRITE);
+        EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+    }
+
+    // A message cut inside its content: refused while chunks are queued,
+    // and the content written so far is removed.
+    const Bytes sd = fileBytes(workDir / "sd.der");
+    putFile(workDir / "cut.der", Bytes(sd.begin(), sd.begin() + static_cast<long>(size / 2)));
+    EXPECT_EQ(verifyFile(at("cut.der"), at("out.bin"), false), QELT_ERR_SIGNED_INVALID);
+    EXPECT_FALSE(std::filesystem::exists(workDir / "out.bin"));
 }
 
 // ------------------------------------------------------------------ EnvelopedData
