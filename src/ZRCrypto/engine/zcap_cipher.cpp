@@ -3,6 +3,7 @@
 // code; AES and ARIA are computed by OpenSSL (cipher objects fetched once).
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -88,11 +89,21 @@ private:
                 }
             }
             // Decryption: the blocks are independent until the chaining XOR.
+            // Each run of ciphertext is copied first, so decrypting in place
+            // (out == in) still XORs with the ciphertext and not the plaintext
+            // that has just overwritten it.
             if (m_decrypt) {
-                m_cipher.decryptBlocks(in, out, len / kBs);
-                for (size_t i = len; i > kBs; i -= kBs) xorInto(out + i - kBs, out + i - kBs, in + i - 2 * kBs, kBs);
-                xorInto(out, out, m_reg, kBs);
-                std::memcpy(m_reg, in + len - kBs, kBs);
+                constexpr size_t kRun = 32;
+                uint8_t saved[kRun * kBs];
+                for (size_t done = 0; done < len;) {
+                    const size_t n = std::min(kRun * kBs, len - done);
+                    std::memcpy(saved, in + done, n);
+                    m_cipher.decryptBlocks(saved, out + done, n / kBs);
+                    xorInto(out + done, out + done, m_reg, kBs);
+                    for (size_t i = kBs; i < n; i += kBs) xorInto(out + done + i, out + done + i, saved + i - kBs, kBs);
+                    std::memcpy(m_reg, saved + n - kBs, kBs);
+                    done += n;
+                }
             } else {
                 m_cipher.cbcEncrypt(in, out, len / kBs, m_reg);
             }
@@ -105,9 +116,12 @@ private:
                 m_cipher.encryptBlock(t, m_reg);
                 std::memcpy(out + i, m_reg, kBs);
             } else {
-                m_cipher.decryptBlock(in + i, t);
+                // the ciphertext block is kept before out (maybe == in) is written
+                uint8_t c[kBs];
+                std::memcpy(c, in + i, kBs);
+                m_cipher.decryptBlock(c, t);
                 xorInto(out + i, t, m_reg, kBs);
-                std::memcpy(m_reg, in + i, kBs);
+                std::memcpy(m_reg, c, kBs);
             }
         }
         secureWipe(t, sizeof t);
