@@ -17,7 +17,7 @@ std::vector<fs::path> filesIn(const fs::path& dir) {
 }
 
 TEST(PkitsRecords, EveryCertificateAndCrlRoundTrips) {
-    const fs::path root = fs::path(QELT_SHARED_TESTDATA_DIR) / "pkits";
+    const fs::path root = fs::path(QELT_TEST_DATA_DIR) / "pkits";
     int certs = 0, crls = 0;
     for (const auto& p : filesIn(root / "certs")) {
         RCertificate cert;
@@ -143,7 +143,7 @@ void checkCertificateDeeply(const std::vector<uint8_t>& der, const std::string& 
 }
 
 TEST(PkitsRecords, EveryExtensionValueRoundTrips) {
-    const fs::path root = fs::path(QELT_SHARED_TESTDATA_DIR) / "pkits";
+    const fs::path root = fs::path(QELT_TEST_DATA_DIR) / "pkits";
     for (const auto& p : filesIn(root / "certs")) checkCertificateDeeply(readFileBytes(p), p.filename());
     for (const auto& p : filesIn(root / "crls")) {
         GCertificateList crl(readFileBytes(p));

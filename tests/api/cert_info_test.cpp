@@ -313,7 +313,7 @@ TEST_F(CertInfo, RemainingDays) {
 // Every PKITS certificate loads, and every getter answers or reports the field absent.
 // The key size is refused for DSA keys, which the key class does not support.
 TEST_F(CertInfo, EveryPkitsCertificate) {
-    const fs::path dir = fs::path(QELT_SHARED_TESTDATA_DIR) / "pkits" / "certs";
+    const fs::path dir = fs::path(QELT_TEST_DATA_DIR) / "pkits" / "certs";
     int seen = 0;
     for (const auto& entry : fs::directory_iterator(dir)) {
         std::ifstream in(entry.path(), std::ios::binary);
