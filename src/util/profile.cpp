@@ -46,11 +46,18 @@ std::string_view trimLeft(std::string_view s, std::string_view chars) {
 }
 
 // Reads one line (with its line feed) of at most kLineMax - 1 bytes; false at end of file.
+// NUL bytes are dropped: a profile is text, and a line cut at a NUL would lose
+// its line feed, so a rewritten profile would run two lines into one.
 bool readLine(FILE* f, std::string& line) {
-    char buf[kLineMax];
-    if (std::fgets(buf, sizeof buf, f) == nullptr) return false;
-    line.assign(buf);
-    return true;
+    line.clear();
+    size_t taken = 0;
+    int c = 0;
+    while (taken < kLineMax - 1 && (c = std::getc(f)) != EOF) {
+        ++taken;
+        if (c != 0) line.push_back(static_cast<char>(c));
+        if (c == '\n') break;
+    }
+    return taken != 0;
 }
 
 int copyValue(std::string_view value, char* out, size_t outSize, int tooLong) {

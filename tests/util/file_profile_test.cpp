@@ -140,6 +140,21 @@ TEST(ProfileWriter, ReplaceInsertAndAppend) {
     EXPECT_STREQ(buf, "2");
 }
 
+// A NUL byte inside a line must not cost the line its line feed: the rewritten
+// profile would otherwise join it with the next line (fuzz finding).
+TEST(ProfileWriter, NulBytesDoNotJoinLines) {
+    const fs::path dir = scratchDir("ProfileWriterNul");
+    const fs::path ini = dir / "n.ini";
+    writeText(ini, std::string("[TIP]\nA =\0x\nP = 1\nB = \0\0\n[Z]\n", 29));
+    qelt::Profile p;
+    ASSERT_EQ(p.setPath(ini.c_str()), 0);
+    ASSERT_EQ(p.write("TIP", "P", "v"), 0);
+    EXPECT_EQ(readText(ini), "[TIP]\nA =x\nP = v\nB = \n[Z]\n");
+    char buf[16];
+    ASSERT_EQ(p.readB("TIP", "P", buf, sizeof buf), 0);
+    EXPECT_STREQ(buf, "v");
+}
+
 class ProfileApi : public ApiTest {};
 
 TEST_F(ProfileApi, ExportedReadsWritesAndMessages) {
