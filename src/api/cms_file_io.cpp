@@ -79,10 +79,10 @@ int InputFile::rewind(ApiCall& call) {
     return 0;
 }
 
-int InputFile::read(ApiCall& call, uint8_t* buf, size_t n) {
-    if (readSome(buf, n) != n)
-        return call.fail(QELT_ERR_FILE_READ_SIZE, "파일 사이즈 만큼 데이터를 읽는데 실패하였습니다."_cp949);
-    return 0;
+int InputFile::read(ApiCall& call, uint8_t* buf, size_t n) { return readSome(buf, n) != n ? shortRead(call) : 0; }
+
+int InputFile::shortRead(ApiCall& call) {
+    return call.fail(QELT_ERR_FILE_READ_SIZE, "파일 사이즈 만큼 데이터를 읽는데 실패하였습니다."_cp949);
 }
 
 size_t InputFile::readSome(uint8_t* buf, size_t n) {

@@ -61,6 +61,8 @@ public:
     int rewind(ApiCall& call);
     // Exactly n bytes, else 1418.
     int read(ApiCall& call, uint8_t* buf, size_t n);
+    // The 1418 of a read that got fewer bytes than it asked for.
+    int shortRead(ApiCall& call);
     // Up to n bytes; fewer only at the end of the file or on a read error.
     size_t readSome(uint8_t* buf, size_t n);
     bool failed() const { return m_failed; }

@@ -355,14 +355,14 @@ int splitSignedFile(ApiCall& call, InputFile& in, long long fileSize, OutputFile
     pos += first, rem -= first;
     size_t left = contentLen - first;
     if (left > 0) {
-        // Read and hashed here, written by the writer meanwhile.
+        // Read ahead and written by the writer thread, hashed here.
         ChunkWriter writer(out);
-        if (const int rc = writer.start(call)) return rc;
+        if (const int rc = writer.start(call, &in, static_cast<long long>(left))) return rc;
         while (left > 0) {
-            uint8_t* p = writer.next();
-            if (p == nullptr) break;
             const size_t want = left < writer.chunkSize() ? left : writer.chunkSize();
-            const size_t n = in.readSome(p, want);
+            size_t n = 0;
+            uint8_t* p = writer.nextRead(n);
+            if (p == nullptr) break;
             if (sdigest.ok && sdigest.hash.DigestData_Update(p, static_cast<int>(n)) != 0) sdigest.ok = false;
             if (n != want) {
                 // What there was goes out first: a failing write is the
