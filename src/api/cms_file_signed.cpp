@@ -356,8 +356,8 @@ int splitSignedFile(ApiCall& call, InputFile& in, long long fileSize, OutputFile
     size_t left = contentLen - first;
     if (left > 0) {
         // Read ahead and written by the writer thread, hashed here.
-        ChunkWriter writer(out);
-        if (const int rc = writer.start(call, &in, static_cast<long long>(left))) return rc;
+        ChunkWriter writer(in, out);
+        if (const int rc = writer.start(call, static_cast<long long>(left))) return rc;
         while (left > 0) {
             const size_t want = left < writer.chunkSize() ? left : writer.chunkSize();
             size_t n = 0;

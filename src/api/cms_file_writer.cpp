@@ -14,9 +14,8 @@ namespace qelt::cms {
 
 ChunkWriter::~ChunkWriter() { stop(); }
 
-int ChunkWriter::start(ApiCall& call, InputFile* source, long long sourceBytes) {
-    m_source = source;
-    m_sourceLeft = source != nullptr && sourceBytes > 0 ? static_cast<unsigned long long>(sourceBytes) : 0;
+int ChunkWriter::start(ApiCall& call, long long bytes) {
+    m_inLeft = bytes > 0 ? static_cast<unsigned long long>(bytes) : 0;
     m_ring.reset(new (std::nothrow) uint8_t[kChunks * chunkSize()]);
     if (!m_ring) return call.noMemory("ChunkWriter");
     // What was written before the content (a message's header) reaches the
@@ -37,36 +36,28 @@ int ChunkWriter::start(ApiCall& call, InputFile* source, long long sourceBytes) 
     return 0;
 }
 
-uint8_t* ChunkWriter::next() {
-    std::unique_lock lock(m_mutex);
-    m_freedOne.wait(lock, [this] { return m_failed || m_queued < kChunks; });
-    if (m_failed) return nullptr;
-    return chunk((m_first + m_queued) % kChunks);
-}
-
 size_t ChunkWriter::readWant() const {
-    return static_cast<size_t>(std::min<unsigned long long>(m_sourceLeft, chunkSize()));
+    return static_cast<size_t>(std::min<unsigned long long>(m_inLeft, chunkSize()));
 }
 
 void ChunkWriter::readDone(size_t i, size_t want, size_t n) {
     // A short read ends the reading: the caller sees the short chunk.
-    m_sourceLeft = n == want ? m_sourceLeft - n : 0;
+    m_inLeft = n == want ? m_inLeft - n : 0;
     m_length[i] = n;
 }
 
 uint8_t* ChunkWriter::nextRead(size_t& n) {
     n = 0;
-    if (m_source == nullptr) return nullptr;
     if (!m_thread.joinable()) {
-        // No writer thread: read here, into the one chunk push() writes from.
+        // No thread: read here, into the one chunk push() writes from.
         if (m_failed) return nullptr;
         const size_t want = readWant();
-        n = m_source->readSome(chunk(m_first), want);
+        n = m_in.readSome(chunk(m_first), want);
         readDone(m_first, want, n);
         return chunk(m_first);
     }
     std::unique_lock lock(m_mutex);
-    m_freedOne.wait(lock, [this] { return m_failed || m_read > 0 || m_sourceLeft == 0; });
+    m_readOne.wait(lock, [this] { return m_failed || m_read > 0 || m_inLeft == 0; });
     if (m_failed) return nullptr;
     const size_t i = (m_first + m_queued) % kChunks;
     n = m_read > 0 ? m_length[i] : 0;
@@ -121,13 +112,13 @@ void ChunkWriter::run() {
             const size_t i = (m_first + m_queued + m_read) % kChunks;
             const size_t want = readWant();
             lock.unlock();
-            // Chunk i is free and the source is this thread's until finish():
+            // Chunk i is free and the input is this thread's until finish():
             // the read needs no lock.
-            const size_t n = m_source->readSome(chunk(i), want);
+            const size_t n = m_in.readSome(chunk(i), want);
             lock.lock();
             readDone(i, want, n);
             ++m_read;
-            m_freedOne.notify_one();
+            m_readOne.notify_one();
             continue;
         }
         if (m_queued == 0) return;  // closing, everything written
@@ -138,18 +129,17 @@ void ChunkWriter::run() {
         lock.lock();
         if (!ok) {
             m_failed = true;
-            m_freedOne.notify_one();
+            m_readOne.notify_one();
             return;
         }
         m_first = (m_first + 1) % kChunks;
         --m_queued;
-        m_freedOne.notify_one();
     }
 }
 
 int hashAndCopy(ApiCall& call, InputFile& in, long long size, ZRHash* hash, OutputFile& out) {
-    ChunkWriter writer(out);
-    if (const int rc = writer.start(call, &in, size)) return rc;
+    ChunkWriter writer(in, out);
+    if (const int rc = writer.start(call, size)) return rc;
     for (long long left = size; left > 0;) {
         const size_t want = static_cast<size_t>(std::min<long long>(left, static_cast<long long>(writer.chunkSize())));
         size_t n = 0;
