@@ -73,8 +73,11 @@ public:
     void decryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const;
     void encryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const;
     // CBC encryption on words, the chaining value kept in registers; iv is
-    // updated to the last ciphertext block.
+    // updated to the last ciphertext block. On x86-64 CPUs with BMI1 the
+    // rounds run as hand-scheduled assembly; cbcEncryptPortable is the C++
+    // version that other CPUs run (tests compare the two).
     void cbcEncrypt(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) const;
+    void cbcEncryptPortable(const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) const;
     ~Seed();
 
 private:
