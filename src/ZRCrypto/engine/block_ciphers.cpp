@@ -625,69 +625,102 @@ constexpr std::array<std::array<uint32_t, 2>, 512> makeSeedPairs() {
 }
 alignas(64) constexpr auto kSeedPairs = makeSeedPairs();
 
-// The same rounds with each G written out for x86-64, as compilers do not
-// schedule it this way: every byte of the input reaches its table load in one
-// instruction (movzx of the low and of the high byte register, BEXTR, one
-// shift), the four loads pair into two XORs with a memory operand, and one
-// XOR joins the pairs. That is six cycles to the loaded words and eight to
-// G's value; compiled code takes nine or ten (a shift and a movzx for byte 2
-// and a serial XOR chain). BEXTR needs BMI1, checked at run time. The inputs
-// of G and the high-byte index live in rax/rbx/rcx/rdx ("Q"), the only
-// registers whose second byte can be addressed.
-#define QELT_SEED_G(x, y)                          \
-    "movzbl %b" x ", %k[a]\n\t"                    \
-    "movzbl %h" x ", %k[b]\n\t"                    \
-    "bextr %[byte2], %" x ", %[c]\n\t"             \
-    "mov %" x ", %" y "\n\t"                       \
-    "shr $24, %k" y "\n\t"                         \
-    "mov (%[ss],%[a],8), %k[a]\n\t"                \
-    "xor 4(%[ss],%[b],8), %k[a]\n\t"               \
-    "mov 2052(%[ss],%" y ",8), %k" y "\n\t"        \
-    "xor 2048(%[ss],%[c],8), %k" y "\n\t"          \
-    "xor %k[a], %k" y "\n\t"
+// The same cipher written out for x86-64, one whole block (the chaining XOR,
+// sixteen rounds, the output) in one assembly statement, as compilers neither
+// schedule G this way nor keep the chaining value and the rounds' registers
+// still (a spilled chaining value adds a store and a load to every block):
+// every byte of G's input reaches its table load in one instruction (movzx of
+// the low and of the high byte register, BEXTR, one shift), the four loads
+// pair into two XORs with a memory operand, and one XOR joins the pairs. That
+// is six cycles to the loaded words and eight to G's value; compiled code
+// takes nine or ten (a shift and a movzx for byte 2, a serial XOR chain).
+// BEXTR needs BMI1, checked at run time.
+//
+// G runs in place on a register whose second byte can be addressed ("Q":
+// rax, rbx, rcx or rdx); b, the high-byte index, must avoid r8..r15 ("R").
+// Thirteen registers in all, so that frame-pointer builds still have room.
+#define QELT_SEED_G(x)                                 \
+    "movzbl %b[" x "], %k[a]\n\t"                     \
+    "movzbl %h[" x "], %k[b]\n\t"                     \
+    "bextr %[byte2], %[" x "], %[c]\n\t"              \
+    "shr $24, %k[" x "]\n\t"                          \
+    "mov (%[ss],%[a],8), %k[a]\n\t"                   \
+    "xor 4(%[ss],%[b],8), %k[a]\n\t"                  \
+    "mov 2052(%[ss],%[" x "],8), %k[" x "]\n\t"       \
+    "xor 2048(%[ss],%[c],8), %k[" x "]\n\t"           \
+    "xor %k[a], %k[" x "]\n\t"
+// One round. On entry X holds the input of the first G, (r0 ^ k0) ^ (r1 ^ k1);
+// on exit Y holds that of the next round. Bytes off.. of kk hold the round's
+// k0 and then k0 ^ k1 of the next round. X: t1 = G(gin); Y: t0 = G(t1 +
+// (r0 ^ k0)); X: t1 = G(t0 + t1); c: the next round's key and halves ahead of
+// time; then l1 ^= t1, t0 += t1, l0 ^= t0 and Y = t0 ^ t1 ^ c.
+#define QELT_SEED_ROUND(off, X, Y, L0, L1, R0, R1) \
+    QELT_SEED_G(X)                                 \
+    "mov %k[" R0 "], %k[" Y "]\n\t"                \
+    "xor " off "+%[kk], %k[" Y "]\n\t"             \
+    "add %k[" X "], %k[" Y "]\n\t"                 \
+    QELT_SEED_G(Y)                                 \
+    "add %k[" Y "], %k[" X "]\n\t"                 \
+    QELT_SEED_G(X)                                 \
+    "mov %k[" L0 "], %k[c]\n\t"                    \
+    "xor %k[" L1 "], %k[c]\n\t"                    \
+    "xor " off "+4+%[kk], %k[c]\n\t"               \
+    "xor %k[" X "], %k[c]\n\t"                     \
+    "xor %k[" X "], %k[" L1 "]\n\t"                \
+    "add %k[" X "], %k[" Y "]\n\t"                 \
+    "xor %k[" Y "], %k[" L0 "]\n\t"                \
+    "xor %k[c], %k[" Y "]\n\t"
+// Two rounds: the halves trade places and so do X and Y.
+#define QELT_SEED_TWO_ROUNDS(off1, off2)                       \
+    QELT_SEED_ROUND(off1, "x", "y", "l0", "l1", "r0", "r1") \
+    QELT_SEED_ROUND(off2, "y", "x", "r0", "r1", "l0", "l1")
+// Between blocks (r0, r1, l0, l1) hold the last ciphertext block's words. The
+// next block's halves are its words XORed with them, l taking r's place; the
+// first G's input needs only the new r, which the previous block's last round
+// did not change, so the next block starts before that round ends.
+#define QELT_SEED_BLOCK_IN                                                                     \
+    "mov (%[in]), %k[a]\n\t" "bswap %k[a]\n\t" "xor %k[r0], %k[a]\n\t"                       \
+    "mov 8(%[in]), %k[r0]\n\t" "bswap %k[r0]\n\t" "xor %k[l0], %k[r0]\n\t" "mov %k[a], %k[l0]\n\t" \
+    "mov 4(%[in]), %k[a]\n\t" "bswap %k[a]\n\t" "xor %k[r1], %k[a]\n\t"                      \
+    "mov 12(%[in]), %k[r1]\n\t" "bswap %k[r1]\n\t" "xor %k[l1], %k[r1]\n\t" "mov %k[a], %k[l1]\n\t" \
+    "mov %k[r0], %k[x]\n\t" "xor %k[r1], %k[x]\n\t" "xor 128+%[kk], %k[x]\n\t"
+#define QELT_SEED_BLOCK_OUT                                                       \
+    "mov %k[r0], %k[a]\n\t" "bswap %k[a]\n\t" "mov %k[a], (%[out])\n\t"         \
+    "mov %k[r1], %k[a]\n\t" "bswap %k[a]\n\t" "mov %k[a], 4(%[out])\n\t"        \
+    "mov %k[l0], %k[a]\n\t" "bswap %k[a]\n\t" "mov %k[a], 8(%[out])\n\t"        \
+    "mov %k[l1], %k[a]\n\t" "bswap %k[a]\n\t" "mov %k[a], 12(%[out])\n\t"
 
 void seedCbcEncryptBmi(const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) {
-    uint32_t kx[17];
-    seedRoundKeyXors(keys, kx);
+    // Per round: k0, then k0 ^ k1 of the next round (zero after the last);
+    // then k0 ^ k1 of the first round.
+    uint32_t kk[33];
+    for (int i = 0; i < 16; ++i) {
+        kk[2 * i] = keys[2 * i];
+        kk[2 * i + 1] = i < 15 ? keys[2 * i + 2] ^ keys[2 * i + 3] : 0;
+    }
+    kk[32] = keys[0] ^ keys[1];
     const uint32_t* ss = &kSeedPairs[0][0];
     const uint64_t byte2 = 0x0810;  // BEXTR control: 8 bits from bit 16
-    uint32_t c0 = load32be(iv), c1 = load32be(iv + 4), c2 = load32be(iv + 8), c3 = load32be(iv + 12);
+    uint64_t r0 = load32be(iv), r1 = load32be(iv + 4), l0 = load32be(iv + 8), l1 = load32be(iv + 12);
     for (size_t b = 0; b < blocks; ++b, in += 16, out += 16) {
-        uint64_t l0 = load32be(in) ^ c0, l1 = load32be(in + 4) ^ c1, r0 = load32be(in + 8) ^ c2,
-                 r1 = load32be(in + 12) ^ c3;
-        uint64_t gin = static_cast<uint32_t>(r0 ^ r1 ^ kx[0]);
-#pragma GCC unroll 16
-        for (int i = 0; i < 16; ++i) {
-            uint64_t t0, t1, a, bb, cc;
-            uint64_t rk = static_cast<uint32_t>(r0 ^ keys[2 * i]);
-            uint64_t ahead = static_cast<uint32_t>(l0 ^ l1 ^ kx[i + 1]);
-            // t1 = G(gin); t0 = G(t1 + rk); t1 = G(t0 + t1) (left in gin);
-            // then as above: l1 ^= t1, t0 += t1, l0 ^= t0, gin = t0 ^ t1 ^ ahead.
-            asm(QELT_SEED_G("[gin]", "[t1]")
-                "add %k[t1], %k[rk]\n\t"
-                QELT_SEED_G("[rk]", "[t0]")
-                "add %k[t0], %k[t1]\n\t"
-                QELT_SEED_G("[t1]", "[gin]")
-                "xor %k[gin], %k[ahead]\n\t"
-                "xor %k[gin], %k[l1]\n\t"
-                "add %k[gin], %k[t0]\n\t"
-                "xor %k[t0], %k[l0]\n\t"
-                "mov %k[ahead], %k[gin]\n\t"
-                "xor %k[t0], %k[gin]\n\t"
-                : [gin] "+&Q"(gin), [t0] "=&r"(t0), [t1] "=&Q"(t1), [rk] "+&Q"(rk), [ahead] "+&r"(ahead),
-                  [l0] "+&r"(l0), [l1] "+&r"(l1), [a] "=&r"(a), [b] "=&Q"(bb), [c] "=&r"(cc)
-                : [ss] "r"(ss), [byte2] "r"(byte2)
-                : "cc");
-            std::swap(l0, r0);
-            std::swap(l1, r1);
-        }
-        c0 = static_cast<uint32_t>(r0), c1 = static_cast<uint32_t>(r1), c2 = static_cast<uint32_t>(l0),
-        c3 = static_cast<uint32_t>(l1);
-        store32be(c0, out), store32be(c1, out + 4), store32be(c2, out + 8), store32be(c3, out + 12);
+        uint64_t x, y, a, bb, cc;
+        asm(QELT_SEED_BLOCK_IN QELT_SEED_TWO_ROUNDS("0", "8") QELT_SEED_TWO_ROUNDS("16", "24")
+                QELT_SEED_TWO_ROUNDS("32", "40") QELT_SEED_TWO_ROUNDS("48", "56") QELT_SEED_TWO_ROUNDS("64", "72")
+                    QELT_SEED_TWO_ROUNDS("80", "88") QELT_SEED_TWO_ROUNDS("96", "104")
+                        QELT_SEED_TWO_ROUNDS("112", "120") QELT_SEED_BLOCK_OUT
+            : [x] "=&Q"(x), [y] "=&Q"(y), [l0] "+&r"(l0), [l1] "+&r"(l1), [r0] "+&r"(r0), [r1] "+&r"(r1),
+              [a] "=&r"(a), [b] "=&R"(bb), [c] "=&r"(cc)
+            : [ss] "r"(ss), [byte2] "r"(byte2), [in] "r"(in), [out] "r"(out), [kk] "m"(kk)
+            : "cc", "memory");
     }
-    store32be(c0, iv), store32be(c1, iv + 4), store32be(c2, iv + 8), store32be(c3, iv + 12);
-    secureWipe(kx, sizeof kx);
+    store32be(static_cast<uint32_t>(r0), iv), store32be(static_cast<uint32_t>(r1), iv + 4);
+    store32be(static_cast<uint32_t>(l0), iv + 8), store32be(static_cast<uint32_t>(l1), iv + 12);
+    secureWipe(kk, sizeof kk);
 }
+#undef QELT_SEED_BLOCK_OUT
+#undef QELT_SEED_BLOCK_IN
+#undef QELT_SEED_TWO_ROUNDS
+#undef QELT_SEED_ROUND
 #undef QELT_SEED_G
 
 bool cpuHasBmi() {
