@@ -62,10 +62,14 @@ void Has160Compression::reset() {
 }
 
 void Has160Compression::compress(const uint8_t* blocks, size_t n) {
+    // The chaining value lives in locals across the blocks: the input bytes
+    // may alias m_h as far as the compiler knows, so updating m_h itself
+    // would store and reload it between blocks, on the critical path.
+    uint32_t h0 = m_h[0], h1 = m_h[1], h2 = m_h[2], h3 = m_h[3], h4 = m_h[4];
     uint32_t x[20];
     for (; n != 0; --n, blocks += 64) {
         for (int i = 0; i < 16; ++i) x[i] = load32le(blocks + 4 * i);
-        uint32_t a = m_h[0], b = m_h[1], c = m_h[2], d = m_h[3], e = m_h[4];
+        uint32_t a = h0, b = h1, c = h2, d = h3, e = h4;
 
         x[16] = x[0] ^ x[1] ^ x[2] ^ x[3];
         x[17] = x[4] ^ x[5] ^ x[6] ^ x[7];
@@ -91,12 +95,17 @@ void Has160Compression::compress(const uint8_t* blocks, size_t n) {
         x[19] = x[11] ^ x[6] ^ x[1] ^ x[12];
         HAS160_ROUND(f2, 0x8F1BBCDCu, 30, kOrder4);
 
-        m_h[0] += a;
-        m_h[1] += b;
-        m_h[2] += c;
-        m_h[3] += d;
-        m_h[4] += e;
+        h0 += a;
+        h1 += b;
+        h2 += c;
+        h3 += d;
+        h4 += e;
     }
+    m_h[0] = h0;
+    m_h[1] = h1;
+    m_h[2] = h2;
+    m_h[3] = h3;
+    m_h[4] = h4;
     secureWipe(x, sizeof x);
 }
 
