@@ -41,6 +41,7 @@ const SessionCipher* sessionCipher(int apiCode) {
 }
 
 constexpr int kChunk = 8192;
+constexpr size_t kIoBuffer = 128 * 1024;
 constexpr int kFileAlgRefused = 19;  // an algorithm code the file functions refuse outright
 
 int unsupportedAlgorithm(ApiCall& call) {
@@ -113,6 +114,11 @@ int cryptFile(ApiCall& call, bool decrypt, const char* inPath, const char* outPa
     if (!in) return fileFailed(call, inPath);
     File out(std::fopen(outPath, "wb"));
     if (!out) return fileFailed(call, outPath);
+    // The content goes through in 8192-byte chunks, but the files are read and
+    // written 128 KiB at a time: one system call per sixteen chunks instead of
+    // two per chunk. The buffers are stdio's own, freed by fclose.
+    std::setvbuf(in.get(), nullptr, _IOFBF, kIoBuffer);
+    std::setvbuf(out.get(), nullptr, _IOFBF, kIoBuffer);
     if (std::fseek(in.get(), 0, SEEK_END) != 0) return call.fail(QELT_ERR_FILE_READ, "Fseek SEEK_END failed");
     const long size = std::ftell(in.get());
     if (size < 0) return call.fail(QELT_ERR_FILE_READ, "Fseek SEEK_END failed");
