@@ -1,6 +1,7 @@
 // The session-key functions: key and IV handling, encryption and decryption of
 // byte strings and files, and round trips with the openssl command.
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <random>
 
@@ -162,10 +163,12 @@ TEST_F(CryptCipher, EncryptDecryptRoundTripsAndRefusals) {
 // The file functions give byte for byte the in-memory result, across chunks.
 TEST_F(CryptCipher, FilesMatchInMemory) {
     std::mt19937 rng(1);
-    std::vector<uint8_t> content(20000);
+    // Up to a little more than two of the 128 KiB output buffers, so that the
+    // writing thread takes buffers while the next one fills.
+    std::vector<uint8_t> content(300001);
     for (auto& b : content) b = static_cast<uint8_t>(rng());
     const auto plainPath = workDir / "plain.bin", cipherPath = workDir / "cipher.bin", backPath = workDir / "back.bin";
-    for (size_t size : {size_t{20000}, size_t{8192}, size_t{1}}) {
+    for (size_t size : {size_t{300001}, size_t{262144}, size_t{20000}, size_t{8192}, size_t{1}}) {
         writeFile(plainPath, std::vector<uint8_t>(content.begin(), content.begin() + static_cast<long>(size)));
         for (const SessionAlg& a : kSessionAlgs) {
             SCOPED_TRACE(std::to_string(a.code) + " size " + std::to_string(size));
@@ -195,6 +198,14 @@ TEST_F(CryptCipher, FileRefusals) {
     const std::string badOut = (workDir / "no-such-dir" / "out.bin").string();
     EXPECT_EQ(QELT_CRYPT_Encrypt_File(ctx, plainPath.c_str(), badOut.c_str()), QELT_ERR_FILE_READ);
     EXPECT_EQ(errInfo(), "[QELT_CRYPT_Encrypt_File] \""_cp949 + badOut + "\" 위치의 파일을 읽는데 실패하였습니다."_cp949);
+
+    // A full disk: the write fails past the first buffers and the call names the output.
+    if (std::filesystem::exists("/dev/full")) {
+        writeFile(plainPath, std::vector<uint8_t>(400000, 2));
+        EXPECT_EQ(QELT_CRYPT_Encrypt_File(ctx, plainPath.c_str(), "/dev/full"), QELT_ERR_FILE_READ);
+        EXPECT_EQ(errInfo(), "[QELT_CRYPT_Encrypt_File] \"/dev/full\" 위치의 파일을 읽는데 실패하였습니다."_cp949);
+        writeFile(plainPath, std::vector<uint8_t>(100, 1));
+    }
 
     // An empty file encrypts to one padding block; an empty ciphertext has no padding to remove.
     ASSERT_EQ(QELT_CRYPT_Encrypt_File(ctx, emptyPath.c_str(), outPath.c_str()), 0) << errInfo();
