@@ -111,14 +111,25 @@ int cryptFile(ApiCall& call, bool decrypt, const char* inPath, const char* outPa
     if (ctx.nSymAlg == kFileAlgRefused)
         return call.fail(QELT_ERR_ALGORITHM, "지원되지 않는 대칭키 알고리즘입니다."_cp949);
 
+    // The content goes through in 8192-byte chunks, but the input is read
+    // 128 KiB at a time into a buffer of ours (declared before the file so
+    // that it is wiped after fclose: plaintext passes through it when
+    // encrypting) and the output is written 128 KiB at a time by a
+    // WriteBehind thread beside the cipher, unbuffered by stdio so that no
+    // plaintext of a decryption lingers in a buffer of its own.
+    struct IoBuffer {
+        std::unique_ptr<uint8_t[]> p{new (std::nothrow) uint8_t[kIoBuffer]};
+        ~IoBuffer() {
+            if (p) secureWipe(p.get(), kIoBuffer);
+        }
+    } inBuffer;
     File in(std::fopen(inPath, "rb"));
     if (!in) return fileFailed(call, inPath);
     File out(std::fopen(outPath, "wb"));
     if (!out) return fileFailed(call, outPath);
-    // The content goes through in 8192-byte chunks, but the input is read
-    // 128 KiB at a time (stdio's buffer, freed by fclose) and the output is
-    // written 128 KiB at a time by a WriteBehind thread, beside the cipher.
-    std::setvbuf(in.get(), nullptr, _IOFBF, kIoBuffer);
+    if (!inBuffer.p) return call.fail(QELT_ERR_MEMORY, "memory alloc fail");
+    std::setvbuf(in.get(), reinterpret_cast<char*>(inBuffer.p.get()), _IOFBF, kIoBuffer);
+    std::setvbuf(out.get(), nullptr, _IONBF, 0);
     if (std::fseek(in.get(), 0, SEEK_END) != 0) return call.fail(QELT_ERR_FILE_READ, "Fseek SEEK_END failed");
     const long size = std::ftell(in.get());
     if (size < 0) return call.fail(QELT_ERR_FILE_READ, "Fseek SEEK_END failed");
