@@ -1,6 +1,7 @@
 #include "ZRCrypto/engine/block_ciphers.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -638,7 +639,8 @@ alignas(64) constexpr auto kSeedPairs = makeSeedPairs();
 //
 // G runs in place on a register whose second byte can be addressed ("Q":
 // rax, rbx, rcx or rdx); b, the high-byte index, must avoid r8..r15 ("R").
-// Thirteen registers in all, so that frame-pointer builds still have room.
+// Thirteen registers in all, so that frame-pointer builds still have room:
+// the output is addressed as the input plus a distance kept in memory.
 #define QELT_SEED_G(x)                                 \
     "movzbl %b[" x "], %k[a]\n\t"                     \
     "movzbl %h[" x "], %k[b]\n\t"                     \
@@ -650,21 +652,21 @@ alignas(64) constexpr auto kSeedPairs = makeSeedPairs();
     "xor 2048(%[ss],%[c],8), %k[" x "]\n\t"           \
     "xor %k[a], %k[" x "]\n\t"
 // One round. On entry X holds the input of the first G, (r0 ^ k0) ^ (r1 ^ k1);
-// on exit Y holds that of the next round. Bytes off.. of kk hold the round's
+// on exit Y holds that of the next round. Bytes off.. at kp hold the round's
 // k0 and then k0 ^ k1 of the next round. X: t1 = G(gin); Y: t0 = G(t1 +
 // (r0 ^ k0)); X: t1 = G(t0 + t1); c: the next round's key and halves ahead of
 // time; then l1 ^= t1, t0 += t1, l0 ^= t0 and Y = t0 ^ t1 ^ c.
 #define QELT_SEED_ROUND(off, X, Y, L0, L1, R0, R1) \
     QELT_SEED_G(X)                                 \
     "mov %k[" R0 "], %k[" Y "]\n\t"                \
-    "xor " off "+%[kk], %k[" Y "]\n\t"             \
+    "xor " off "(%[kp]), %k[" Y "]\n\t"            \
     "add %k[" X "], %k[" Y "]\n\t"                 \
     QELT_SEED_G(Y)                                 \
     "add %k[" Y "], %k[" X "]\n\t"                 \
     QELT_SEED_G(X)                                 \
     "mov %k[" L0 "], %k[c]\n\t"                    \
     "xor %k[" L1 "], %k[c]\n\t"                    \
-    "xor " off "+4+%[kk], %k[c]\n\t"               \
+    "xor " off "+4(%[kp]), %k[c]\n\t"              \
     "xor %k[" X "], %k[c]\n\t"                     \
     "xor %k[" X "], %k[" L1 "]\n\t"                \
     "add %k[" X "], %k[" Y "]\n\t"                 \
@@ -683,12 +685,13 @@ alignas(64) constexpr auto kSeedPairs = makeSeedPairs();
     "mov 8(%[in]), %k[r0]\n\t" "bswap %k[r0]\n\t" "xor %k[l0], %k[r0]\n\t" "mov %k[a], %k[l0]\n\t" \
     "mov 4(%[in]), %k[a]\n\t" "bswap %k[a]\n\t" "xor %k[r1], %k[a]\n\t"                      \
     "mov 12(%[in]), %k[r1]\n\t" "bswap %k[r1]\n\t" "xor %k[l1], %k[r1]\n\t" "mov %k[a], %k[l1]\n\t" \
-    "mov %k[r0], %k[x]\n\t" "xor %k[r1], %k[x]\n\t" "xor 128+%[kk], %k[x]\n\t"
-#define QELT_SEED_BLOCK_OUT                                                       \
-    "mov %k[r0], %k[a]\n\t" "bswap %k[a]\n\t" "mov %k[a], (%[out])\n\t"         \
-    "mov %k[r1], %k[a]\n\t" "bswap %k[a]\n\t" "mov %k[a], 4(%[out])\n\t"        \
-    "mov %k[l0], %k[a]\n\t" "bswap %k[a]\n\t" "mov %k[a], 8(%[out])\n\t"        \
-    "mov %k[l1], %k[a]\n\t" "bswap %k[a]\n\t" "mov %k[a], 12(%[out])\n\t"
+    "mov %k[r0], %k[x]\n\t" "xor %k[r1], %k[x]\n\t" "xor 128(%[kp]), %k[x]\n\t"
+#define QELT_SEED_BLOCK_OUT                                                          \
+    "mov %[delta], %[b]\n\t"                                                        \
+    "mov %k[r0], %k[a]\n\t" "bswap %k[a]\n\t" "mov %k[a], (%[in],%[b])\n\t"       \
+    "mov %k[r1], %k[a]\n\t" "bswap %k[a]\n\t" "mov %k[a], 4(%[in],%[b])\n\t"      \
+    "mov %k[l0], %k[a]\n\t" "bswap %k[a]\n\t" "mov %k[a], 8(%[in],%[b])\n\t"      \
+    "mov %k[l1], %k[a]\n\t" "bswap %k[a]\n\t" "mov %k[a], 12(%[in],%[b])\n\t"
 
 void seedCbcEncryptBmi(const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) {
     // Per round: k0, then k0 ^ k1 of the next round (zero after the last);
@@ -701,8 +704,9 @@ void seedCbcEncryptBmi(const uint32_t* keys, const uint8_t* in, uint8_t* out, si
     kk[32] = keys[0] ^ keys[1];
     const uint32_t* ss = &kSeedPairs[0][0];
     const uint64_t byte2 = 0x0810;  // BEXTR control: 8 bits from bit 16
+    const intptr_t delta = reinterpret_cast<intptr_t>(out) - reinterpret_cast<intptr_t>(in);
     uint64_t r0 = load32be(iv), r1 = load32be(iv + 4), l0 = load32be(iv + 8), l1 = load32be(iv + 12);
-    for (size_t b = 0; b < blocks; ++b, in += 16, out += 16) {
+    for (size_t b = 0; b < blocks; ++b, in += 16) {
         uint64_t x, y, a, bb, cc;
         asm(QELT_SEED_BLOCK_IN QELT_SEED_TWO_ROUNDS("0", "8") QELT_SEED_TWO_ROUNDS("16", "24")
                 QELT_SEED_TWO_ROUNDS("32", "40") QELT_SEED_TWO_ROUNDS("48", "56") QELT_SEED_TWO_ROUNDS("64", "72")
@@ -710,7 +714,7 @@ void seedCbcEncryptBmi(const uint32_t* keys, const uint8_t* in, uint8_t* out, si
                         QELT_SEED_TWO_ROUNDS("112", "120") QELT_SEED_BLOCK_OUT
             : [x] "=&Q"(x), [y] "=&Q"(y), [l0] "+&r"(l0), [l1] "+&r"(l1), [r0] "+&r"(r0), [r1] "+&r"(r1),
               [a] "=&r"(a), [b] "=&R"(bb), [c] "=&r"(cc)
-            : [ss] "r"(ss), [byte2] "r"(byte2), [in] "r"(in), [out] "r"(out), [kk] "m"(kk)
+            : [ss] "r"(ss), [byte2] "r"(byte2), [in] "r"(in), [kp] "r"(kk), [delta] "m"(delta)
             : "cc", "memory");
     }
     store32be(static_cast<uint32_t>(r0), iv), store32be(static_cast<uint32_t>(r1), iv + 4);
