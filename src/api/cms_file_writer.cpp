@@ -1,14 +1,11 @@
 #include "api/cms_file_writer.h"
 
-#include <pthread.h>
-#include <signal.h>
-
 #include <algorithm>
 #include <new>
-#include <system_error>
 
 #include "ZRCrypto/zr_hash.h"
 #include "util/cp949_literal.h"
+#include "util/io_thread.h"
 
 namespace qelt::cms {
 
@@ -21,18 +18,8 @@ int ChunkWriter::start(ApiCall& call, long long bytes) {
     // What was written before the content (a message's header) reaches the
     // file first; from here on only the writer touches the output.
     if (const int rc = m_out.flush(call)) return rc;
-    // The writer takes no signals: those meant for the process go to the
-    // application's threads, and a write to a pipe nobody reads any more
-    // fails with EPIPE here instead of raising SIGPIPE.
-    sigset_t all, previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &previous);
-    try {
-        m_thread = std::thread(&ChunkWriter::run, this);
-    } catch (const std::system_error&) {
-        // No thread to be had: push() writes each chunk itself.
-    }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    // Without a thread push() writes each chunk itself.
+    startIoThread(m_thread, [this] { run(); });
     return 0;
 }
 

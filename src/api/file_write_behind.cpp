@@ -1,14 +1,11 @@
 #include "api/file_write_behind.h"
 
-#include <pthread.h>
-#include <signal.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <system_error>
 
 #include "util/byte_string.h"
+#include "util/io_thread.h"
 
 namespace qelt {
 
@@ -20,18 +17,8 @@ WriteBehind::~WriteBehind() {
 bool WriteBehind::start() {
     m_buffers.reset(new (std::nothrow) uint8_t[2 * kBufferSize]);
     if (!m_buffers) return false;
-    // The thread takes no signals: those meant for the process go to the
-    // application's threads, and a write to a pipe nobody reads any more
-    // fails with EPIPE here instead of raising SIGPIPE.
-    sigset_t all, previous;
-    sigfillset(&all);
-    pthread_sigmask(SIG_SETMASK, &all, &previous);
-    try {
-        m_thread = std::thread(&WriteBehind::run, this);
-    } catch (const std::system_error&) {
-        // No thread to be had: handOver() writes each buffer itself.
-    }
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    // Without a thread handOver() writes each buffer itself.
+    startIoThread(m_thread, [this] { run(); });
     return true;
 }
 
