@@ -8,6 +8,7 @@
 #include "ZRCrypto/engine/neat.h"
 #include "ZRCrypto/engine/zcap_engine.h"
 #include "ZRCrypto/engine/zcap_pkey.h"
+#include "util/wiped_buffer.h"
 
 namespace qelt {
 
@@ -16,23 +17,6 @@ namespace {
 constexpr const char* kClass = "ZREncrypt";
 constexpr int kOutputSlack = 512;   // output capacity beyond the input for the engine calls
 constexpr int kStreamThreshold = 1024;
-
-// A heap buffer that is zero-filled before it is released.
-class WipedBuffer {
-public:
-    explicit WipedBuffer(size_t n) : m_data(new (std::nothrow) uint8_t[n == 0 ? 1 : n]()), m_size(n) {}
-    ~WipedBuffer() {
-        if (m_data) secureWipe(m_data.get(), m_size);
-    }
-    WipedBuffer(const WipedBuffer&) = delete;
-    WipedBuffer& operator=(const WipedBuffer&) = delete;
-    explicit operator bool() const { return m_data != nullptr; }
-    uint8_t* data() { return m_data.get(); }
-
-private:
-    std::unique_ptr<uint8_t[]> m_data;
-    size_t m_size;
-};
 
 bool isRsa(int nAlg) {
     return nAlg == ALG_RSA_ENC_512 || nAlg == ALG_RSA_ENC_1024 || nAlg == ALG_RSA_ENC_2048 ||

@@ -10,6 +10,7 @@
 #include "api/api_call.h"
 #include "api/file_write_behind.h"
 #include "util/cp949_literal.h"
+#include "util/wiped_buffer.h"
 
 using namespace qelt;
 
@@ -117,29 +118,20 @@ int cryptFile(ApiCall& call, bool decrypt, const char* inPath, const char* outPa
     // encrypting) and the output is written 128 KiB at a time by a
     // WriteBehind thread beside the cipher, unbuffered by stdio so that no
     // plaintext of a decryption lingers in a buffer of its own.
-    struct IoBuffer {
-        std::unique_ptr<uint8_t[]> p{new (std::nothrow) uint8_t[kIoBuffer]};
-        ~IoBuffer() {
-            if (p) secureWipe(p.get(), kIoBuffer);
-        }
-    } inBuffer;
+    WipedBuffer inBuffer(kIoBuffer);
     File in(std::fopen(inPath, "rb"));
     if (!in) return fileFailed(call, inPath);
     File out(std::fopen(outPath, "wb"));
     if (!out) return fileFailed(call, outPath);
-    if (!inBuffer.p) return call.fail(QELT_ERR_MEMORY, "memory alloc fail");
-    std::setvbuf(in.get(), reinterpret_cast<char*>(inBuffer.p.get()), _IOFBF, kIoBuffer);
+    if (!inBuffer) return call.fail(QELT_ERR_MEMORY, "memory alloc fail");
+    std::setvbuf(in.get(), reinterpret_cast<char*>(inBuffer.data()), _IOFBF, kIoBuffer);
     std::setvbuf(out.get(), nullptr, _IONBF, 0);
     if (std::fseek(in.get(), 0, SEEK_END) != 0) return call.fail(QELT_ERR_FILE_READ, "Fseek SEEK_END failed");
     const long size = std::ftell(in.get());
     if (size < 0) return call.fail(QELT_ERR_FILE_READ, "Fseek SEEK_END failed");
     const long chunks = (size + kChunk - 1) / kChunk;
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[kChunk + 1]);
+    WipedBuffer buffer(kChunk + 1);
     if (!buffer) return call.fail(QELT_ERR_MEMORY, "memory alloc fail");
-    struct Wipe {
-        uint8_t* p;
-        ~Wipe() { secureWipe(p, kChunk + 1); }
-    } wipe{buffer.get()};
     if (std::fseek(in.get(), 0, SEEK_SET) != 0) return call.fail(QELT_ERR_FILE_READ, "fseek fail");
 
     WriteBehind writer(out.get());
@@ -151,10 +143,10 @@ int cryptFile(ApiCall& call, bool decrypt, const char* inPath, const char* outPa
     long remaining = size;
     for (long i = 0; i < chunks; ++i) {
         const size_t want = remaining < kChunk ? static_cast<size_t>(remaining) : static_cast<size_t>(kChunk);
-        if (std::fread(buffer.get(), 1, want, in.get()) != want) return call.fail(QELT_ERR_FILE_READ, "feof fail");
+        if (std::fread(buffer.data(), 1, want, in.get()) != want) return call.fail(QELT_ERR_FILE_READ, "feof fail");
         remaining -= static_cast<long>(want);
-        const int rc = decrypt ? enc.DecryptData_Update(buffer.get(), static_cast<int>(want), &piece)
-                               : enc.EncryptData_Update(buffer.get(), static_cast<int>(want), &piece);
+        const int rc = decrypt ? enc.DecryptData_Update(buffer.data(), static_cast<int>(want), &piece)
+                               : enc.EncryptData_Update(buffer.data(), static_cast<int>(want), &piece);
         if (rc != 0) return cipherFailed(call, decrypt, enc);
         if (!writer.write(piece.data(), static_cast<size_t>(piece.length()))) return fileFailed(call, outPath);
     }

@@ -2,20 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
-#include "util/byte_string.h"
 #include "util/io_thread.h"
 
 namespace qelt {
 
-WriteBehind::~WriteBehind() {
-    stop();
-    if (m_buffers) secureWipe(m_buffers.get(), 2 * kBufferSize);
-}
+WriteBehind::~WriteBehind() { stop(); }
 
 bool WriteBehind::start() {
-    m_buffers.reset(new (std::nothrow) uint8_t[2 * kBufferSize]);
     if (!m_buffers) return false;
     // Without a thread handOver() writes each buffer itself.
     startIoThread(m_thread, [this] { run(); });

@@ -17,9 +17,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <mutex>
 #include <thread>
+
+#include "util/wiped_buffer.h"
 
 namespace qelt {
 
@@ -29,14 +30,13 @@ public:
     static constexpr size_t kBufferSize = 128 * 1024;
 
     // Writes to `out`, which the caller leaves alone from start() to finish().
-    explicit WriteBehind(std::FILE* out) : m_out(out) {}
-    // Stops the thread (dropping what was not written) and wipes the buffers.
+    explicit WriteBehind(std::FILE* out) : m_out(out), m_buffers(2 * kBufferSize) {}
+    // Stops the thread (dropping what was not written); the buffers are wiped.
     ~WriteBehind();
     WriteBehind(const WriteBehind&) = delete;
     WriteBehind& operator=(const WriteBehind&) = delete;
 
-    // Sets the buffers aside and starts the thread; false when the memory
-    // cannot be had.
+    // Starts the thread; false when the buffers could not be had.
     bool start();
     // Appends n bytes; false once a write has failed.
     bool write(const uint8_t* p, size_t n);
@@ -51,10 +51,10 @@ private:
     // once a write has failed.
     bool handOver();
     void stop();
-    uint8_t* buffer(int i) { return m_buffers.get() + static_cast<size_t>(i) * kBufferSize; }
+    uint8_t* buffer(int i) { return m_buffers.data() + static_cast<size_t>(i) * kBufferSize; }
 
     std::FILE* m_out;
-    std::unique_ptr<uint8_t[]> m_buffers;  // two of kBufferSize
+    WipedBuffer m_buffers;  // two of kBufferSize
     int m_current = 0;                     // the buffer the caller fills
     size_t m_fill = 0;
 

@@ -577,15 +577,10 @@ void Seed::encryptBlocks(const uint8_t* in, uint8_t* out, size_t blocks) const {
 // r1 = l1 ^ t1, and everything but the addition is known one step earlier.
 namespace {
 
-// kx[i] = k0 ^ k1 of round i; the 17th entry (zero) closes the last round.
-void seedRoundKeyXors(const uint32_t* keys, uint32_t (&kx)[17]) {
+void seedCbcEncryptPortable(const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) {
+    uint32_t kx[17];  // k0 ^ k1 of each round; the 17th closes the last round
     for (int i = 0; i < 16; ++i) kx[i] = keys[2 * i] ^ keys[2 * i + 1];
     kx[16] = 0;
-}
-
-void seedCbcEncryptPortable(const uint32_t* keys, const uint8_t* in, uint8_t* out, size_t blocks, uint8_t* iv) {
-    uint32_t kx[17];
-    seedRoundKeyXors(keys, kx);
     uint32_t c0 = load32be(iv), c1 = load32be(iv + 4), c2 = load32be(iv + 8), c3 = load32be(iv + 12);
     for (size_t b = 0; b < blocks; ++b, in += 16, out += 16) {
         uint32_t l0 = load32be(in) ^ c0, l1 = load32be(in + 4) ^ c1, r0 = load32be(in + 8) ^ c2,
