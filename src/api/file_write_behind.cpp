@@ -64,10 +64,7 @@ bool WriteBehind::write(const uint8_t* p, size_t n) {
 }
 
 bool WriteBehind::finish() {
-    if (m_fill > 0 && !handOver()) {
-        stop();
-        return false;
-    }
+    if (m_fill > 0 && !handOver()) return false;  // the destructor stops the thread
     if (m_thread.joinable()) {
         {
             std::unique_lock lock(m_mutex);
