@@ -5,6 +5,7 @@
 
 #include "ZRProcess/PCertUtil.h"
 #include "api/api_call.h"
+#include "api/cert_verify_common.h"
 #include "api/cert_verify_crl.h"
 #include "api/cert_verify_failure.h"
 #include "api/cms_key_usage.h"
@@ -75,17 +76,6 @@ int readByUrl(ApiCall& call, const char* url, const char* attribute, DirectoryAn
     if (rc == 0) return 0;
     failure.prepend("%s?%s에서 데이터 획득 실패 - "_cp949, url, attribute);
     return recordFailure(call, failure);
-}
-
-// Stores the configuration path in the context, replacing a different one.
-int storeConfPath(ApiCall& call, const char* path) {
-    ApiContext& ctx = call.ctx();
-    if (ctx.pszConfFilePath != nullptr && std::strcmp(ctx.pszConfFilePath, path) == 0) return 0;
-    char* copy = duplicateText(path);
-    if (copy == nullptr) return call.noMemory("pApiCtx->pszConfFilePath");
-    releaseText(ctx.pszConfFilePath);
-    ctx.pszConfFilePath = copy;
-    return 0;
 }
 
 }  // namespace
