@@ -94,7 +94,7 @@ protected:
     static void SetUpTestSuite() {
         directory = new TestDirectory;
         std::string error;
-        if (!directory->start(scratchDir("CtlService.directory"), error)) setupError = new std::string(error);
+        if (!directory->start(processDir("CtlService.directory"), error)) setupError = new std::string(error);
     }
     static void TearDownTestSuite() {
         delete directory;

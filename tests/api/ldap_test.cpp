@@ -55,7 +55,7 @@ protected:
     static void SetUpTestSuite() {
         directory = new TestDirectory;
         std::string error;
-        if (!directory->start(scratchDir("LdapTest.directory"), error)) setupError = new std::string(error);
+        if (!directory->start(processDir("LdapTest.directory"), error)) setupError = new std::string(error);
     }
     static void TearDownTestSuite() {
         delete directory;

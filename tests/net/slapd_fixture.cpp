@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "ZRProcess/UUnicode.h"
+#include "test_support.h"
 #include "util/base64.h"
 #include "util/byte_string.h"
 
@@ -96,6 +97,8 @@ std::vector<uint8_t> verifyData(const std::string& relative) {
     std::ifstream in(fs::path(kDataDir) / relative, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+fs::path processDir(const std::string& name) { return scratchDir(name + "." + std::to_string(getpid())); }
 
 int freeLoopbackPort() {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -230,6 +233,12 @@ void Slapd::stop() {
 }
 
 // ---------------------------------------------------------------- TestDirectory
+
+TestDirectory::~TestDirectory() {
+    stop();
+    std::error_code ignored;
+    if (!m_dir.empty()) fs::remove_all(m_dir, ignored);
+}
 
 std::vector<uint8_t> TestDirectory::cert(const std::string& name) const {
     const auto it = m_issued.find(name);

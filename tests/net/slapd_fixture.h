@@ -26,6 +26,9 @@ namespace fs = std::filesystem;
 
 // The committed file tests/data/verify/<relative>.
 std::vector<uint8_t> verifyData(const std::string& relative);
+// A fresh scratch directory of this process (CTest runs the cases of a suite
+// in parallel processes, each with its own directory).
+fs::path processDir(const std::string& name);
 // A port on 127.0.0.1 that nothing listened on a moment ago.
 int freeLoopbackPort();
 // UTF-8 text (Korean DNs of the fixtures) in CP949, as the library takes it.
@@ -77,7 +80,7 @@ public:
     static constexpr const char* kGoodDN = "cn=정상사용자,ou=사용자,o=한국테스트,c=KR";
     static constexpr const char* kCtlDN = "cn=ctl,ou=dp,c=KR";
 
-    ~TestDirectory() { stop(); }
+    ~TestDirectory();
 
     // Issues the port's certificates, publishes everything, writes the
     // configuration (LDAP_TIME_OUT = `timeOut`) and starts the directory,
