@@ -246,7 +246,10 @@ int JniCall::callVoid(const char* method, const char* signature, ...) {
 
 void JniCall::reportFailure(int code) {
     char detail[kErrInfoSize] = {};
-    if (m_ctx == nullptr || QELT_API_GetErrInfo(m_ctx, kErrInfoSize, detail) != 0) {
+    // A binding-layer code comes from no exported call: the context's detail
+    // (if any) belongs to an earlier call whose failure the native tolerated.
+    const bool bindingCode = code >= kFieldError && code <= kClassError;
+    if (m_ctx == nullptr || bindingCode || QELT_API_GetErrInfo(m_ctx, kErrInfoSize, detail) != 0) {
         std::memset(detail, 0, sizeof detail);
         std::memcpy(detail, kNoErrorMessage, std::strlen(kNoErrorMessage));
     }
