@@ -25,4 +25,7 @@ for n in user user2; do
 done
 # The signer's key under a password (PBES2, 3DES, PBKDF2 with HMAC-SHA-1).
 openssl pkcs8 -topk8 -in user.key -v2 des3 -v2prf hmacWithSHA1 -passout pass:qwer1234 -outform DER -out user_enc.p8
-rm -f ee.ext ./*.csr ca.srl
+# A small self-signed key for the long no-leak loop (the key size does not matter there).
+openssl req -x509 -newkey rsa:1024 -nodes -keyout leak.key -subj "/CN=leak" -days "$days" -outform DER -out leak.der 2>/dev/null
+openssl pkcs8 -topk8 -nocrypt -in leak.key -outform DER -out leak.p8
+rm -f leak.key ee.ext ./*.csr ca.srl
