@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Makes the keys and certificates of the Java tests with the openssl command
-# (run once; the output is committed). Valid until the end of 2037: the
-# certificate time accessors still answer in 32-bit seconds.
+# (run once; the output is committed). Valid until the end of 2049, past the
+# 32-bit time limit.
 set -euo pipefail
 cd "$(dirname "$0")"
 export LC_ALL=C
-days=$(( ( $(date -d 2037-12-31 +%s) - $(date +%s) ) / 86400 ))
+days=$(( ( $(date -d 2049-12-31 +%s) - $(date +%s) ) / 86400 ))
 cat > ee.ext <<'X'
 basicConstraints=critical,CA:FALSE
 keyUsage=critical,digitalSignature,nonRepudiation,keyEncipherment,dataEncipherment

@@ -13,7 +13,7 @@ public class CertTest extends TestBase {
             X509Certificate ours = new X509Certificate(data(name));
             eq(jdk.getSerialNumber().toByteArray(), ours.getSerialNumber(), name + " serial");
             eq(jdk.getNotBefore().getTime() / 1000, ours.getNotBefore(), name + " notBefore");
-            eq(jdk.getNotAfter().getTime() / 1000, ours.getNotAfter(), name + " notAfter");
+            eq(jdk.getNotAfter().getTime() / 1000, ours.getNotAfter(), name + " notAfter (2049)");
             eq(jdk.getPublicKey().getEncoded(), ours.getSubjectPublicKeyInfo(), name + " public key info");
             // The library names it in its own spelling ("sha256 With RSAEncryption"); the JDK by OID.
             eq("1.2.840.113549.1.1.11", jdk.getSigAlgOID(), "the JDK's algorithm");
