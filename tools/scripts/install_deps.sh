@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   openjdk-17-jdk-headless           # Java bindings: javac, jni.h and the JVM of the Java tests
   python3
+  libldap-dev slapd ldap-utils      # directory client; a throw-away slapd in the tests
 )
 missing=()
 for p in "${packages[@]}"; do
