@@ -104,4 +104,12 @@ QELT_CLI_VERB({"ldap",
                "ldap get URL [-t TYPE|-a ATTR] | cn HOST PORT CN | crl CERT | path CERT -c CONF  [-o OUT] [-c CONF]  "
                "read from an LDAP directory",
                {},
-               &runLdap});
+               &runLdap,
+               {"Reads from an LDAP directory: get takes a certificate, CRL or trust list by URL, cn by a common "
+                "name under HOST:PORT, crl fetches a certificate's CRL through its distribution points, path builds "
+                "its CA bundle from the configuration's LDAP_INFO sections.",
+                {{"-t TYPE", "ca, sign, km, arl, crl, delta, ctl or wuser (get: default ca; cn: default sign)"},
+                 {"-a ATTRIBUTE", "get: any attribute by name instead of -t"},
+                 {"-c CONF", "the configuration file (its LDAP_TIME_OUT; path: its LDAP_INFO sections)"},
+                 {"-o FILE", "write the result to FILE instead of standard output"}},
+                {"qelt ldap get 'ldap://ldap.example.kr:389/cn=CA,o=Example,c=KR' -t ca -o ca.der"}}});
