@@ -3,10 +3,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 
 #include "net/loopback_process.h"
-#include "test_support.h"
 
 namespace qelt::test {
 
@@ -14,9 +14,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// A fresh directory under the tests' temporary directory (or the system's).
 std::string uniqueDir(const char* what) {
     static std::atomic<int> counter{0};
-    return scratchDir(std::string(what) + "-" + std::to_string(::getpid()) + "-" + std::to_string(counter++)).string();
+    const char* root = std::getenv("QELT_TEST_TMP");
+    const std::filesystem::path dir = std::filesystem::path(root != nullptr ? root : std::filesystem::temp_directory_path().c_str()) /
+                                      (std::string(what) + "-" + std::to_string(::getpid()) + "-" +
+                                       std::to_string(counter++));
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+    std::filesystem::create_directories(dir, ignored);
+    return dir.string();
 }
 
 // The standard output of `openssl ocsp` with `args` ("" when it failed).
