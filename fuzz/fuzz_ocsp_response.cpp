@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const qelt::ByteString response(data, static_cast<int>(size));
-    qelt::OcspFailure failure;
+    qelt::ServiceFailure failure;
     qelt::ocsp::OcspRevocation revocation;
     qelt::ByteString responderCert;
     // Without a nonce (as for the seeds) and with one nobody answered.

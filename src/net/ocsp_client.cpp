@@ -1,46 +1,16 @@
 #include "net/ocsp_client.h"
 
-#include <cctype>
-#include <cstring>
 #include <string>
 
 #include "ZRCrypto/ZRRandom.h"
 #include "ZRCrypto/algorithm_ids.h"
+#include "net/ldap_url.h"
 #include "net/ocsp_request.h"
 #include "net/ocsp_response.h"
+#include "qeltapi.h"
 #include "util/cp949_literal.h"
 
 namespace qelt {
-
-int OcspFailure::set(int c, const char* text) {
-    code = c;
-    message.assign(text);
-    kind = ErrKind::Frame;
-    detail.clear();
-    return c;
-}
-
-int OcspFailure::setf(int c, const char* format, ...) {
-    ByteString text;
-    va_list args;
-    va_start(args, format);
-    text.vformat(format, args);
-    va_end(args);
-    return set(c, text.c_str());
-}
-
-int OcspFailure::setCore(int c, const char* text, const char* chain) {
-    set(c, text);
-    kind = ErrKind::Core;
-    detail.assign(chain);
-    return c;
-}
-
-int recordOcspFailure(ApiCall& call, const OcspFailure& failure) {
-    if (failure.kind == ErrKind::Core)
-        return call.failCore(failure.code, failure.message.c_str(), failure.detail.c_str());
-    return call.fail(failure.code, failure.message.c_str());
-}
 
 namespace ocsp {
 
@@ -86,42 +56,6 @@ constexpr const char* reasonName(int reason) {
 
 constexpr int kCertificateHold = 6;
 
-// An HTTP responder address: host, port (80 unless given) and path ("/" and
-// the text after the host's "/", empty when there is none).
-struct ResponderAddress {
-    std::string host;
-    int port = 80;
-    std::string path;
-};
-
-int parseResponderUrl(const char* url, ResponderAddress& out, OcspFailure& failure) {
-    const char* sep = url == nullptr ? nullptr : std::strstr(url, "://");
-    if (sep == nullptr) return failure.set(QELT_ERR_LDAP_URL_SCHEME, "URL에서 \"://\"를 찾을 수 없습니다."_cp949);
-    std::string scheme(url, static_cast<size_t>(sep - url));
-    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (scheme != "http")
-        return failure.setf(QELT_ERR_LDAP_URL_PROTOCOL, "해당 서비스에 대해서 %s 프로토콜은 지원하지 않습니다."_cp949,
-                            scheme == "ldap" ? "LDAP" : scheme.c_str());
-    const std::string rest(sep + 3);
-    const size_t slash = rest.find('/');
-    const std::string authority = rest.substr(0, slash);
-    const size_t colon = authority.find(':');
-    out.host = authority.substr(0, colon);
-    out.port = 80;
-    if (colon != std::string::npos) {
-        const std::string port = authority.substr(colon + 1);
-        int value = 0;
-        bool digits = !port.empty() && port.size() <= 5;
-        for (char c : port) {
-            digits = digits && c >= '0' && c <= '9';
-            value = value * 10 + (c - '0');
-        }
-        if (digits && value >= 1 && value <= 65535) out.port = value;
-    }
-    out.path = slash == std::string::npos ? std::string() : "/" + rest.substr(slash + 1);
-    return 0;
-}
-
 // "POST <path> HTTP/1.0" with the DER request as an application/ocsp-request body.
 ByteString ocspHttpRequest(const std::string& path, const ByteString& der) {
     ByteString request;
@@ -139,17 +73,17 @@ ByteString ocspHttpRequest(const std::string& path, const ByteString& der) {
 }
 
 int finishRequest(POCSPReq& req, bool sign, const ByteString& signerCert, const ByteString& signerKey,
-                  ByteString& nonce, ByteString& requestDer, OcspFailure& failure) {
+                  ByteString& nonce, ByteString& requestDer, ServiceFailure& failure) {
     ZRRandom rng;
     if (rng.GenerateRandom(ALG_RANDOM, kNonceLength, nonce) != 0)
-        return failure.setCore(QELT_ERR_RANDOM, "랜덤값을 생성하는데 실패하였습니다."_cp949, rng.errorText());
+        return failure.setCore(QELT_ERR_RANDOM, "랜덤값을 생성하는데 실패하였습니다."_cp949, rng);
     if (req.setNonce(nonce) != 0 || req.setAcceptableResponses() != 0)
-        return failure.setCore(QELT_ERR_OCSP_MAKE_REQUEST, kMakeFailed, req.errorText());
+        return failure.setCore(QELT_ERR_OCSP_MAKE_REQUEST, kMakeFailed, req);
     const int rc = sign ? req.makeSigOcspReq(signerCert, signerKey, requestDer) : req.makeOcspReq(requestDer);
     if (rc == POCSPReq::kNotPrivateKey)
         return failure.setCore(QELT_ERR_PRIKEY_NOT_PRIKEY,
-                               "설정한 OCSP 요청자의 개인키 정보가 개인키가 아닙니다."_cp949, req.errorText());
-    if (rc != 0) return failure.setCore(QELT_ERR_OCSP_MAKE_REQUEST, kMakeFailed, req.errorText());
+                               "설정한 OCSP 요청자의 개인키 정보가 개인키가 아닙니다."_cp949, req);
+    if (rc != 0) return failure.setCore(QELT_ERR_OCSP_MAKE_REQUEST, kMakeFailed, req);
     return 0;
 }
 
@@ -162,33 +96,33 @@ ByteString revokedMessage(int reason) {
 }
 
 int makeOCSPRequest(const ByteString& target, const ByteString* issuerCert, bool sign, const ByteString& signerCert,
-                    const ByteString& signerKey, ByteString& nonce, ByteString& requestDer, OcspFailure& failure) {
+                    const ByteString& signerKey, ByteString& nonce, ByteString& requestDer, ServiceFailure& failure) {
     POCSPReq req;
     if (sign && req.setRequestorCert(signerCert) != 0)
-        return failure.setCore(QELT_ERR_OCSP_MAKE_REQUEST, kMakeFailed, req.errorText());
+        return failure.setCore(QELT_ERR_OCSP_MAKE_REQUEST, kMakeFailed, req);
     if (req.addTargetCertByCert(target, issuerCert) != 0)
-        return failure.setCore(QELT_ERR_OCSP_MAKE_REQUEST, kMakeFailed, req.errorText());
+        return failure.setCore(QELT_ERR_OCSP_MAKE_REQUEST, kMakeFailed, req);
     return finishRequest(req, sign, signerCert, signerKey, nonce, requestDer, failure);
 }
 
 int makeOCSPRequestForList(const ByteString& targetList, bool sign, const ByteString& signerCert,
                            const ByteString& signerKey, ByteString& nonce, ByteString& requestDer,
-                           OcspFailure& failure) {
+                           ServiceFailure& failure) {
     POCSPReq req;
     if (sign && req.setRequestorCert(signerCert) != 0)
-        return failure.setCore(QELT_ERR_OCSP_MAKE_REQUEST, kMakeFailed, req.errorText());
+        return failure.setCore(QELT_ERR_OCSP_MAKE_REQUEST, kMakeFailed, req);
     if (const int rc = req.addTargetCertsByList(targetList); rc != 0) {
         if (rc == POCSPReq::kBadTargetList)
             return failure.set(QELT_ERR_INVALID_ARGUMENT, "상태 확인하고자 하는 인증서 정보가 잘못되었습니다."_cp949);
-        return failure.setCore(QELT_ERR_OCSP_MAKE_REQUEST, kMakeFailed, req.errorText());
+        return failure.setCore(QELT_ERR_OCSP_MAKE_REQUEST, kMakeFailed, req);
     }
     return finishRequest(req, sign, signerCert, signerKey, nonce, requestDer, failure);
 }
 
 int sendOCSPRequest(const char* responderUrl, const ByteString& requestDer, ByteString& responseDer,
-                    OcspFailure& failure, int timeoutSeconds) {
-    ResponderAddress address;
-    if (const int rc = parseResponderUrl(responderUrl, address, failure)) return rc;
+                    ServiceFailure& failure, int timeoutSeconds) {
+    ParsedUrl address;
+    if (const int rc = parseURL(responderUrl, UrlProtocol::Http, address, failure)) return rc;
     HttpClient client;
     client.setTimeout(timeoutSeconds);
     HttpClient::Stage stage = HttpClient::Stage::None;
@@ -213,7 +147,7 @@ int sendOCSPRequest(const char* responderUrl, const ByteString& requestDer, Byte
 }
 
 int processOCSPResponse(const ByteString& responseDer, const ByteString& nonce, OcspRevocation& revocation,
-                        ByteString& responderCert, OcspFailure& failure) {
+                        ByteString& responderCert, ServiceFailure& failure) {
     revocation = OcspRevocation{};
     POCSPResProcess res;
     switch (res.parseOcspResponse(responseDer.bytes())) {
@@ -227,9 +161,9 @@ int processOCSPResponse(const ByteString& responseDer, const ByteString& nonce, 
                                 "OCSP요청이 다음 사유로 거절 되었습니다. (사유 : %s)"_cp949, text);
         }
         case POCSPResProcess::kNoResponderCert:
-            return failure.setCore(QELT_ERR_OCSP_NO_CERT, "OCSP 서버 인증서가 없습니다."_cp949, res.errorText());
+            return failure.setCore(QELT_ERR_OCSP_NO_CERT, "OCSP 서버 인증서가 없습니다."_cp949, res);
         default:
-            return failure.setCore(QELT_ERR_OCSP_BAD_RESPONSE, kBadResponse, res.errorText());
+            return failure.setCore(QELT_ERR_OCSP_BAD_RESPONSE, kBadResponse, res);
     }
     if (!nonce.isEmpty() && !(res.hasNonce() && res.nonce() == nonce))
         return failure.set(QELT_ERR_TSP_NOT_OUR_RESPONSE, "요청메시지에 대한 응답 메시지가 아닙니다."_cp949);
@@ -258,7 +192,7 @@ int processOCSPResponse(const ByteString& responseDer, const ByteString& nonce, 
 
 int checkStatusByOCSP(const char* responderUrl, const ByteString& target, const ByteString* issuerCert, bool sign,
                       const ByteString& signerCert, const ByteString& signerKey, ByteString& responderCert,
-                      OcspFailure& failure, int timeoutSeconds) {
+                      ServiceFailure& failure, int timeoutSeconds) {
     responderCert.clear();
     ByteString nonce, request, response;
     if (const int rc = makeOCSPRequest(target, issuerCert, sign, signerCert, signerKey, nonce, request, failure))

@@ -3,34 +3,18 @@
 // response, decision) and hands back the responder's certificate so that the
 // service can validate it in turn as an OCSP-signing certificate.
 //
-// Each step returns 0 or the API result code of its failure and fills an
-// OcspFailure with the code, the message and, where a core object failed,
-// that object's error chain; recordOcspFailure() turns it into the exported
-// function's error. Nothing is cached between queries.
+// Each step returns 0 or the API result code of its failure and fills a
+// ServiceFailure with the code, the message and, where a core object failed,
+// that object's error chain (recordFailure of api/cert_verify_failure.h
+// turns it into the exported function's error). Nothing is cached between
+// queries.
 #pragma once
 
-#include <cstdarg>
-
-#include "api/api_call.h"
 #include "net/http_client.h"
+#include "net/ldap_failure.h"
 #include "util/byte_string.h"
-#include "util/error_holder.h"
 
 namespace qelt {
-
-struct OcspFailure {
-    int code = 0;
-    ByteString message;
-    ErrKind kind = ErrKind::Frame;
-    ByteString detail;  // the failing core object's error chain (kind Core)
-
-    int set(int c, const char* text);
-    int setf(int c, const char* format, ...) __attribute__((format(printf, 3, 4)));
-    int setCore(int c, const char* text, const char* chain);
-};
-
-// Records the failure as the call's error and returns its code.
-int recordOcspFailure(ApiCall& call, const OcspFailure& failure);
 
 namespace ocsp {
 
@@ -39,18 +23,18 @@ namespace ocsp {
 // `nonce`), acceptable response types; signed with `signerKey` and carrying
 // `signerCert` when `sign`. 0, 1219, 1815 or 1305.
 int makeOCSPRequest(const ByteString& target, const ByteString* issuerCert, bool sign, const ByteString& signerCert,
-                    const ByteString& signerKey, ByteString& nonce, ByteString& requestDer, OcspFailure& failure);
+                    const ByteString& signerKey, ByteString& nonce, ByteString& requestDer, ServiceFailure& failure);
 // The same for every certificate of a SEQUENCE OF Certificate, each Request
 // with a service locator; 1006 when the list is not one.
 int makeOCSPRequestForList(const ByteString& targetList, bool sign, const ByteString& signerCert,
                            const ByteString& signerKey, ByteString& nonce, ByteString& requestDer,
-                           OcspFailure& failure);
+                           ServiceFailure& failure);
 
 // Posts the request to the responder URL ("http://host[:port][/path]") and
 // returns the DER OCSPResponse. 0, 1216, 1217, 1218, 1008, or the URL
 // parser's 2000/2001.
 int sendOCSPRequest(const char* responderUrl, const ByteString& requestDer, ByteString& responseDer,
-                    OcspFailure& failure, int timeoutSeconds = HttpClient::kDefaultTimeout);
+                    ServiceFailure& failure, int timeoutSeconds = HttpClient::kDefaultTimeout);
 
 // What the first single response of an accepted response says.
 struct OcspRevocation {
@@ -65,14 +49,14 @@ struct OcspRevocation {
 // refused. `responderCert` receives the responder's certificate once the
 // response's signature and nonce have been checked.
 int processOCSPResponse(const ByteString& responseDer, const ByteString& nonce, OcspRevocation& revocation,
-                        ByteString& responderCert, OcspFailure& failure);
+                        ByteString& responderCert, ServiceFailure& failure);
 
 // Steps 1 to 3 and the decision: 0 good, 1214 on hold (certificateHold),
 // 1215 revoked with the reason named in the message, 1222 unknown, or the
 // failing step's code. `responderCert` as for processOCSPResponse.
 int checkStatusByOCSP(const char* responderUrl, const ByteString& target, const ByteString* issuerCert, bool sign,
                       const ByteString& signerCert, const ByteString& signerKey, ByteString& responderCert,
-                      OcspFailure& failure, int timeoutSeconds = HttpClient::kDefaultTimeout);
+                      ServiceFailure& failure, int timeoutSeconds = HttpClient::kDefaultTimeout);
 
 // "폐지된 인증서입니다. (폐지 사유 : keyCompromise)" and the like.
 ByteString revokedMessage(int reason);

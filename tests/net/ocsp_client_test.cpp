@@ -13,6 +13,7 @@
 
 #include "net/loopback_process.h"
 #include "net/ocsp_responder.h"
+#include "qeltapi.h"
 #include "util/cp949_literal.h"
 
 namespace qelt::test {
@@ -27,7 +28,7 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 
 struct Query {
     int rc = 0;
-    OcspFailure failure;
+    ServiceFailure failure;
     ByteString responderCert;
 };
 
@@ -74,7 +75,7 @@ TEST(OcspClient, StatusesFromBothResponders) {
         const ByteString signerCert = der(signer == OcspResponder::Signer::Ca ? "ca" : "responder");
 
         Query q = check(url, "good");
-        EXPECT_EQ(q.rc, 0) << str(q.failure.message) << " " << str(q.failure.detail);
+        EXPECT_EQ(q.rc, 0) << str(q.failure.message) << " " << str(q.failure.libText);
         EXPECT_EQ(str(q.responderCert), str(signerCert));
 
         q = check(url, "revoked");
@@ -144,11 +145,11 @@ TEST(OcspClient, RequestsAsOpensslReadsThem) {
 TEST(OcspClient, SignedRequestsVerifyWithOpenssl) {
     OcspResponder responder;
     ByteString responderCert;
-    OcspFailure failure;
+    ServiceFailure failure;
     const ByteString issuer = der("ca");
     const int rc = ocsp::checkStatusByOCSP(responder.url().c_str(), der("hold"), &issuer, true, der("good"),
                                            bytes(onlineFile("good.key.der")), responderCert, failure, 10);
-    EXPECT_EQ(rc, QELT_ERR_CERT_SUSPENDED) << str(failure.message) << str(failure.detail);
+    EXPECT_EQ(rc, QELT_ERR_CERT_SUSPENDED) << str(failure.message) << str(failure.libText);
     const std::string request = responder.ocspRequests().at(0);
     const std::string text = ocspRequestText(request);
     EXPECT_TRUE(contains(text, "Requestor Name: DirName:C = KR, O = Qelt Test, CN = good user")) << text;
@@ -171,7 +172,7 @@ TEST(OcspClient, SignedRequestsVerifyWithOpenssl) {
 }
 
 TEST(OcspClient, RequestForAListCarriesServiceLocators) {
-    OcspFailure failure;
+    ServiceFailure failure;
     ByteString nonce, request;
     // A SEQUENCE OF the good and revoked certificates.
     const std::string good = onlineFile("good.der"), revoked = onlineFile("revoked.der");
@@ -181,7 +182,7 @@ TEST(OcspClient, RequestForAListCarriesServiceLocators) {
     list += static_cast<char>(len & 0xFF);
     list += good + revoked;
     ASSERT_EQ(ocsp::makeOCSPRequestForList(bytes(list), false, ByteString(), ByteString(), nonce, request, failure), 0)
-        << str(failure.detail);
+        << str(failure.libText);
     const std::string text = ocspRequestText(str(request));
     EXPECT_TRUE(contains(text, "Serial Number: 1002")) << text;
     EXPECT_TRUE(contains(text, "Serial Number: 1003")) << text;
@@ -198,14 +199,14 @@ TEST(OcspClient, RequestForAListCarriesServiceLocators) {
 }
 
 TEST(OcspClient, TargetsThatCannotBeQueried) {
-    OcspFailure failure;
+    ServiceFailure failure;
     ByteString nonce, request;
     // Without the issuer certificate a 16-byte key identifier cannot stand in for the key hash.
     EXPECT_EQ(
         ocsp::makeOCSPRequest(der("shortaki"), nullptr, false, ByteString(), ByteString(), nonce, request, failure),
         QELT_ERR_OCSP_MAKE_REQUEST);
     EXPECT_EQ(str(failure.message), "OCSP 요청 메시지를 구성하는데 실패하였습니다."_cp949);
-    EXPECT_TRUE(contains(str(failure.detail), "Issuer Key Id's length is not 20.")) << str(failure.detail);
+    EXPECT_TRUE(contains(str(failure.libText), "Issuer Key Id's length is not 20.")) << str(failure.libText);
     EXPECT_EQ(
         ocsp::makeOCSPRequest(bytes("garbage"), nullptr, false, ByteString(), ByteString(), nonce, request, failure),
         QELT_ERR_OCSP_MAKE_REQUEST);
@@ -244,7 +245,7 @@ TEST(OcspClient, ResponsesThatAreRefused) {
     q = check(responder.url(), "good");
     EXPECT_EQ(q.rc, QELT_ERR_OCSP_BAD_RESPONSE);
     EXPECT_EQ(str(q.failure.message), "잘못된 OCSP 응답 메시지 입니다."_cp949);
-    EXPECT_TRUE(contains(str(q.failure.detail), "signature")) << str(q.failure.detail);
+    EXPECT_TRUE(contains(str(q.failure.libText), "signature")) << str(q.failure.libText);
     responder.setTamper(nullptr);
     EXPECT_EQ(check(responder.url(), "good").rc, 0);
 
@@ -272,7 +273,7 @@ TEST(OcspClient, ResponsesThatAreRefused) {
         [](const std::string&, const std::string&) { return Reply::http(404, "<html>not found</html>", "text/html"); });
     q = check(responder.url(), "good");
     EXPECT_EQ(q.rc, QELT_ERR_OCSP_BAD_RESPONSE);
-    EXPECT_FALSE(q.failure.detail.isEmpty());
+    EXPECT_FALSE(q.failure.libText.isEmpty());
 }
 
 TEST(OcspClient, TransportFailures) {

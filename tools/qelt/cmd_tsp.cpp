@@ -69,8 +69,7 @@ int show(Session& s, const Args& a) {
     std::string error;
     if (!readInput(a.positional[1], token, error)) return Session::usage(error);
     constexpr int kSize = 2048;
-    char cn[kSize], dn[kSize], policy[kSize], hashAlg[kSize], hash[kSize], serial[kSize], genTime[kSize],
-        nonce[kSize];
+    char cn[kSize], dn[kSize], policy[kSize], hashAlg[kSize], hash[kSize], serial[kSize], genTime[kSize], nonce[kSize];
     Bin t(token);
     const int rc = QELT_TSP_GetTokenInfo(s.ctx(), &t, kSize, cn, dn, policy, hashAlg, hash, serial, genTime, nonce);
     if (rc != 0) return s.fail(rc);
