@@ -20,6 +20,7 @@
 #   shares.txt           five shares (any three restore) of a key
 #   sig.bin              ee's signature of `cms tbs` over hello.txt at 20250102030405
 #   tok.der              a time-stamp token over the signature value of hello.p7
+#   contract.pdf contract.tst   a document and a time-stamp token over it (SHA-256)
 #   app.ini              a profile file
 set -eu
 qelt=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
@@ -81,4 +82,8 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/tsa.key" -subj /CN=qelt
 openssl ts -query -data "$work/tbt.bin" -sha256 -cert -out "$work/q.tsq"
 openssl ts -reply -config "$work/tsa.cnf" -queryfile "$work/q.tsq" -out "$work/r.tsr" 2>/dev/null
 openssl ts -reply -in "$work/r.tsr" -token_out -out tok.der 2>/dev/null
+head -c 20000 /dev/urandom > contract.pdf
+openssl ts -query -data contract.pdf -sha256 -cert -out "$work/c.tsq"
+openssl ts -reply -config "$work/tsa.cnf" -queryfile "$work/c.tsq" -out "$work/c.tsr" 2>/dev/null
+openssl ts -reply -in "$work/c.tsr" -token_out -out contract.tst 2>/dev/null
 rm -f ca.srl
