@@ -5,6 +5,7 @@
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRProcess/PCertUtil.h"
 #include "api/api_call.h"
+#include "storage/dynamic_module.h"
 #include "util/cp949_literal.h"
 
 using namespace qelt;
@@ -41,7 +42,8 @@ QELT_EXPORT int QELT_API_Init(void** ppCtx, const char* pszWorkDir) {
         return QELT_ERR_MEMORY;
     }
     // Only one trailing separator is dropped.
-    if (const size_t n = std::strlen(ctx->pszWorkDir); n > 0 && (ctx->pszWorkDir[n - 1] == '/' || ctx->pszWorkDir[n - 1] == '\\'))
+    if (const size_t n = std::strlen(ctx->pszWorkDir);
+        n > 0 && (ctx->pszWorkDir[n - 1] == '/' || ctx->pszWorkDir[n - 1] == '\\'))
         ctx->pszWorkDir[n - 1] = 0;
     ctx->nOption = kDefaultOption;
     ctx->nVerifyType = 1;
@@ -72,7 +74,15 @@ QELT_EXPORT int QELT_API_Finish(void** ppCtx) {
     ctx->pLoadedCert = nullptr;
     delete ctx->pSignedData;
     ctx->pSignedData = nullptr;
-    // pCryptoki and hStorageLib belong to their own families' calls and are left alone.
+    // The token wrapper (it closes its session) and then the module it calls
+    // into: nothing else can reach them once the context is gone.
+    delete ctx->pCryptoki;
+    ctx->pCryptoki = nullptr;
+    if (ctx->hStorageLib != nullptr) {
+        std::string ignored;
+        (void)unloadModule(ctx->hStorageLib, ignored);
+        ctx->hStorageLib = nullptr;
+    }
     ctx->nErrCode = 0;
     secureWipe(ctx, sizeof *ctx);
     std::free(ctx);
@@ -108,7 +118,8 @@ QELT_EXPORT int QELT_API_GetInfo(void* pCtx, int nBufLen, char* pszAPIInfo) {
     return api::run(pCtx, "QELT_API_GetInfo", [&](ApiCall& call) {
         ByteString info;
         ByteString line;
-        const char* lines[][2] = {{"[API 명] : %s\r\n"_cp949, kLibraryName}, {"[API 버전] : %s\r\n"_cp949, kLibraryVersion}};
+        const char* lines[][2] = {{"[API 명] : %s\r\n"_cp949, kLibraryName},
+                                  {"[API 버전] : %s\r\n"_cp949, kLibraryVersion}};
         for (const auto& [format, value] : lines) {
             line.format(format, value);
             if (info.length() + line.length() > kInfoLimit)
