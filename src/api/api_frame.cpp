@@ -177,7 +177,7 @@ QELT_EXPORT int QELT_API_Str2Time(void* pCtx, const char* pszTime, time_t* pTime
     return api::run(pCtx, "QELT_API_Str2Time", [&](ApiCall& call) {
         if (!hasText(pszTime)) return call.invalid("시간 정보(pszTime)를 입력하세요."_cp949);
         if (pTime == nullptr) return call.nullOutput("pTime");
-        int32_t t = 0;
+        int64_t t = 0;
         if (const int rc = call.convertTime(pszTime, TimeForm::LongYear, true, t)) return rc;
         *pTime = t;
         return QELT_OK;

@@ -9,6 +9,7 @@ packages=(
   libp11-kit-dev softhsm2           # the Cryptoki header; SoftHSM2 as the PKCS#11 token of the tests
   libgtest-dev libgmock-dev libbenchmark-dev
   python3
+  libldap-dev slapd ldap-utils      # directory client; a throw-away slapd in the tests
 )
 missing=()
 for p in "${packages[@]}"; do
