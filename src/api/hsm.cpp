@@ -234,15 +234,27 @@ int storePrivateKey(ApiCall& call, PCryptoki& p, const ByteString& priKey, const
             .bytes(CKA_COEFFICIENT, magnitude(rsa.getCoefficient()));
         if (p.createObject(t.attrs, obj, "private key") != 0) return tokenFailed(call, p, kStoreFailed);
     } else if (alg.equals(kEcOid)) {
-        // EC keys go in whole, PKCS#8 unwrapped on the token (the curve comes with them).
+        // EC keys go in whole: the PKCS#8 key is encrypted on the token and
+        // unwrapped there. A token without that unwrapping mechanism gets the
+        // components (curve and private value) instead.
         t.ulong(CKA_KEY_TYPE, CKK_EC);
         if (p.unwrapPrivateKey(priKey, t.attrs, obj) != 0) {
-            const char* step = p.failedFunction();
-            if (std::string(step) == "C_GenerateKey")
-                return tokenFailed(call, p, "키를 생성하는데 실패하였습니다."_cp949);
-            if (std::string(step).rfind("C_Encrypt", 0) == 0)
-                return tokenFailed(call, p, "데이터를 암호화하는데 실패하였습니다."_cp949);
-            return tokenFailed(call, p, kStoreFailed);
+            const std::string step = p.failedFunction();
+            const CK_RV rv = p.failedResult();
+            const bool unsupported = rv == CKR_MECHANISM_INVALID || rv == CKR_MECHANISM_PARAM_INVALID ||
+                                     rv == CKR_FUNCTION_NOT_SUPPORTED || rv == CKR_KEY_FUNCTION_NOT_PERMITTED ||
+                                     p.failureKind() == PCryptoki::kNoSymbol;
+            if (!unsupported) {
+                if (step == "C_GenerateKey") return tokenFailed(call, p, "키를 생성하는데 실패하였습니다."_cp949);
+                if (step.rfind("C_Encrypt", 0) == 0)
+                    return tokenFailed(call, p, "데이터를 암호화하는데 실패하였습니다."_cp949);
+                return tokenFailed(call, p, kStoreFailed);
+            }
+            RECPrivateKey ec(info.getPrivateKey().getValue());
+            if (ec.errorCode() != 0) return call.failCore(QELT_ERR_PRIKEY_INVALID, "잘못된 개인키 입니다."_cp949, ec);
+            t.bytes(CKA_EC_PARAMS, info.getPrivateKeyAlgorithm().getParameters().getEncoding())
+                .bytes(CKA_VALUE, ec.getPrivateKey().getValue());
+            if (p.createObject(t.attrs, obj, "private key") != 0) return tokenFailed(call, p, kStoreFailed);
         }
     } else {
         (void)kKcdsaOid;  // KCDSA needs a vendor key type that standard tokens do not define
@@ -271,9 +283,17 @@ const DigestPrefix kDigestPrefixes[] = {
 // The DER ECDSA-Sig-Value of a raw r || s token signature.
 ByteString ecdsaSigValue(const ByteString& raw) {
     const int half = raw.length() / 2;
-    ASN1Integer r, s;
-    r.setInteger(raw.data(), half, 1);
-    s.setInteger(raw.data() + half, half, 1);
+    // DER integers are minimal: the token's fixed-width halves lose their leading zeros.
+    auto integer = [](const uint8_t* p, int n) {
+        while (n > 1 && p[0] == 0) {
+            ++p;
+            --n;
+        }
+        ASN1Integer i;
+        i.setInteger(p, n, 0);
+        return i;
+    };
+    const ASN1Integer r = integer(raw.data(), half), s = integer(raw.data() + half, half);
     RECDSA_Sig_Value sig;
     sig.setR(r);
     sig.setS(s);
@@ -607,8 +627,10 @@ QELT_EXPORT int QELT_HSM_DeleteCertAndPriKey(void* pCtx, BINSTR* pKeyID) {
         int destroyed = 0;
         for (CK_OBJECT_CLASS cls : {CKO_CERTIFICATE, CKO_PRIVATE_KEY, CKO_PUBLIC_KEY, CKO_DATA}) {
             Template t;
-            if (cls == CKO_DATA) t.ulong(CKA_CLASS, cls).text(CKA_LABEL, label("R4VID=", keyId));
-            else t.ulong(CKA_CLASS, cls).text(CKA_ID, keyId);
+            if (cls == CKO_DATA)
+                t.ulong(CKA_CLASS, cls).text(CKA_LABEL, label("R4VID=", keyId));
+            else
+                t.ulong(CKA_CLASS, cls).text(CKA_ID, keyId);
             std::vector<CK_OBJECT_HANDLE> found;
             if (p->findObjects(t.attrs, found, "objects") != 0)
                 return tokenFailed(call, *p, "객체를 찾기 위한 초기화를 실패하였습니다."_cp949);

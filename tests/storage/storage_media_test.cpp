@@ -85,8 +85,8 @@ TEST_F(StorageMediaTest, DiskFilesRoundTripAndKeysStayEncryptedForTheirOwner) {
     struct stat st {};
     ASSERT_EQ(::stat(keyPath.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    ASSERT_TRUE(openssl(workDir, "pkcs8 -inform DER -in a/b/signPri.key -passin pass:" + std::string(kPass) +
-                                     " -out plain.pem"));
+    ASSERT_TRUE(openssl(
+        workDir, "pkcs8 -inform DER -in a/b/signPri.key -passin pass:" + std::string(kPass) + " -out plain.pem"));
     ASSERT_TRUE(openssl(workDir, "pkcs8 -topk8 -nocrypt -in plain.pem -outform DER -out plain.der"));
     EXPECT_EQ(fileBytes(workDir / "plain.der"), key);
 
