@@ -8,6 +8,7 @@ packages=(
   libssl-dev openssl                # libcrypto, and the openssl command as interop peer
   libp11-kit-dev softhsm2           # the Cryptoki header; SoftHSM2 as the PKCS#11 token of the tests
   libgtest-dev libgmock-dev libbenchmark-dev
+  openjdk-17-jdk-headless           # Java bindings: javac, jni.h and the JVM of the Java tests
   python3
   libldap-dev slapd ldap-utils      # directory client; a throw-away slapd in the tests
 )
