@@ -123,6 +123,11 @@ int PRFC3280_PathValidation::composeCertPath(Asn1Input targetCert, Asn1Input caP
         for (size_t k = 0; k < candidates.size();) {
             if (++examined > limit) return fail(kClass, kMethod, "m_pCertInfo", 3, "The compose path is failed.");
             bool issuer = false;
+            // A certificate is not its own issuer unless it is the self-signed root.
+            if (candidates[k] == subject) {
+                ++k;
+                continue;
+            }
             if (isIssuerCert(*subject, *candidates[k], issuer) != 0)
                 return fail(kClass, kMethod, "issuer", 5, errorText());
             if (!issuer) {
