@@ -579,6 +579,56 @@ QELT_EXPORT int QELT_CMS_SetTimeStampToken(void* pCtx, BINSTR* pSignedData, int 
                                            BINSTR* pSignedDataWithTST);
 QELT_EXPORT int QELT_CMS_GetTimeStampToken(void* pCtx, int nIndex, BINSTR* pTimeStampToken);
 
+/* ---- challenge-response authentication (SIGEA) -------------------------
+   The server makes a challenge (DER SEQUENCE { OCTET STRING of 16 random
+   bytes }) and sends it to the client; the client answers with
+   QELT_SIGEA_MakeResponse, signing (SHA-1, whatever QELT_API_SetHashAlgo
+   says) its own 16 random bytes, the challenge and the text "client" with its
+   signing certificate's key; the server passes the response with the very
+   challenge it issued to QELT_SIGEA_VerifyResponse, which checks the
+   signature and returns the client's certificate. Nothing is kept between the
+   calls, and the returned certificate is not validated: pass it to the
+   certificate verification functions. */
+QELT_EXPORT int QELT_SIGEA_MakeChallenge(void* pCtx, BINSTR* pChallenge);
+QELT_EXPORT int QELT_SIGEA_MakeResponse(void* pCtx, const BINSTR* pChallenge, const BINSTR* pCert,
+                                        const BINSTR* pPriKey, BINSTR* pResponse);
+QELT_EXPORT int QELT_SIGEA_VerifyResponse(void* pCtx, const BINSTR* pResponse, const BINSTR* pChallenge,
+                                          BINSTR* pCert);
+
+/* ---- WAP messages -------------------------------------------------------
+   The compact formats of mobile clients. SignedContent: the content, the
+   signer certificate and a signing time, signed (RSA with SHA-1, or the WTLS
+   form of ECDSA with SHA-1) over the DER SET of the CMS signed attributes
+   contentType, signingTime and messageDigest. pszSigningTime as for
+   QELT_CMS_MakeSignedData; the processing functions return the content, the
+   signer certificate (not validated) and the signing time ("YYYYMMDDhhmmss"
+   in local time into a buffer of at least 15 bytes, or seconds). Content of
+   at most 65535 bytes.
+   WapEnvelopedData: the content encrypted with nSymAlg QELT_SYM_3DES, _SEED
+   or _NEAT (CBC) under a fresh key sent with RSA PKCS#1 v1.5 to one recipient
+   named by the subject key identifier of its certificate; the format holds an
+   encrypted key of at most 255 bytes (RSA keys up to 2040 bits: RSA-1024
+   recipients) and ciphertexts of at most 65533 bytes. Opening a message
+   leaves its key and IV as the context's session key. */
+QELT_EXPORT int QELT_WCMS_MakeSignedContent(void* pCtx, BINSTR* pCert, BINSTR* pPriKey, BINSTR* pTBSData,
+                                            char* pszSigningTime, BINSTR* pSignedContent);
+QELT_EXPORT int QELT_WCMS_ProcessSignedContent(void* pCtx, BINSTR* pSignedContent, BINSTR* pData,
+                                               BINSTR* pSignerCert, char* pszSigningTime);
+QELT_EXPORT int QELT_WCMS_ProcessSignedContent2(void* pCtx, BINSTR* pSignedContent, BINSTR* pData,
+                                                BINSTR* pSignerCert, int* pSigningTime);
+QELT_EXPORT int QELT_WCMS_MakeWapEnvelopedData(void* pCtx, BINSTR* pRecCert, BINSTR* pTBEData, int nSymAlg,
+                                               BINSTR* pWapEnvelopedData);
+QELT_EXPORT int QELT_WCMS_ProcessWapEnvelopedData(void* pCtx, BINSTR* pCert, BINSTR* pPriKey,
+                                                  BINSTR* pWapEnvelopedData, BINSTR* pData);
+
+/* ---- identity verification (VID) ----------------------------------------
+   QELT_VID_Verify: 0 when the identification number pszIDN (resident or
+   business registration number) and the random number kept with the private
+   key (QELT_VID_GetRandomFromPriKey) give the virtual identifier in the
+   certificate's subjectAltName; 1700 when they do not, 1701 when the
+   certificate carries no identification data. */
+QELT_EXPORT int QELT_VID_Verify(void* pCtx, BINSTR* pCert, BINSTR* pRandom, const char* pszIDN);
+
 #ifdef __cplusplus
 }
 #endif
