@@ -4,6 +4,7 @@
 
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRCrypto/zr_hash.h"
+#include "ZRProcess/PCertKeyLocator.h"
 #include "ZRProcess/PPublicKey.h"
 #include "ZRProcess/WMessageBytes.h"
 #include "ZRProcess/WSignedContent.h"
@@ -119,11 +120,16 @@ int WSignedContentProcess::getTBSContent_Ver05(ByteString& data) {
 }
 
 int WSignedContentProcess::verifySignatureWithCert(const ByteString& tbs) {
+    const char* m = "verifySignatureWithCert";
+    std::span<const uint8_t> spki;
+    if (!locateSubjectPublicKeyInfo(m_Certificate.bytes(), spki))
+        return fail(kClass, m, "certificate", 1, "Unknown certificate type.");
     PPublicKey key;
+    if (key.setPublicKeyInfo(copyOf(spki)) != 0) return fail(kClass, m, "publicKey", 2, key.errorText());
     const int rc = m_ucSignatureAlgorithm == WSignedContent::kRsaWithSha1
-                       ? key.verifySignatureWithCert(m_Certificate, tbs, m_Signature, ALG_SHA1)
-                       : key.verifyWTLSSignatureWithCert(m_Certificate, tbs, m_Signature, 0);
-    if (rc != 0) return fail(kClass, "verifySignatureWithCert", "publicKey", 1, key.errorText());
+                       ? key.verifySignature(tbs, m_Signature, ALG_SHA1)
+                       : key.verifyWTLSSignature(tbs, m_Signature, 0);
+    if (rc != 0) return fail(kClass, m, "publicKey", 3, key.errorText());
     return 0;
 }
 

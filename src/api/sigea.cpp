@@ -18,6 +18,7 @@
 #include "ASN1Pkix/PAlgorithmUtil.h"
 #include "ZRCrypto/ZRRandom.h"
 #include "ZRCrypto/algorithm_ids.h"
+#include "ZRProcess/PCertKeyLocator.h"
 #include "ZRProcess/PPrivateKey.h"
 #include "ZRProcess/PPublicKey.h"
 #include "ZRProcess/key_blobs.h"
@@ -39,6 +40,7 @@ constexpr int kResponseHash = ALG_SHA1;
 constexpr auto kBadChallenge = "잘못된 형식의 도전값입니다."_cp949;
 constexpr auto kBadResponse = "잘못된 응답 메시지입니다."_cp949;
 constexpr auto kRandomFailed = "랜덤값을 생성하는데 실패하였습니다."_cp949;
+constexpr auto kVerifyFailed = "서명값을 검증하는데 실패하였습니다."_cp949;
 constexpr auto kMakeFailed = "응답 메시지 구성에 실패하였습니다."_cp949;
 
 int drawRandom(ApiCall& call, ByteString& out) {
@@ -199,11 +201,14 @@ QELT_EXPORT int QELT_SIGEA_VerifyResponse(void* pCtx, const BINSTR* pResponse, c
         ByteString serverChallenge;
         if (const int rc = readChallenge(call, pChallenge, serverChallenge)) return rc;
 
-        const ByteString cert(response.certificate);
+        // The certificate is not validated here, only its key is taken.
+        std::span<const uint8_t> spki;
         PPublicKey key;
-        if (key.verifySignatureWithCert(cert, signedBytes(response.clientRandom, serverChallenge), response.signature,
-                                        response.hash) != 0)
-            return call.failCore(QELT_ERR_VERIFY, "서명값을 검증하는데 실패하였습니다."_cp949, key);
-        return call.putBytes(pCert, cert, "cert");
+        if (!locateSubjectPublicKeyInfo(response.certificate, spki)) return call.fail(QELT_ERR_VERIFY, kVerifyFailed);
+        if (key.setPublicKeyInfo(ByteString(spki)) != 0 ||
+            key.verifySignature(signedBytes(response.clientRandom, serverChallenge), response.signature,
+                                response.hash) != 0)
+            return call.failCore(QELT_ERR_VERIFY, kVerifyFailed, key);
+        return call.putBytes(pCert, response.certificate.data(), static_cast<int>(response.certificate.size()), "cert");
     });
 }
