@@ -10,9 +10,12 @@ namespace qelt {
 using namespace asn1;
 
 namespace {
-constexpr const char* kUnrepresentable =
-    "%s references a date before midnight, January 1, 1970, or if the calendar time cannot be represented.";
-constexpr const char* kBefore1970 = "%d represents a date before midnight, January 1, 1970";
+constexpr const char* kOutsideUtcTime = "%lld lies outside the years UTCTime can write (1950 to 2049)";
+constexpr const char* kOutsideGeneralizedTime = "%lld lies outside the years GeneralizedTime can write (0000 to 9999)";
+
+// UTCTime's window: 1950-01-01 00:00:00 to 2049-12-31 23:59:59 UTC.
+constexpr int64_t kUtcTimeFirst = -631152000;
+constexpr int64_t kUtcTimeLast = 2524607999;
 
 // Decimal value of text[pos..pos+n), -1 when a character is not a digit.
 int digits(const char* text, int pos, int n) {
@@ -23,11 +26,6 @@ int digits(const char* text, int pos, int n) {
         v = v * 10 + (c - '0');
     }
     return v;
-}
-
-void secondsToCalendar(int32_t seconds, struct tm& out) {
-    const time_t t = seconds;
-    gmtime_r(&t, &out);
 }
 
 // One field check: on failure writes "<text> : <what>" and returns the code.
@@ -52,16 +50,20 @@ int daysInMonth(int year, int month) {
     return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
-bool utcCalendarToSeconds(int year, int month, int day, int hour, int min, int sec, int32_t& out) {
-    const int64_t s = daysFromCivil(year, month, day) * 86400 + hour * 3600 + min * 60 + sec;
-    if (s < 0 || s > INT32_MAX) return false;
-    out = static_cast<int32_t>(s);
-    return true;
+int64_t utcCalendarToSeconds(int year, int month, int day, int hour, int min, int sec) {
+    return daysFromCivil(year, month, day) * 86400 + hour * 3600 + min * 60 + sec;
+}
+
+bool secondsToUtcCalendar(int64_t seconds, struct tm& out) {
+    // Years 0000 to 9999: -62167219200 is 0000-01-01, 253402300799 is 9999-12-31 23:59:59.
+    if (seconds < -62167219200LL || seconds > 253402300799LL) return false;
+    const time_t t = static_cast<time_t>(seconds);
+    return gmtime_r(&t, &out) != nullptr;
 }
 
 // ---- GeneralizedTime
 
-int ASN1GeneralizedTime::checkGMTTime(const char* data, int len, bool strict) {
+int ASN1GeneralizedTime::checkGMTTime(const char* data, int len) {
     constexpr const char* kCls = "ASN1GeneralizedTime";
     const ByteString text(data, len);
     if (len < 15) return fail(kCls, "checkGMTTime", "length", 1, "Invalid GMT Format");
@@ -81,32 +83,27 @@ int ASN1GeneralizedTime::checkGMTTime(const char* data, int len, bool strict) {
     if (int rc = check(month >= 1 && month <= 12, "month error", "nMonth", 5)) return rc;
     if (int rc = check(day >= 1 && day <= daysInMonth(year, month), "day error", "nDay", month == 2 ? 6 : 7)) return rc;
     if (int rc = check(t[len - 1] == 'Z' && year >= 0, "invalid format", "data", 8)) return rc;
-    int32_t seconds = 0;
-    if (!utcCalendarToSeconds(year, month, day, hour, min, sec, seconds)) {
-        if (strict) {
-            ByteString msg;
-            msg.format(kUnrepresentable, text.c_str());
-            return fail(kCls, "checkGMTTime", "m_GMTTime", 9, msg.c_str());
-        }
-        seconds = -1;
-    }
-    m_GMTTime = seconds;
+    m_GMTTime = utcCalendarToSeconds(year, month, day, hour, min, sec);
     return 0;
 }
 
-int ASN1GeneralizedTime::fromASN1Object(Asn1Input in, bool strict) {
+int ASN1GeneralizedTime::fromASN1Object(Asn1Input in) {
     constexpr const char* kCls = "ASN1GeneralizedTime";
     if (const int rc = decodeTyped(in, kTagGeneralizedTime, kCls, "TagType(%d) is not ASN1_TAG_GENERALIZEDTIME"))
         return rc;
-    // A value starting with "0" (years 0000-0999) is kept without checks.
-    if (!m_bsValue.isEmpty() && m_bsValue.data()[0] == '0') return 0;
-    if (checkGMTTime(m_bsValue.c_str(), m_bsValue.length(), strict) != 0)
+    // A value starting with "0" (years 0000-0999) is kept without checks, and
+    // so without a time.
+    if (!m_bsValue.isEmpty() && m_bsValue.data()[0] == '0') {
+        m_GMTTime = kNoTime;
+        return 0;
+    }
+    if (checkGMTTime(m_bsValue.c_str(), m_bsValue.length()) != 0)
         return fail(kCls, "fromASN1Object", "checkGMTTime", 3, m_ErrorChain.c_str());
     return 0;
 }
 
 int ASN1GeneralizedTime::setValue(const void* data, int len) {
-    if (checkGMTTime(static_cast<const char*>(data), len, true) != 0)
+    if (checkGMTTime(static_cast<const char*>(data), len) != 0)
         return fail("ASN1GeneralizedTime", "setValue", "checkGMTTime", 1, m_ErrorChain.c_str());
     m_bsValue.set(data, len);
     m_nErrorCode = 0;
@@ -115,16 +112,15 @@ int ASN1GeneralizedTime::setValue(const void* data, int len) {
 int ASN1GeneralizedTime::setValue(const ByteString& v) { return setValue(v.data(), v.length()); }
 int ASN1GeneralizedTime::setValue(const char* t) { return setValue(t, t ? static_cast<int>(std::strlen(t)) : 0); }
 
-int ASN1GeneralizedTime::setGMTTime(int32_t seconds, int fraction) {
-    if (seconds < 0) {
+int ASN1GeneralizedTime::setGMTTime(int64_t seconds, int fraction) {
+    struct tm tm {};
+    if (!secondsToUtcCalendar(seconds, tm)) {
         ByteString msg;
-        msg.format(kBefore1970, seconds);
+        msg.format(kOutsideGeneralizedTime, static_cast<long long>(seconds));
         return fail("ASN1GeneralizedTime", "setGMTTime", "m_GMTTime", 1, msg.c_str());
     }
     m_GMTTime = seconds;
     m_nFraction = fraction;
-    struct tm tm {};
-    secondsToCalendar(seconds, tm);
     m_bsValue.format("%04d%02d%02d%02d%02d%02dZ", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
                      tm.tm_sec);
     return 0;
@@ -160,24 +156,19 @@ int ASN1UTCTime::checkUTCTime(const char* data, int len) {
         // Local time = UTC + offset, so a plus offset is taken away.
         shift = (t[len - 5] == '+' ? -1 : 1) * static_cast<int64_t>(oh * 3600 + om * 60);
     }
-    const int64_t s = daysFromCivil(year, month, day) * 86400 + hour * 3600 + min * 60 + sec + shift;
-    if (s < 0 || s > INT32_MAX) {
-        ByteString msg;
-        msg.format(kUnrepresentable, text.c_str());
-        return fail(kCls, "checkUTCTime", "m_GMTTime", 8, msg.c_str());
-    }
-    m_GMTTime = static_cast<int32_t>(s);
+    // The offset may carry the time across a year, even out of 1950-2049:
+    // the result is the instant the text names.
+    m_GMTTime = utcCalendarToSeconds(year, month, day, hour, min, sec) + shift;
     return 0;
 }
 
 int ASN1UTCTime::fromASN1Object(Asn1Input in) {
     constexpr const char* kCls = "ASN1UTCTime";
     if (const int rc = decodeTyped(in, kTagUtcTime, kCls, "TagType(%d) is not ASN1_TAG_UTCTIME")) return rc;
-    // Received times are kept as they are: a text that does not check (or a
-    // time past 2038, which 32 bits cannot hold) reads as -1 seconds instead
-    // of making the whole certificate or message undecodable.
+    // Received times are kept as they are: a text that does not check reads as
+    // kNoTime instead of making the whole certificate or message undecodable.
     if (checkUTCTime(m_bsValue.c_str(), m_bsValue.length()) != 0) {
-        m_GMTTime = -1;
+        m_GMTTime = kNoTime;
         m_nErrorCode = 0;
         m_ErrorChain.clear();
     }
@@ -194,15 +185,14 @@ int ASN1UTCTime::setValue(const void* data, int len) {
 int ASN1UTCTime::setValue(const ByteString& v) { return setValue(v.data(), v.length()); }
 int ASN1UTCTime::setValue(const char* t) { return setValue(t, t ? static_cast<int>(std::strlen(t)) : 0); }
 
-int ASN1UTCTime::setGMTTime(int32_t seconds) {
-    if (seconds < 0) {
+int ASN1UTCTime::setGMTTime(int64_t seconds) {
+    struct tm tm {};
+    if (seconds < kUtcTimeFirst || seconds > kUtcTimeLast || !secondsToUtcCalendar(seconds, tm)) {
         ByteString msg;
-        msg.format(kBefore1970, seconds);
+        msg.format(kOutsideUtcTime, static_cast<long long>(seconds));
         return fail("ASN1UTCTime", "setGMTTime", "m_GMTTime", 1, msg.c_str());
     }
     m_GMTTime = seconds;
-    struct tm tm {};
-    secondsToCalendar(seconds, tm);
     m_bsValue.format("%02d%02d%02d%02d%02d%02dZ", (tm.tm_year + 1900) % 100, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour,
                      tm.tm_min, tm.tm_sec);
     return 0;

@@ -65,7 +65,7 @@ struct PSignedData::Writer {
 PSignedData::PSignedData() { m_ContentType.assign(oid::kData); }
 PSignedData::~PSignedData() = default;
 
-void PSignedData::setSigningTime(const int32_t* pTime) {
+void PSignedData::setSigningTime(const int64_t* pTime) {
     if (pTime != nullptr) m_tSigningTime = *pTime;
     m_ucSignedAttrFlag |= kAttrBasic | kAttrSigningTime;
 }
@@ -284,10 +284,18 @@ int PSignedData::makeSignedAttrs(const ByteString& digest, RAttributes& attrs) {
             return fail(kClass, kMethod, "contentTypeAttr", 1, kNoMemory);
     }
     if (m_ucSignedAttrFlag & kAttrSigningTime) {
-        const int32_t when = m_tSigningTime != 0 ? m_tSigningTime : static_cast<int32_t>(std::time(nullptr));
-        ASN1UTCTime t;
-        if (t.setGMTTime(when) != 0) return fail(kClass, kMethod, "signingTimeAttr", 2, "Invalid signing time.");
-        if (add(singleValued(oid::kSigningTimeAttr, t.toASN1Object())) != 0)
+        const int64_t when = m_tSigningTime != 0 ? m_tSigningTime : static_cast<int64_t>(std::time(nullptr));
+        // UTCTime for 1950 to 2049, GeneralizedTime outside it (RFC 5652, 11.3).
+        ASN1UTCTime utc;
+        ASN1GeneralizedTime general;
+        ByteString value;
+        if (utc.setGMTTime(when) == 0)
+            value = utc.toASN1Object();
+        else if (general.setGMTTime(when) == 0)
+            value = general.toASN1Object();
+        else
+            return fail(kClass, kMethod, "signingTimeAttr", 2, "Invalid signing time.");
+        if (add(singleValued(oid::kSigningTimeAttr, value)) != 0)
             return fail(kClass, kMethod, "signingTimeAttr", 2, kNoMemory);
     }
     if (m_ucSignedAttrFlag & kAttrBasic) {

@@ -60,7 +60,7 @@ public:
     void setOption(uint8_t bits) { m_ucOption |= bits; }
     // Stores the time when given; always asks for contentType, messageDigest
     // and signingTime attributes (time 0 = the time the attributes are made).
-    void setSigningTime(const int32_t* pTime);
+    void setSigningTime(const int64_t* pTime);
     void setSignedAttrFlags(uint8_t bits) { m_ucSignedAttrFlag |= bits; }
     // Content type NULL or data: the bytes are the data; otherwise they are
     // the DER of the typed content.
@@ -130,7 +130,7 @@ private:
     uint8_t m_ucSignedAttrFlag = 0;
     uint8_t m_ucOption = 0;
     int m_nHashAlg = 0;
-    int32_t m_tSigningTime = 0;
+    int64_t m_tSigningTime = 0;
     RAttributes m_LastSignedAttrs;  // the attributes made for the signer being added
 };
 

@@ -413,7 +413,7 @@ int PSignedDataProcess::getSignerCert(int index, ByteString& cert) {
     return 0;
 }
 
-int PSignedDataProcess::getSigningTime(int index, int32_t& time, bool& present) {
+int PSignedDataProcess::getSigningTime(int index, int64_t& time, bool& present) {
     constexpr const char* kMethod = "getSigningTime";
     time = 0;
     present = false;
@@ -431,7 +431,8 @@ int PSignedDataProcess::getSigningTime(int index, int32_t& time, bool& present) 
         if (t.fromASN1Object(value) != 0) return fail(kClass, kMethod, "signingTime", 4, "Invalid signingTime.");
         time = t.getGMTTime();
     }
-    present = true;
+    present = time != kNoTime;
+    if (!present) time = 0;
     return 0;
 }
 

@@ -47,8 +47,10 @@ public:
     int getForm() const { return m_nForm; }
     int getVersion() const { return m_nVersion; }
     int getSignerCert(int index, ByteString& cert);
-    // `present` false (time 0) when the signer has no signingTime attribute.
-    int getSigningTime(int index, int32_t& time, bool& present);
+    // `present` false (time 0) when the signer has no signingTime attribute,
+    // or when its value does not name a time (the signing time is not part of
+    // what is verified, so an unreadable one is reported like an absent one).
+    int getSigningTime(int index, int64_t& time, bool& present);
     int getSignerInfo_DigestAlg(int index, int& nHashAlg);
     int getSignerInfo_Signature(int index, ByteString& signature);
     // The attrIndex-th unsigned attribute: its type (OID text) and first value's DER.

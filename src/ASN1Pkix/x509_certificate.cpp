@@ -44,10 +44,10 @@ const ChoiceLayout RTime::kLayout{
         QELT_ALT(m_generalTime).universal(kTagGeneralizedTime, kGeneralTimeBit),
     }};
 
-int32_t RTime::getGMTTime() const {
+int64_t RTime::getGMTTime() const {
     if (isUtcTime()) return m_utcTime.getGMTTime();
     if (isGeneralTime()) return m_generalTime.getGMTTime();
-    return -1;
+    return kNoTime;
 }
 
 const SequenceLayout RValidity::kLayout{

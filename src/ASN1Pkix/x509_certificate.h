@@ -58,8 +58,9 @@ class RTime : public ChoiceRecord {
     QELT_ALTERNATIVE(ASN1UTCTime, UtcTime, utcTime, 0x01)
     QELT_ALTERNATIVE(ASN1GeneralizedTime, GeneralTime, generalTime, 0x02)
 public:
-    // Seconds since 1970 of whichever alternative is chosen (-1 when none).
-    int32_t getGMTTime() const;
+    // Seconds since 1970 of whichever alternative is chosen; kNoTime when
+    // none is, or when the chosen one's text does not name a time.
+    int64_t getGMTTime() const;
 };
 
 // Validity ::= SEQUENCE {

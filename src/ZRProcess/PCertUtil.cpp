@@ -3,6 +3,7 @@
 #include "ASN1Pkix/x509_extensions.h"
 #include "ZRProcess/PGeneralNameUtil.h"
 #include "ZRProcess/UDNSettings.h"
+#include "ZRProcess/cert_validity_time.h"
 #include "ZRProcess/oid_name_table.h"
 
 namespace qelt {
@@ -195,16 +196,14 @@ int PCertUtil::getVersion(int& version) {
     return 0;
 }
 
-int PCertUtil::getNotBefore(int32_t& time) {
+int PCertUtil::getNotBefore(int64_t& time) {
     if (!ready("getNotBefore")) return m_nErrorCode;
-    time = m_pTBSCert->getValidity().getNotBefore().getGMTTime();
-    return 0;
+    return validityTime(*this, kClass, "getNotBefore", "notBefore", m_pTBSCert->getValidity().getNotBefore(), time);
 }
 
-int PCertUtil::getNotAfter(int32_t& time) {
+int PCertUtil::getNotAfter(int64_t& time) {
     if (!ready("getNotAfter")) return m_nErrorCode;
-    time = m_pTBSCert->getValidity().getNotAfter().getGMTTime();
-    return 0;
+    return validityTime(*this, kClass, "getNotAfter", "notAfter", m_pTBSCert->getValidity().getNotAfter(), time);
 }
 
 const ByteString& PCertUtil::getCertSignatureAlgorithmValue() {

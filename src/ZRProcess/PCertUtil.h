@@ -73,8 +73,10 @@ public:
     const ByteString& getSubject();
     // The version field as stored (0 for v1, also when absent).
     int getVersion(int& version);
-    int getNotBefore(int32_t& time);
-    int getNotAfter(int32_t& time);
+    // Seconds since 1970 UTC (64-bit: before 1970 and after 2038 included);
+    // code 3 when the certificate's time text does not name a time.
+    int getNotBefore(int64_t& time);
+    int getNotAfter(int64_t& time);
     // The signature algorithm's display name.
     const ByteString& getCertSignatureAlgorithmValue();
     // The signature's bits (without the unused-bits octet).

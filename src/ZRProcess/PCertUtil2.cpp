@@ -1,6 +1,7 @@
 #include "ZRProcess/PCertUtil2.h"
 
 #include "ZRProcess/UDNSettings.h"
+#include "ZRProcess/cert_validity_time.h"
 
 namespace qelt {
 
@@ -46,16 +47,14 @@ const ByteString& PCertUtil2::getSubjectDN() {
     return nameText(m_pTBSCert->getSubject(), "getSubjectDN", "subject");
 }
 
-int PCertUtil2::getNotBefore(int32_t& time) {
+int PCertUtil2::getNotBefore(int64_t& time) {
     if (!ready("getNotBefore")) return m_nErrorCode;
-    time = m_pTBSCert->getValidity().getNotBefore().getGMTTime();
-    return 0;
+    return validityTime(*this, kClass, "getNotBefore", "notBefore", m_pTBSCert->getValidity().getNotBefore(), time);
 }
 
-int PCertUtil2::getNotAfter(int32_t& time) {
+int PCertUtil2::getNotAfter(int64_t& time) {
     if (!ready("getNotAfter")) return m_nErrorCode;
-    time = m_pTBSCert->getValidity().getNotAfter().getGMTTime();
-    return 0;
+    return validityTime(*this, kClass, "getNotAfter", "notAfter", m_pTBSCert->getValidity().getNotAfter(), time);
 }
 
 const ByteString& PCertUtil2::getSubjectPublicKeyInfo() {

@@ -21,8 +21,10 @@ public:
 
     const ByteString& getIssuerDN();
     const ByteString& getSubjectDN();
-    int getNotBefore(int32_t& time);
-    int getNotAfter(int32_t& time);
+    // Seconds since 1970 UTC (64-bit: before 1970 and after 2038 included);
+    // code 3 when the certificate's time text does not name a time.
+    int getNotBefore(int64_t& time);
+    int getNotAfter(int64_t& time);
     // The encoded SubjectPublicKeyInfo.
     const ByteString& getSubjectPublicKeyInfo();
     const RTBSCertificate* tbsCertificate() const { return m_pTBSCert; }

@@ -35,8 +35,7 @@ int ApiCall::failLdap(int code, const char* message, int ldapResult, const char*
 }
 
 int ApiCall::failDynamic(int code, const char* message, const char* libFunction, int libResult, const char* libText) {
-    RecordError(&m_ctx, code, static_cast<int>(ErrKind::Dynamic), m_function, message, libFunction, libResult,
-                libText);
+    RecordError(&m_ctx, code, static_cast<int>(ErrKind::Dynamic), m_function, message, libFunction, libResult, libText);
     return code;
 }
 
@@ -79,7 +78,7 @@ int ApiCall::putBytes(BINSTR* out, const ByteString& bytes, const char* outName)
     return putBytes(out, bytes.data(), bytes.length(), outName);
 }
 
-int ApiCall::convertTime(const char* text, TimeForm form, bool local, int32_t& out) {
+int ApiCall::convertTime(const char* text, TimeForm form, bool local, int64_t& out) {
     switch (convertTimeText(text, form, local, out)) {
         case TimeTextResult::Ok:
             return QELT_OK;

@@ -62,7 +62,7 @@ public:
     int putBytes(BINSTR* out, const void* data, int len, const char* outName);
 
     // The shared time-text conversion; a refusal records 1242 with the form's message.
-    int convertTime(const char* text, TimeForm form, bool local, int32_t& out);
+    int convertTime(const char* text, TimeForm form, bool local, int64_t& out);
 
 private:
     ApiContext& m_ctx;

@@ -37,7 +37,7 @@ struct ApiContext {
     ByteString* pRecInfos;
     int nVerifyType;
     int nVerifyCheck;
-    int32_t tVerifyTime;  // 0 = the current time
+    int64_t tVerifyTime;  // 0 = the current time
     char* pszOCSPURL;
     uint8_t bUseCache;
     char* pszConfFilePath;

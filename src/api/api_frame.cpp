@@ -41,7 +41,8 @@ QELT_EXPORT int QELT_API_Init(void** ppCtx, const char* pszWorkDir) {
         return QELT_ERR_MEMORY;
     }
     // Only one trailing separator is dropped.
-    if (const size_t n = std::strlen(ctx->pszWorkDir); n > 0 && (ctx->pszWorkDir[n - 1] == '/' || ctx->pszWorkDir[n - 1] == '\\'))
+    if (const size_t n = std::strlen(ctx->pszWorkDir);
+        n > 0 && (ctx->pszWorkDir[n - 1] == '/' || ctx->pszWorkDir[n - 1] == '\\'))
         ctx->pszWorkDir[n - 1] = 0;
     ctx->nOption = kDefaultOption;
     ctx->nVerifyType = 1;
@@ -108,7 +109,8 @@ QELT_EXPORT int QELT_API_GetInfo(void* pCtx, int nBufLen, char* pszAPIInfo) {
     return api::run(pCtx, "QELT_API_GetInfo", [&](ApiCall& call) {
         ByteString info;
         ByteString line;
-        const char* lines[][2] = {{"[API 명] : %s\r\n"_cp949, kLibraryName}, {"[API 버전] : %s\r\n"_cp949, kLibraryVersion}};
+        const char* lines[][2] = {{"[API 명] : %s\r\n"_cp949, kLibraryName},
+                                  {"[API 버전] : %s\r\n"_cp949, kLibraryVersion}};
         for (const auto& [format, value] : lines) {
             line.format(format, value);
             if (info.length() + line.length() > kInfoLimit)
@@ -166,7 +168,7 @@ QELT_EXPORT int QELT_API_Str2Time(void* pCtx, const char* pszTime, time_t* pTime
     return api::run(pCtx, "QELT_API_Str2Time", [&](ApiCall& call) {
         if (!hasText(pszTime)) return call.invalid("시간 정보(pszTime)를 입력하세요."_cp949);
         if (pTime == nullptr) return call.nullOutput("pTime");
-        int32_t t = 0;
+        int64_t t = 0;
         if (const int rc = call.convertTime(pszTime, TimeForm::LongYear, true, t)) return rc;
         *pTime = t;
         return QELT_OK;

@@ -22,6 +22,8 @@ using namespace qelt;
 namespace {
 
 constexpr int kSecondsPerDay = 86400;
+// Certificate times are 64-bit inside the library and reach callers as time_t.
+static_assert(sizeof(time_t) == 8, "certificate times past 2038 need a 64-bit time_t");
 
 const char* invalidCertText() { return "잘못된 인증서 입니다."_cp949; }
 
@@ -58,7 +60,7 @@ int formattedExtension(ApiCall& call, PCertUtil& cert, const ByteString& (PCertU
 }
 
 // "%Y-%m-%d %H:%M:%S" in the machine's local time.
-ByteString localTimeText(int32_t t) {
+ByteString localTimeText(int64_t t) {
     const time_t tt = t;
     struct tm local {};
     localtime_r(&tt, &local);
@@ -196,7 +198,7 @@ QELT_EXPORT int QELT_CERT_GetSubjectName(void* pCtx, int nBufLen, char* pszSubje
 
 QELT_EXPORT int QELT_CERT_GetNotBefore(void* pCtx, time_t* pTime) {
     return withLoadedCert(pCtx, "QELT_CERT_GetNotBefore", pTime, "pTime", [&](ApiCall& call, PCertUtil& cert) {
-        int32_t t = 0;
+        int64_t t = 0;
         if (cert.getNotBefore(t) != 0) return fieldFailure(call, cert, nullptr);
         *pTime = t;
         return QELT_OK;
@@ -205,7 +207,7 @@ QELT_EXPORT int QELT_CERT_GetNotBefore(void* pCtx, time_t* pTime) {
 
 QELT_EXPORT int QELT_CERT_GetNotAfter(void* pCtx, time_t* pTime) {
     return withLoadedCert(pCtx, "QELT_CERT_GetNotAfter", pTime, "pTime", [&](ApiCall& call, PCertUtil& cert) {
-        int32_t t = 0;
+        int64_t t = 0;
         if (cert.getNotAfter(t) != 0) return fieldFailure(call, cert, nullptr);
         *pTime = t;
         return QELT_OK;
@@ -215,7 +217,7 @@ QELT_EXPORT int QELT_CERT_GetNotAfter(void* pCtx, time_t* pTime) {
 QELT_EXPORT int QELT_CERT_GetValidity(void* pCtx, int nBufLen, char* pszValidity) {
     return withLoadedCert(pCtx, "QELT_CERT_GetValidity", pszValidity, "pszValidity",
                           [&](ApiCall& call, PCertUtil& cert) {
-                              int32_t notBefore = 0, notAfter = 0;
+                              int64_t notBefore = 0, notAfter = 0;
                               if (cert.getNotBefore(notBefore) != 0 || cert.getNotAfter(notAfter) != 0)
                                   return fieldFailure(call, cert, nullptr);
                               ByteString text = localTimeText(notBefore);
@@ -414,11 +416,12 @@ QELT_EXPORT int QELT_CERT_GetRemainDays(void* pCtx, BINSTR* pCert, int* pRemainD
         if (rc == PCertUtil2::kNotCertificate)
             return call.failCore(QELT_ERR_CERT_NOT_CERT, "인증서가 아닙니다."_cp949, cert);
         if (rc != 0) return call.failCore(QELT_ERR_CERT_INVALID, invalidCertText(), cert);
-        int32_t notAfter = 0;
+        int64_t notAfter = 0;
         if (cert.getNotAfter(notAfter) != 0) return call.failCore(QELT_ERR_CERT_INVALID, invalidCertText(), cert);
 
-        const long long remaining = static_cast<long long>(notAfter) - static_cast<long long>(std::time(nullptr));
+        const int64_t remaining = notAfter - static_cast<int64_t>(std::time(nullptr));
         if (remaining < 1) return call.fail(QELT_ERR_CERT_EXPIRED, "유효기간이 만료된 인증서 입니다."_cp949);
+        // Days fit an int for every time a certificate can name (year 9999).
         const int days = static_cast<int>((remaining + kSecondsPerDay - 1) / kSecondsPerDay);
         *pRemainDays = days;
         if (days >= threshold) return QELT_OK;

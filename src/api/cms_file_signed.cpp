@@ -93,7 +93,7 @@ int buildHashedMessage(ApiCall& call, const ByteString& cert, const ByteString& 
     }
     sd.setHashedContent(digest, hash);
     if (hasText(pszSigningTime)) {
-        int32_t t = 0;
+        int64_t t = 0;
         if (const int rc = call.convertTime(pszSigningTime, TimeForm::LongYear, true, t)) return rc;
         sd.setSigningTime(&t);
     } else {
@@ -426,10 +426,10 @@ int verifyAndGather(ApiCall& call, PSignedDataProcess& proc, const ByteString& d
     }
     if (const int rc = gatherSignerRecords(call, proc, pSignerCert, pszSigningTime)) return rc;
     if (pSigningTime != nullptr) {
-        int32_t t = 0;
+        int64_t t = 0;
         bool present = false;
         (void)proc.getSigningTime(0, t, present);
-        *pSigningTime = t;
+        *pSigningTime = signingTimeAsInt(t);
     }
     return 0;
 }

@@ -3,6 +3,8 @@
 // choose hashes, gather signers and report failures the same way.
 #pragma once
 
+#include <cstdint>
+
 #include "api/api_call.h"
 #include "api/cms_signer_common.h"  // chooseSignerHash
 
@@ -23,6 +25,10 @@ int gatherSignerRecords(ApiCall& call, PSignedDataProcess& proc, BINSTR* pSigner
 // The record of signer `index` from the context's list; 1506, 1518, or 1206
 // for an unreadable record or an index beyond the list.
 int readSignerRecord(ApiCall& call, int index, RPlainText& record);
+// A signing time for the exported calls that hand it out as an int: one that
+// an int cannot hold (past 2038-01-19 03:14:07 or before 1901) is given as -1,
+// the value those calls have always used for an unrepresentable time.
+inline int signingTimeAsInt(int64_t t) { return t >= INT32_MIN && t <= INT32_MAX ? static_cast<int>(t) : -1; }
 // The API code and message for a failed EnvelopedData parse (1507, 1814,
 // 1513, 1305, 1502).
 int envelopedProcessFailure(ApiCall& call, const PEnvelopedDataProcess& proc);

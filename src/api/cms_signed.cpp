@@ -76,7 +76,7 @@ int makeSigned(ApiCall& call, BINSTR* pCert, BINSTR* pPriKey, const BINSTR* exis
         return call.failCore(QELT_ERR_SIGNED_INVALID, kInvalidSigned, sd);
     }
     if (hasText(pszSigningTime)) {
-        int32_t t = 0;
+        int64_t t = 0;
         if (const int rc = call.convertTime(pszSigningTime, TimeForm::LongYear, true, t)) return rc;
         sd.setSigningTime(&t);
     } else {
@@ -108,7 +108,7 @@ int makeSigned(ApiCall& call, BINSTR* pCert, BINSTR* pPriKey, const BINSTR* exis
 }
 
 // "%Y%m%d%H%M%S" in local time.
-std::string localTimeText(int32_t t) {
+std::string localTimeText(int64_t t) {
     const time_t tt = t;
     struct tm parts {};
     localtime_r(&tt, &parts);
@@ -137,7 +137,7 @@ int gatherSigners(ApiCall& call, PSignedDataProcess& proc, bool contentWanted, B
     RPlainText signers;
     for (int i = 0; i < count; ++i) {
         ByteString cert, signature, token;
-        int32_t t = 0;
+        int64_t t = 0;
         bool present = false;
         if (proc.getSignerCert(i, cert) != 0 || proc.getSigningTime(i, t, present) != 0 ||
             proc.getSignerInfo_Signature(i, signature) != 0 ||
@@ -286,7 +286,8 @@ QELT_EXPORT int QELT_CMS_GetSigner2(void* pCtx, int nIndex, BINSTR* pSignerCert,
         RPlainText record;
         if (const int rc = signerRecord(call, nIndex, record, true)) return rc;
         if (const int rc = call.putBytes(pSignerCert, item(record, 0), "signerCert")) return rc;
-        if (pSigningTime != nullptr) *pSigningTime = std::atoi(item(record, 2).c_str());
+        if (pSigningTime != nullptr)
+            *pSigningTime = cms::signingTimeAsInt(std::strtoll(item(record, 2).c_str(), nullptr, 10));
         return 0;
     });
 }

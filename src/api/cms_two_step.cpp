@@ -43,7 +43,7 @@ QELT_EXPORT int QELT_CMS_MakeTBSData(void* pCtx, BINSTR* pCert, BINSTR* pData, c
         sd->setOption(PSignedData::kPkcs7);
         (void)sd->setContent(bytesOf(pData), nullptr);
         if (hasText(pszSigningTime)) {
-            int32_t t = 0;
+            int64_t t = 0;
             if (const int rc = call.convertTime(pszSigningTime, TimeForm::LongYear, true, t)) return rc;
             sd->setSigningTime(&t);
         } else {

@@ -1,9 +1,9 @@
 #include "util/time_text.h"
 
 #include <cstdio>
-#include <string_view>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 
 namespace qelt {
 
@@ -65,7 +65,7 @@ long localUtcOffset() {
     return offset;
 }
 
-TimeTextResult convertTimeText(const char* text, TimeForm form, bool local, int32_t& out) {
+TimeTextResult convertTimeText(const char* text, TimeForm form, bool local, int64_t& out) {
     char written[64];
     const char* fieldsText = text;
     if (std::strpbrk(text, "-:") == nullptr) {
@@ -84,8 +84,8 @@ TimeTextResult convertTimeText(const char* text, TimeForm form, bool local, int3
             std::snprintf(year, sizeof year, "%s%.2s", yy < 50 ? "20" : "19", text);
             rest = text + 2;
         }
-        std::snprintf(written, sizeof written, "%s-%.2s-%.2s %.2s:%.2s:%.2s", year, rest, rest + 2, rest + 4,
-                      rest + 6, rest + 8);
+        std::snprintf(written, sizeof written, "%s-%.2s-%.2s %.2s:%.2s:%.2s", year, rest, rest + 2, rest + 4, rest + 6,
+                      rest + 8);
         fieldsText = written;
     }
     int64_t f[6];
@@ -93,7 +93,7 @@ TimeTextResult convertTimeText(const char* text, TimeForm form, bool local, int3
     // Fields are not range-checked: out-of-range values roll over like a calendar does.
     const int64_t t = daysFromCivil(f[0], f[1], f[2]) * 86400 + f[3] * 3600 + f[4] * 60 + f[5];
     if (t < kMinResult || t > kMaxTime) return TimeTextResult::OutOfRange;
-    out = static_cast<int32_t>(local ? t - localUtcOffset() : t);
+    out = local ? t - localUtcOffset() : t;
     return TimeTextResult::Ok;
 }
 

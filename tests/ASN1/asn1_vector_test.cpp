@@ -100,7 +100,7 @@ TEST(Asn1Vectors, TypedValues) {
             const std::string text = c.get("Text");
             ASN1GeneralizedTime g;
             ASN1UTCTime u;
-            const int rc = c.kind == "gtime" ? g.checkGMTTime(text.c_str(), static_cast<int>(text.size()), true)
+            const int rc = c.kind == "gtime" ? g.checkGMTTime(text.c_str(), static_cast<int>(text.size()))
                                              : u.checkUTCTime(text.c_str(), static_cast<int>(text.size()));
             EXPECT_EQ(rc, code);
             expectChain(c, c.kind == "gtime" ? static_cast<ErrorHolder&>(g) : u);
@@ -174,25 +174,59 @@ TEST(Asn1Values, SequenceComponentsAndTimes) {
     EXPECT_EQ(seq.getStatus(), 2);
     EXPECT_NE(std::string(seq.errorText()).find("Component No(3) <= index(3) Error"), std::string::npos);
     EXPECT_EQ(hexOf(seq.toASN1Object()), hexOf(std::vector<uint8_t>(der, der + sizeof der)));
+}
 
+TEST(Asn1Values, TimesBeyondThe32BitWindowKeepTheirDates) {
     ASN1GeneralizedTime g;
     ASSERT_EQ(g.setGMTTime(1330473600), 0);
     EXPECT_STREQ(g.getValue().c_str(), "20120229000000Z");
-    EXPECT_EQ(g.setGMTTime(-5), 1);
-    EXPECT_NE(std::string(g.errorText()).find("-5 represents a date before midnight, January 1, 1970"),
-              std::string::npos);
+    ASSERT_EQ(g.setGMTTime(-5), 0);
+    EXPECT_STREQ(g.getValue().c_str(), "19691231235955Z");
+    ASSERT_EQ(g.setGMTTime(2524608000), 0);
+    EXPECT_STREQ(g.getValue().c_str(), "20500101000000Z");
+    EXPECT_EQ(g.setGMTTime(253402300800), 1);  // year 10000
+    EXPECT_NE(std::string(g.errorText()).find("0000 to 9999"), std::string::npos);
+    EXPECT_STREQ(g.getValue().c_str(), "20500101000000Z");  // a refused time leaves the value
+
+    // UTCTime writes 1950 to 2049 only.
     ASN1UTCTime u;
     ASSERT_EQ(u.setGMTTime(2145916799), 0);
     EXPECT_STREQ(u.getValue().c_str(), "371231235959Z");
-    // A received GeneralizedTime past 2038 decodes (time -1) unless strict.
+    ASSERT_EQ(u.setGMTTime(2524607999), 0);
+    EXPECT_STREQ(u.getValue().c_str(), "491231235959Z");
+    ASSERT_EQ(u.setGMTTime(-631152000), 0);
+    EXPECT_STREQ(u.getValue().c_str(), "500101000000Z");
+    EXPECT_EQ(u.setGMTTime(2524608000), 1);
+    EXPECT_EQ(u.setGMTTime(-631152001), 1);
+    EXPECT_STREQ(u.getValue().c_str(), "500101000000Z");
+
+    // Received values decode to the instant they name.
     const char late[] =
         "\x18\x0F"
         "20500101000000Z";
     ASN1GeneralizedTime lateTime;
-    const std::span<const uint8_t> lateDer(reinterpret_cast<const uint8_t*>(late), 17);
-    EXPECT_EQ(lateTime.fromASN1Object(lateDer), 0);
-    EXPECT_EQ(lateTime.getGMTTime(), -1);
-    EXPECT_EQ(lateTime.fromASN1Object(lateDer, true), 3);
+    ASSERT_EQ(lateTime.fromASN1Object(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(late), 17)), 0);
+    EXPECT_EQ(lateTime.getGMTTime(), 2524608000);
+    const char early[] =
+        "\x17\x0D"
+        "500101000000Z";
+    ASN1UTCTime earlyTime;
+    ASSERT_EQ(earlyTime.fromASN1Object(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(early), 15)), 0);
+    EXPECT_EQ(earlyTime.getGMTTime(), -631152000);
+
+    // A UTCTime text that does not check still decodes, without a time; a
+    // GeneralizedTime one fails the decode.
+    const char badUtc[] =
+        "\x17\x0D"
+        "491332235959Z";
+    ASN1UTCTime noTime;
+    ASSERT_EQ(noTime.fromASN1Object(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(badUtc), 15)), 0);
+    EXPECT_FALSE(noTime.hasTime());
+    const char badGeneral[] =
+        "\x18\x0F"
+        "20501332000000Z";
+    ASN1GeneralizedTime refused;
+    EXPECT_EQ(refused.fromASN1Object(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(badGeneral), 17)), 3);
 }
 
 TEST(Asn1Values, DeepNestingIsBounded) {

@@ -54,7 +54,8 @@ TEST_F(ApiFrame, VersionAndBufferSizes) {
     std::memset(buf, 'Z', sizeof buf);
     EXPECT_EQ(QELT_API_GetVersion(ctx, 8, buf), QELT_ERR_BUFFER_TOO_SMALL);
     EXPECT_EQ(buf[0], 'Z');  // untouched
-    EXPECT_EQ(errInfo(), "[QELT_API_GetVersion] pszVersion에 할당된 메모리가 부족합니다. (필요한 메모리 크기 : 9)"_cp949);
+    EXPECT_EQ(errInfo(),
+              "[QELT_API_GetVersion] pszVersion에 할당된 메모리가 부족합니다. (필요한 메모리 크기 : 9)"_cp949);
     EXPECT_EQ(QELT_API_GetVersion(ctx, 9, buf), 0);
     EXPECT_STREQ(buf, "V1.5.3.3");
     EXPECT_EQ(QELT_API_GetErrInfo(ctx, sizeof buf, buf), QELT_ERR_NO_ERROR_INFO);
@@ -143,7 +144,7 @@ TEST_F(ApiFrame, Str2TimeForms) {
 TEST(TimeText, ShortYearRolloverAndBounds) {
     using qelt::TimeForm;
     using qelt::TimeTextResult;
-    int32_t a = 0, b = 0;
+    int64_t a = 0, b = 0;
     EXPECT_EQ(qelt::convertTimeText("130425093000", TimeForm::ShortYear, false, a), TimeTextResult::Ok);
     EXPECT_EQ(a, 1366882200);
     EXPECT_EQ(qelt::convertTimeText("491231235959", TimeForm::ShortYear, false, a), TimeTextResult::OutOfRange);
