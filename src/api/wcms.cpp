@@ -96,7 +96,7 @@ QELT_EXPORT int QELT_WCMS_MakeSignedContent(void* pCtx, BINSTR* pCert, BINSTR* p
         sc.setCertificate(cert);
         if (sc.setContentType(kContentType) != 0) return call.failCore(QELT_ERR_WAP_SIGNED_MAKE, kMakeFailed, sc);
         sc.setContent(bytesOf(pTBSData));
-        int32_t when = 0;  // 0: the current time
+        int64_t when = 0;  // 0: the current time
         if (hasText(pszSigningTime))
             if (const int rc = call.convertTime(pszSigningTime, TimeForm::LongYear, true, when)) return rc;
 
