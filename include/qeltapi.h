@@ -222,6 +222,7 @@ typedef struct {
 #define QELT_ERR_LDAP_NO_ISSUER_CERT 2012
 #define QELT_ERR_LDAP_CONF 2013
 #define QELT_ERR_LDAP_GET_DN 2014
+#define QELT_ERR_LDAP_MULTIPLE_DN 2015
 
 /* identity-verification server */
 #define QELT_ERR_IVS_CONNECT 2100
@@ -628,6 +629,29 @@ QELT_EXPORT int QELT_WCMS_ProcessWapEnvelopedData(void* pCtx, BINSTR* pCert, BIN
    certificate's subjectAltName; 1700 when they do not, 1701 when the
    certificate carries no identification data. */
 QELT_EXPORT int QELT_VID_Verify(void* pCtx, BINSTR* pCert, BINSTR* pRandom, const char* pszIDN);
+
+/* ---- LDAP directory ----------------------------------------------------
+   Values are read from the entry an LDAP URL ("ldap://host[:port]/dn") names,
+   with an anonymous bind; the search time-out is [LDAP] LDAP_TIME_OUT of the
+   configuration file (default 10 seconds). nDataType: */
+#define QELT_LDAP_CA_CERT 1         /* cacertificate */
+#define QELT_LDAP_SIGN_CERT 2       /* signcertificate: first with digitalSignature */
+#define QELT_LDAP_KM_CERT 3         /* usercertificate: first with keyEncipherment or keyAgreement */
+#define QELT_LDAP_ARL 5             /* authorityrevocationlist */
+#define QELT_LDAP_CRL 6             /* certificaterevocationlist */
+#define QELT_LDAP_DELTA_CRL 7       /* deltaRevocationList */
+#define QELT_LDAP_CTL 8             /* certificatetrustlist */
+#define QELT_LDAP_WAP_USER_CERT 9   /* wusercertificate */
+QELT_EXPORT int QELT_LDAP_GetDataByURL(void* pCtx, int nDataType, const char* pszURL, BINSTR* pData);
+/* Searches "cn=<pszCN>" anywhere under C=KR; pszDN (1024 bytes) receives the entry's DN. */
+QELT_EXPORT int QELT_LDAP_GetDataByCN(void* pCtx, const char* pszIP, int nPort, const char* pszCN, int nDataType,
+                                      char* pszDN, BINSTR* pData);
+QELT_EXPORT int QELT_LDAP_GetAnyDataByURL(void* pCtx, const char* pszAttribute, const char* pszURL, BINSTR* pData);
+/* The CRL (ARL for a CA certificate) through the certificate's CRL distribution points. */
+QELT_EXPORT int QELT_LDAP_GetCRLByCert(void* pCtx, BINSTR* pCert, BINSTR* pCRL);
+/* The CA bundle of pCert (issuer first, root last) read from the directories that
+   the configuration's LDAP_INFO<n> sections name (keys DN and URL). */
+QELT_EXPORT int QELT_LDAP_GetCertPath(void* pCtx, BINSTR* pCert, const char* pszConfFilePath, BINSTR* pPath);
 
 #ifdef __cplusplus
 }

@@ -8,6 +8,7 @@ packages=(
   libssl-dev openssl                # libcrypto, and the openssl command as interop peer
   libgtest-dev libgmock-dev libbenchmark-dev
   python3
+  libldap-dev slapd ldap-utils      # directory client; a throw-away slapd in the tests
 )
 missing=()
 for p in "${packages[@]}"; do
