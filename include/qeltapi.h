@@ -629,6 +629,23 @@ QELT_EXPORT int QELT_WCMS_ProcessWapEnvelopedData(void* pCtx, BINSTR* pCert, BIN
    certificate's subjectAltName; 1700 when they do not, 1701 when the
    certificate carries no identification data. */
 QELT_EXPORT int QELT_VID_Verify(void* pCtx, BINSTR* pCert, BINSTR* pRandom, const char* pszIDN);
+/* The same questions asked of the identity-verification server named in the
+   configuration file's [IVS] section (IP, PORT, SVR_KM_CERT_URL: the LDAP URL
+   of the entry publishing the server's certificates; TIME_OUT: seconds to
+   wait for the answer, 0 for 600, read once per context): does pCert belong
+   to pszIDN (sent encrypted for the server), or is pCert valid. pMyCert is
+   the requester's certificate. The server's key-management and signing
+   certificates are kept in <work dir>/cache/IVS/IVS_KmCert.der and
+   IVS_SignCert.der, filled from the directory when missing; an answer signed
+   under another certificate than the cached one makes the signing
+   certificate be fetched once more. pSvrKmCert and pSvrSignCert, when not
+   NULL or empty, are the server's certificates given by the caller: they
+   take the place of the cache and the directory. The server's refusals come
+   back as the codes of its response code (1215, 1700, 2104, ...) with its
+   description in the message. */
+QELT_EXPORT int QELT_VID_VerifyByIVS(void* pCtx, const char* pszConfFilePath, BINSTR* pCert, BINSTR* pMyCert,
+                                     const char* pszIDN, BINSTR* pSvrKmCert, BINSTR* pSvrSignCert);
+QELT_EXPORT int QELT_CERT_VerifyByIVS(void* pCtx, const char* pszConfFilePath, BINSTR* pCert, BINSTR* pMyCert);
 
 /* ---- LDAP directory ----------------------------------------------------
    Values are read from the entry an LDAP URL ("ldap://host[:port]/dn") names,
