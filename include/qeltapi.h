@@ -672,6 +672,73 @@ QELT_EXPORT int QELT_HSM_DeleteCertAndPriKey(void* pCtx, BINSTR* pKeyID);
    QELT_CMS_MakeSignedData. */
 QELT_EXPORT int QELT_HSM_SignData(void* pCtx, BINSTR* pKeyID, BINSTR* pData, BINSTR* pSignedData);
 
+/* ---- challenge-response authentication (SIGEA) -------------------------
+   The server makes a challenge (DER SEQUENCE { OCTET STRING of 16 random
+   bytes }) and sends it to the client; the client answers with
+   QELT_SIGEA_MakeResponse, signing (SHA-1, whatever QELT_API_SetHashAlgo
+   says) its own 16 random bytes, the challenge and the text "client" with its
+   signing certificate's key; the server passes the response with the very
+   challenge it issued to QELT_SIGEA_VerifyResponse, which checks the
+   signature and returns the client's certificate. Nothing is kept between the
+   calls, and the returned certificate is not validated: pass it to the
+   certificate verification functions. */
+QELT_EXPORT int QELT_SIGEA_MakeChallenge(void* pCtx, BINSTR* pChallenge);
+QELT_EXPORT int QELT_SIGEA_MakeResponse(void* pCtx, const BINSTR* pChallenge, const BINSTR* pCert,
+                                        const BINSTR* pPriKey, BINSTR* pResponse);
+QELT_EXPORT int QELT_SIGEA_VerifyResponse(void* pCtx, const BINSTR* pResponse, const BINSTR* pChallenge,
+                                          BINSTR* pCert);
+
+/* ---- WAP messages -------------------------------------------------------
+   The compact formats of mobile clients. SignedContent: the content, the
+   signer certificate and a signing time, signed (RSA with SHA-1, or the WTLS
+   form of ECDSA with SHA-1) over the DER SET of the CMS signed attributes
+   contentType, signingTime and messageDigest. pszSigningTime as for
+   QELT_CMS_MakeSignedData; the processing functions return the content, the
+   signer certificate (not validated) and the signing time ("YYYYMMDDhhmmss"
+   in local time into a buffer of at least 15 bytes, or seconds). Content of
+   at most 65535 bytes.
+   WapEnvelopedData: the content encrypted with nSymAlg QELT_SYM_3DES, _SEED
+   or _NEAT (CBC) under a fresh key sent with RSA PKCS#1 v1.5 to one recipient
+   named by the subject key identifier of its certificate; the format holds an
+   encrypted key of at most 255 bytes (RSA keys up to 2040 bits: RSA-1024
+   recipients) and ciphertexts of at most 65533 bytes. Opening a message
+   leaves its key and IV as the context's session key. */
+QELT_EXPORT int QELT_WCMS_MakeSignedContent(void* pCtx, BINSTR* pCert, BINSTR* pPriKey, BINSTR* pTBSData,
+                                            char* pszSigningTime, BINSTR* pSignedContent);
+QELT_EXPORT int QELT_WCMS_ProcessSignedContent(void* pCtx, BINSTR* pSignedContent, BINSTR* pData,
+                                               BINSTR* pSignerCert, char* pszSigningTime);
+QELT_EXPORT int QELT_WCMS_ProcessSignedContent2(void* pCtx, BINSTR* pSignedContent, BINSTR* pData,
+                                                BINSTR* pSignerCert, int* pSigningTime);
+QELT_EXPORT int QELT_WCMS_MakeWapEnvelopedData(void* pCtx, BINSTR* pRecCert, BINSTR* pTBEData, int nSymAlg,
+                                               BINSTR* pWapEnvelopedData);
+QELT_EXPORT int QELT_WCMS_ProcessWapEnvelopedData(void* pCtx, BINSTR* pCert, BINSTR* pPriKey,
+                                                  BINSTR* pWapEnvelopedData, BINSTR* pData);
+
+/* ---- identity verification (VID) ----------------------------------------
+   QELT_VID_Verify: 0 when the identification number pszIDN (resident or
+   business registration number) and the random number kept with the private
+   key (QELT_VID_GetRandomFromPriKey) give the virtual identifier in the
+   certificate's subjectAltName; 1700 when they do not, 1701 when the
+   certificate carries no identification data. */
+QELT_EXPORT int QELT_VID_Verify(void* pCtx, BINSTR* pCert, BINSTR* pRandom, const char* pszIDN);
+/* The same questions asked of the identity-verification server named in the
+   configuration file's [IVS] section (IP, PORT, SVR_KM_CERT_URL: the LDAP URL
+   of the entry publishing the server's certificates; TIME_OUT: seconds to
+   wait for the answer, 0 for 600, read once per context): does pCert belong
+   to pszIDN (sent encrypted for the server), or is pCert valid. pMyCert is
+   the requester's certificate. The server's key-management and signing
+   certificates are kept in <work dir>/cache/IVS/IVS_KmCert.der and
+   IVS_SignCert.der, filled from the directory when missing; an answer signed
+   under another certificate than the cached one makes the signing
+   certificate be fetched once more. pSvrKmCert and pSvrSignCert, when not
+   NULL or empty, are the server's certificates given by the caller: they
+   take the place of the cache and the directory. The server's refusals come
+   back as the codes of its response code (1215, 1700, 2104, ...) with its
+   description in the message. */
+QELT_EXPORT int QELT_VID_VerifyByIVS(void* pCtx, const char* pszConfFilePath, BINSTR* pCert, BINSTR* pMyCert,
+                                     const char* pszIDN, BINSTR* pSvrKmCert, BINSTR* pSvrSignCert);
+QELT_EXPORT int QELT_CERT_VerifyByIVS(void* pCtx, const char* pszConfFilePath, BINSTR* pCert, BINSTR* pMyCert);
+
 
 /* ---- time-stamp protocol ---------------------------------------------------
    A TimeStampReq for pDoc (nHashAlg: QELT_HASH_SHA1, _MD5, _HAS160 or
