@@ -158,6 +158,12 @@ InputBytes mapInput(const std::string& path, bool allowEmpty = false);
 // unreadable, directory and empty files end the command exactly as readInput
 // does; the file is recorded as an input. Returns the path.
 const std::string& checkInputFile(const std::string& path);
+// A path a library function writes by itself (a storage medium's file, which
+// the library replaces whole): refused (exit 2) before anything is written
+// when it is one of the command's inputs, and (exit 1) when it is a
+// directory or any other file that is not a regular one (the library renames
+// a new file over it, which would replace a device). Returns the path.
+const std::string& checkOutputFile(const std::string& path);
 // True when `path` names a regular file (not "-", not a device or a pipe).
 bool isRegularFile(const std::string& path);
 

@@ -157,6 +157,20 @@ bool isRegularFile(const std::string& path) {
     return !path.empty() && path != "-" && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+const std::string& checkOutputFile(const std::string& path) {
+    if (path.empty() || path == "-") usageError("the library writes this file itself: name a file");
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return path;  // made by the library
+    if (S_ISDIR(st.st_mode)) failCommand("cannot write " + path + ": it is a directory");
+    if (const InputRecord* in = inputMatching(st))
+        throw CommandError(kExitUsage,
+                           "the output " + path + " is the input " + in->path + ": give another output file");
+    // The library replaces the file by renaming a new one over it: a device
+    // (/dev/full, /dev/null) or a pipe would be replaced, not written to.
+    if (!S_ISREG(st.st_mode)) failCommand("cannot write " + path + ": it is not a regular file");
+    return path;
+}
+
 // ---- mapped inputs
 
 InputBytes::~InputBytes() {

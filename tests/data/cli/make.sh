@@ -22,6 +22,12 @@
 #   tok.der              a time-stamp token over the signature value of hello.p7
 #   contract.pdf contract.tst   a document and a time-stamp token over it (SHA-256)
 #   app.ini              a profile file
+#   user.der user.p8     a certificate with identification data for IDN 8001011234567
+#                        and its key (copied from ../ident)
+#   biz.der biz.p8       an RSA-1024 recipient of WAP messages (copied from ../ident)
+#   legacy.p12           a PFX with a signing pair, password "pfx-test-pass" (copied from ../pfx)
+#   ch.der resp.der      a challenge and alice's response to it
+#   hello.sc hello.env   hello.txt as a WAP SignedContent by alice and enveloped for biz
 set -eu
 qelt=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 work=$(mktemp -d)
@@ -87,3 +93,9 @@ openssl ts -query -data contract.pdf -sha256 -cert -out "$work/c.tsq"
 openssl ts -reply -config "$work/tsa.cnf" -queryfile "$work/c.tsq" -out "$work/c.tsr" 2>/dev/null
 openssl ts -reply -in "$work/c.tsr" -token_out -out contract.tst 2>/dev/null
 rm -f ca.srl
+
+cp ../ident/user.der ../ident/user.p8 ../ident/biz.der ../ident/biz.p8 ../pfx/legacy.p12 .
+"$qelt" sigea challenge -o ch.der
+"$qelt" sigea respond -c alice.pem -k alice.p8 ch.der -o resp.der
+"$qelt" wcms sign -c alice.pem -k alice.p8 hello.txt -o hello.sc
+"$qelt" wcms encrypt -c biz.der -a seed hello.txt -o hello.env
