@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "api/api_context.h"
+#include "api/crl_verify.h"
 #include "net/ldap_config.h"
 #include "net/ldap_failure.h"
 
@@ -36,5 +37,16 @@ ByteString distributionPointDN(const ByteString& entry);
 int fetchCRLFromDistributionPoints(const DirectorySettings& settings, const char* attribute,
                                    const std::vector<ByteString>& entries, ByteString& crl, ByteString& dn,
                                    ServiceFailure& failure);
+
+// The check of one certificate against its issuer's CRL (`forCA`: the ARL)
+// found through `dpsExtValue`, the certificate's CRLDistributionPoints
+// extension value. With the cache flag on, the cached list named by the
+// first distribution point is used when it passes verifyCRL; one that fails
+// is dropped and the list fetched afresh (and cached once it passes).
+// 0 (not listed), 1214 (suspended), 1215 (revoked) with their messages, or
+// the failure of the fetch (1208, 2010), of the cache (1240) or of verifyCRL.
+// `entry` holds the certificate's entry when it is listed.
+int checkCRL(ApiContext& ctx, bool forCA, const ByteString& dpsExtValue, const ByteString& issuerCert,
+             const ByteString& subjectCert, CrlRevocation& entry, ServiceFailure& failure);
 
 }  // namespace qelt

@@ -1,0 +1,345 @@
+#include "api/cert_verify_engine.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ASN1Pkix/PRFC3280_PathValidation.h"
+#include "ZRProcess/PCertUtil.h"
+#include "ZRProcess/PCertificates.h"
+#include "api/cert_verify_common.h"
+#include "api/cert_verify_crl.h"
+#include "api/cert_verify_ctl.h"
+#include "api/cert_verify_ocsp.h"
+#include "net/ldap_path_builder.h"
+#include "qeltapi.h"
+#include "util/cp949_literal.h"
+#include "util/profile.h"
+
+namespace qelt {
+
+namespace {
+
+constexpr const char* kUseThisUrlFirst = "[UseThisURLFirst]";
+constexpr size_t kIpsBuffer = 512;
+constexpr size_t kUrlBuffer = 4096;
+
+// The texts a pass shows, for an ordinary target and for an OCSP responder's
+// certificate (type 3).
+struct PassTexts {
+    const char* badTarget;
+    const char* pathFetch;
+    const char* pathCompose;
+    const char* untrustedRoot;
+    const char* caRevocation;
+    const char* targetRevocation;
+    const char* validationPrefix;
+};
+constexpr PassTexts kTargetTexts{
+    "잘못된 검증하고자 하는 인증서 입니다."_cp949,
+    "인증서 경로 구축 - "_cp949,
+    "인증서 경로 구성을 실패하였습니다."_cp949,
+    "검증하고자 하는 인증서 경로의 최상위 인증기관 인증서를 신뢰할 수 없습니다."_cp949,
+    "검증하고자 하는 인증서의 인증기관 인증서 폐지 여부 확인 - "_cp949,
+    "검증하고자 하는 인증서의 폐지 여부 확인 - "_cp949,
+    "",
+};
+constexpr PassTexts kOcspTexts{
+    "잘못된 OCSP 인증서 입니다."_cp949,
+    "OCSP 인증서 경로 구축 - "_cp949,
+    "OCSP 인증서 경로 구성을 실패하엿습니다."_cp949,
+    "OCSP 인증서 경로의 최상위 인증기관 인증서를 신뢰할 수 없습니다."_cp949,
+    "OCSP 인증서의 인증기관 인증서 폐지 여부 확인 - "_cp949,
+    "OCSP 인증서의 폐지 여부 확인 - "_cp949,
+    "OCSP "_cp949,
+};
+const PassTexts& textsFor(int certType) { return certType == kCertTypeOcsp ? kOcspTexts : kTargetTexts; }
+
+// The path engine's purpose for a certificate type.
+int purposeOf(int certType) {
+    switch (certType) {
+        case kCertTypeSign:
+            return PRFC3280_PathValidation::kPurposeSign;
+        case kCertTypeKeyManagement:
+            return PRFC3280_PathValidation::kPurposeKeyManagement;
+        case kCertTypeOcsp:
+            return PRFC3280_PathValidation::kPurposeOcsp;
+        case kCertTypeTsa:
+            return PRFC3280_PathValidation::kPurposeTsa;
+        default:
+            return PRFC3280_PathValidation::kPurposeNone;
+    }
+}
+
+// The service's code and message for the reason a validation failed.
+struct ReasonText {
+    int reason;
+    int code;
+    const char* message;
+};
+constexpr ReasonText kReasonTexts[] = {
+    {PRFC3280_PathValidation::kReasonKeyUsage, QELT_ERR_PATH_KEY_USAGE,
+     "인증서 경로 검증 시, 키용도 검증을 실패하였습니다."_cp949},
+    {PRFC3280_PathValidation::kReasonBasicConstraints, QELT_ERR_PATH_BASIC_CONSTRAINTS,
+     "인증서 경로 검증 시, 기본 제한 검증을 실패하였습니다."_cp949},
+    {PRFC3280_PathValidation::kReasonNameConstraints, QELT_ERR_PATH_NAME_CONSTRAINTS,
+     "인증서 경로 검증 시, 이름 제한 검증을 실패하였습니다."_cp949},
+    {PRFC3280_PathValidation::kReasonPolicy, QELT_ERR_PATH_POLICY,
+     "인증서 경로 검증 시, 인증서 정책 검증을 실패하였습니다."_cp949},
+    {PRFC3280_PathValidation::kReasonValidity, QELT_ERR_PATH_VALIDITY,
+     "인증서 경로 검증 시, 유효기간 검증을 실패하였습니다."_cp949},
+    {PRFC3280_PathValidation::kReasonCAValidity, QELT_ERR_PATH_VALIDITY,
+     "인증서 경로 검증 시, 유효기간 검증을 실패하였습니다."_cp949},
+};
+const ReasonText kOtherReason{0, QELT_ERR_PATH_VALIDATION, "인증서 경로 검증 실패하였습니다."_cp949};
+
+const ReasonText& reasonText(int reason) {
+    for (const ReasonText& r : kReasonTexts)
+        if (r.reason == reason) return r;
+    return kOtherReason;
+}
+
+// A string value of the [VALIDATOIN_OPTION] section; empty when absent.
+// false when the configuration file cannot be read.
+bool readOption(const ApiContext& ctx, const char* key, size_t size, std::string& out) {
+    out.clear();
+    Profile profile;
+    if (ctx.pszConfFilePath == nullptr || profile.setPath(ctx.pszConfFilePath) != Profile::kPathOk) return false;
+    std::vector<char> value(size);
+    if (profile.getString("VALIDATOIN_OPTION", key, value.data(), value.size(), "") > 0) out = value.data();
+    return true;
+}
+
+// One pass over one target, its state kept between the steps.
+class VerificationPass {
+public:
+    VerificationPass(ApiContext& ctx, const VerifyRequest& request, int pass, ByteString& responderCert,
+                     ServiceFailure& failure)
+        : m_ctx(ctx),
+          m_request(request),
+          m_pass(pass),
+          m_texts(textsFor(request.certType)),
+          m_responderCert(responderCert),
+          m_failure(failure) {}
+
+    int run() {
+        if (const int rc = getCaBundle(m_ctx, m_request.cert, m_request.certType, m_pass, m_bundle, m_bFromCache,
+                                       m_failure);
+            rc != 0)
+            return rc;
+        if (const int rc = setUpEngine(); rc != 0) return rc;
+        if (const int rc = composePath(); rc != 0) return rc;
+        if (const int rc = decideTrust(); rc != 0) return rc;
+        if (const int rc = addInitialPolicies(); rc != 0) return rc;
+        m_engine.setValidationTime(m_ctx.tVerifyTime);
+        if (const int rc = validate(); rc != 0) return rc;
+        if (m_ctx.nVerifyCheck == kRevokeNone) return 0;
+        if (const int rc = checkCaCertificates(); rc != 0) return rc;
+        return checkTarget();
+    }
+
+private:
+    int last() const { return m_engine.getCertCount() - 1; }
+
+    // Scope and purpose.
+    int setUpEngine() {
+        if ((m_ctx.nVerifyType & kScopeFullPath) == 0)
+            return m_failure.set(QELT_ERR_NOT_SUPPORTED_FUNCTION,
+                                 "윈도우 클라이언트 모듈에서는 인증서 검증 범위를 지정할 수 없습니다."_cp949);
+        if ((m_ctx.nVerifyType & kScopeStrictEndEntity) != 0) m_engine.setStrictOption();
+        m_engine.setCertPurpose(purposeOf(m_request.certType));
+        return 0;
+    }
+
+    int composePath() {
+        if (m_engine.composeCertPath(m_request.cert, m_bundle) == 0) return 0;
+        if (m_bFromCache) return kRetryWithFreshBundle;
+        return m_failure.setCore(QELT_ERR_PATH_BUILD, m_texts.pathCompose, m_engine);
+    }
+
+    // The root must be a trust anchor, or be listed by an anchor's trust list.
+    int decideTrust() {
+        if (m_ctx.pTrustedCerts == nullptr || m_ctx.pTrustedCerts->isEmpty())
+            return m_failure.set(QELT_ERR_NO_TRUST_ANCHOR, "신뢰하는 최상위 인증기관 인증서를 지정하세요."_cp949);
+        PCertificates list;
+        if (list.setCerts(*m_ctx.pTrustedCerts) != 0)
+            return m_failure.setCore(QELT_ERR_CERT_LIST_NOT_LIST, "잘못된 최상위 인증기관 인증서 목록입니다."_cp949,
+                                     list);
+        std::vector<ByteString> anchors(static_cast<size_t>(list.count()));
+        for (int i = 0; i < list.count(); ++i) {
+            if (list.getCert(i, anchors[static_cast<size_t>(i)]) != 0)
+                return m_failure.setCore(QELT_ERR_CERT_LIST_NOT_LIST,
+                                         "잘못된 최상위 인증기관 인증서 목록입니다."_cp949, list);
+            if (m_engine.addTrustAnchor(anchors[static_cast<size_t>(i)]) != 0)
+                return m_failure.set(QELT_ERR_MEMORY, "메모리 할당 실패"_cp949);
+        }
+        bool trusted = false;
+        if (m_engine.trustRootCert(trusted) != 0)
+            return m_failure.setCore(QELT_ERR_DIGEST, "메시지 다이제스트를 생성하는데 실패하였습니다."_cp949, m_engine);
+        if (trusted) return 0;
+
+        for (const ByteString& anchor : anchors) {
+            PCertUtil check;
+            if (check.parseCertificate(anchor) != 0)
+                return m_failure.setCore(
+                    QELT_ERR_CERT_LIST_BAD_CERT,
+                    "지정된 신뢰하는 최상위 인증기관 인증서 중에 잘못된 형식의 인증서가 있습니다."_cp949, check);
+        }
+        const int rc = trustRootByCTL(m_ctx, anchors, m_engine.getCert(0), m_failure);
+        if (rc == QELT_ERR_PATH_UNTRUSTED_ROOT) return m_failure.set(rc, m_texts.untrustedRoot);
+        return rc;
+    }
+
+    // The caller's policy set, else the configuration's, split at ";".
+    int addInitialPolicies() {
+        std::string ips = m_request.ips != nullptr ? m_request.ips : "";
+        if (ips.empty() && !readOption(m_ctx, "IPS", kIpsBuffer, ips))
+            return m_failure.set(QELT_ERR_CONF_READ, "환경파일을 읽는데 실패하였습니다."_cp949);
+        size_t start = 0;
+        while (start <= ips.size()) {
+            const size_t end = std::min(ips.find(';', start), ips.size());
+            const std::string policy = ips.substr(start, end - start);
+            if (!policy.empty() && m_engine.addUser_initial_policy(policy.c_str(), '.') != 0)
+                return m_failure.setCore(QELT_ERR_PATH_POLICY,
+                                         "인증서 경로 검증 시, 인증서 정책 검증을 실패하였습니다."_cp949, m_engine);
+            start = end + 1;
+        }
+        // Adds initial-explicit-policy when the set is not empty.
+        m_engine.setOption(m_engine.getOption());
+        return 0;
+    }
+
+    int validate() {
+        if (m_engine.verifyCert(PRFC3280_PathValidation::kTargetEndEntity) == 0) return 0;
+        const int reason = m_engine.getReason();
+        if (reason == PRFC3280_PathValidation::kReasonCAValidity && m_bFromCache) return kRetryWithFreshBundle;
+        const ReasonText& text = reasonText(reason);
+        PCertUtil target;
+        ByteString serial, subject;
+        if (target.parseCertificate(m_request.cert) == 0) {
+            serial = target.getSerialNumber(0).toHex();
+            subject = target.getSubjectDN();
+        }
+        for (int i = 0; i < serial.length(); ++i)
+            if (serial.data()[i] >= 'A' && serial.data()[i] <= 'F') serial.data()[i] += 'a' - 'A';
+        ByteString detail(m_engine.getReasonMessage().isEmpty() ? m_engine.errorChain() : m_engine.getReasonMessage());
+        ByteString info;
+        info.format("<인증서 정보 : 일련번호 = %s, DN = %s>"_cp949, serial.c_str(), subject.c_str());
+        detail.append(info);
+        ByteString message(m_texts.validationPrefix);
+        message.append(text.message);
+        m_failure.set(text.code, message.c_str());
+        m_failure.kind = ErrKind::Core;
+        m_failure.libText = std::move(detail);
+        return text.code;
+    }
+
+    // The CA certificates by their issuers' ARLs, root first (its own issuer).
+    int checkCaCertificates() {
+        const int option = m_ctx.nVerifyCheck;
+        if (option != kRevokeAll && (option & kRevokeCaByArl) == 0) return 0;
+        for (int i = 0; i < last(); ++i) {
+            const ByteString dps(m_engine.getCRLDPs(i));
+            if (dps.isEmpty()) continue;
+            const ByteString cert(m_engine.getCert(i));
+            const ByteString issuer(m_engine.getCert(i > 0 ? i - 1 : 0));
+            CrlRevocation entry;
+            const int rc = checkCRL(m_ctx, true, dps, issuer, cert, entry, m_failure);
+            if (rc == 0) continue;
+            if ((rc == QELT_ERR_CERT_SUSPENDED || rc == QELT_ERR_CERT_REVOKED) && m_bFromCache)
+                return kRetryWithFreshBundle;
+            m_failure.prepend("%s", m_texts.caRevocation);
+            return rc;
+        }
+        return 0;
+    }
+
+    int checkTarget() {
+        const int option = m_ctx.nVerifyCheck;
+        if (m_request.certType != kCertTypeOcsp && (option == kRevokeAll || (option & kRevokeTargetByOcsp) != 0)) {
+            const int rc = checkTargetByOcspStep();
+            if (rc == 0 || rc == QELT_ERR_CERT_SUSPENDED || rc == QELT_ERR_CERT_REVOKED) return rc;
+            if (option != kRevokeAll && (option & kRevokeTargetByCrl) == 0) return rc;
+        } else if (m_request.certType != kCertTypeOcsp && option != kRevokeAll &&
+                   (option & kRevokeTargetByCrl) == 0) {
+            return 0;
+        }
+        return checkTargetByCrl();
+    }
+
+    // The responder: "[UseThisURLFirst]<url>", the target's own, the
+    // context's, the configuration's OCSP_SERVER, in that order.
+    int checkTargetByOcspStep() {
+        const char* given = m_ctx.pszOCSPURL != nullptr ? m_ctx.pszOCSPURL : "";
+        std::string url;
+        if (std::strncmp(given, kUseThisUrlFirst, std::strlen(kUseThisUrlFirst)) == 0)
+            url = given + std::strlen(kUseThisUrlFirst);
+        if (url.empty()) url = m_engine.getOCSPURL(last()).c_str();
+        if (url.empty()) url = given;
+        if (url.empty()) readOption(m_ctx, "OCSP_SERVER", kUrlBuffer, url);
+        if (url.empty())
+            return m_failure.set(
+                QELT_ERR_OCSP_NO_URL,
+                "OCSP 서버 정보(IP, Port)가 부족하여 OCSP를 이용하여 폐지 여부를 확인할 수 없습니다."_cp949);
+        const ByteString target(m_engine.getCert(last()));
+        const ByteString issuer(m_engine.getCert(last() > 0 ? last() - 1 : 0));
+        return checkTargetByOcsp(m_ctx, url.c_str(), target, issuer, m_request, m_responderCert, m_failure);
+    }
+
+    int checkTargetByCrl() {
+        const ByteString dps(m_engine.getCRLDPs(last()));
+        if (dps.isEmpty()) return 0;
+        CrlRevocation entry;
+        const int rc = checkCRL(m_ctx, false, dps, m_engine.getCert(last() > 0 ? last() - 1 : 0),
+                                m_engine.getCert(last()), entry, m_failure);
+        if (rc != 0) m_failure.prepend("%s", m_texts.targetRevocation);
+        return rc;
+    }
+
+    ApiContext& m_ctx;
+    const VerifyRequest& m_request;
+    const int m_pass;
+    const PassTexts& m_texts;
+    ByteString& m_responderCert;
+    ServiceFailure& m_failure;
+    PRFC3280_PathValidation m_engine;
+    ByteString m_bundle;
+    bool m_bFromCache = false;
+};
+
+}  // namespace
+
+int getCaBundle(ApiContext& ctx, const ByteString& target, int certType, int pass, ByteString& bundle,
+                bool& fromCache, ServiceFailure& failure) {
+    const PassTexts& texts = textsFor(certType);
+    fromCache = false;
+    PCertUtil cert;
+    ByteString issuerDN;
+    if (cert.parseCertificate(target) == 0) issuerDN = cert.getIssuerDN();
+    if (issuerDN.isEmpty()) return failure.setCore(QELT_ERR_CERT_INVALID, texts.badTarget, cert);
+
+    if (ctx.pCaPubs != nullptr && !ctx.pCaPubs->isEmpty()) {
+        bundle.assign(*ctx.pCaPubs);
+        return 0;
+    }
+    const std::string path = cacheFilePath(ctx, "CaPubs", issuerDN, "cpb");
+    if (ctx.bUseCache != 0 && pass == 0 && readCache(path, bundle)) {
+        fromCache = true;
+        return 0;
+    }
+    if (const int rc = buildCertPathFromDirectory(directorySettings(ctx), target, bundle, failure); rc != 0) {
+        failure.prepend("%s", texts.pathFetch);
+        return rc;
+    }
+    if (ctx.bUseCache != 0 && !writeCache(path, bundle))
+        return failure.set(QELT_ERR_PATH_SAVE, "획득한 인증서 경로를 저장하는데 실패하였습니다."_cp949);
+    return 0;
+}
+
+int runVerificationPass(ApiContext& ctx, const VerifyRequest& request, int pass, ByteString& responderCert,
+                        ServiceFailure& failure) {
+    responderCert.clear();
+    return VerificationPass(ctx, request, pass, responderCert, failure).run();
+}
+
+}  // namespace qelt
