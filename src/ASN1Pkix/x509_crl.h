@@ -1,6 +1,8 @@
 // Certificate revocation list records (RFC 5280, section 5.1).
 #pragma once
 
+#include <span>
+
 #include "ASN1Pkix/x509_certificate.h"
 #include "ASN1Pkix/x509_extensions.h"
 
@@ -25,6 +27,11 @@ class RRevokedCertificate : public SequenceRecord {
 //     nextUpdate              Time OPTIONAL,
 //     revokedCertificates     SEQUENCE OF SEQUENCE { ... } OPTIONAL,
 //     crlExtensions       [0] EXPLICIT Extensions OPTIONAL }
+//
+// The revoked certificates stay raw DER: a CRL of a hundred thousand entries is
+// never decoded entry by entry. isRevoked searches the raw list for the
+// serial number's INTEGER encoding and walks only the entry headers to find
+// whose serial it is; the count and the entries are read by the same walk.
 class GTBSCertList : public SequenceRecord {
     QELT_SEQUENCE_RECORD(GTBSCertList)
     QELT_OPTIONAL(ASN1Integer, VersionValue, version, 0x01)
@@ -32,8 +39,8 @@ class GTBSCertList : public SequenceRecord {
     QELT_COMPONENT(RRDNSequence, Issuer, issuer)
     QELT_COMPONENT(RTime, ThisUpdate, thisUpdate)
     QELT_OPTIONAL(RTime, NextUpdate, nextUpdate, 0x02)
-    // Elements are RRevokedCertificate encodings.
-    QELT_OPTIONAL(ASN1Sequence, RevokedCertificates, revokedCertificates, 0x04)
+    // The whole SEQUENCE OF element as received.
+    QELT_OPTIONAL(ASN1Any, RevokedCertificates, revokedCertificates, 0x04)
     QELT_OPTIONAL(RExtensions, CrlExtensions, crlExtensions, 0x08)
 public:
     // The version as an int: 0 (v1) when absent.
@@ -42,8 +49,30 @@ public:
         m_version.setInteger(v);
         m_ucBitMask |= kVersionValueBit;
     }
-    int getRevokedCertificateCount() const { return componentOrEmpty(m_revokedCertificates).getComponentCount(); }
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
+    const ByteString& toASN1Object(int omitTag = 0) override;
+    void reset() override;
+
+    // The revokedCertificates element (tag, length and entries); empty when absent.
+    std::span<const uint8_t> revokedCertificatesBytes() const;
+    // Reads the revoked list in place: `element` (the caller's bytes, which must
+    // outlive this record and its copies) stands for the revokedCertificates component.
+    void viewRevokedCertificates(std::span<const uint8_t> element);
+
+    // Looks `serialNumber` (the INTEGER's magnitude, without a sign octet) up in
+    // the raw list. 0 with `found` and the entry's DER; 2 when the list is
+    // malformed ("The tag is not SEQUENCE(0x30).", "Fail getAsnLength().", "Length error.").
+    int isRevoked(const ByteString& serialNumber, bool& found, std::span<const uint8_t>& entry);
+    // The number of entries by a header-only walk; -1 when the list is malformed.
+    int getRevokedCertificateCount() const;
+    // Entry `index`: 0; 1 no such entry; 2 it does not decode.
     int getRevokedCertificate(int index, RRevokedCertificate& out) const;
+    // Steps through the entries: start with offset 0; 0 and the next entry's
+    // DER, 1 at the end, 2 when the list is malformed.
+    int nextRevokedCertificate(size_t& offset, std::span<const uint8_t>& entry) const;
+
+private:
+    std::span<const uint8_t> m_RevokedView;  // set by viewRevokedCertificates
 };
 
 // CertificateList ::= SEQUENCE {
@@ -55,6 +84,20 @@ class GCertificateList : public SequenceRecord {
     QELT_COMPONENT(GTBSCertList, TbsCertList, tbsCertList)
     QELT_COMPONENT(RAlgorithmIdentifier, SignatureAlgorithm, signatureAlgorithm)
     QELT_COMPONENT(ASN1BitString, Signature, signature)
+public:
+    // Decodes a CRL where it lies, with the same checks and codes as
+    // fromASN1Object: the to-be-signed octets and the revoked list are views of
+    // `in`, which must stay unchanged while this record (or a copy) is read.
+    // Nothing of the size of the list is copied; a BER-encoded CRL with
+    // indefinite lengths is decoded the ordinary way instead.
+    [[nodiscard]] int decodeInPlace(std::span<const uint8_t> in);
+    // The octets the signature covers: the tbsCertList as received.
+    std::span<const uint8_t> signedBytes() const;
+    [[nodiscard]] int fromASN1Object(Asn1Input in) override;
+    void reset() override;
+
+private:
+    std::span<const uint8_t> m_SignedView;  // set by decodeInPlace
 };
 
 // IssuingDistributionPoint ::= SEQUENCE {
