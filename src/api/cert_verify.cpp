@@ -79,10 +79,9 @@ QELT_EXPORT int QELT_CERT_AddTrustedCert(void* pCtx, BINSTR* pTrustedCert) {
         const ByteString cert = bytesOf(pTrustedCert);
         PCertUtil check;
         if (const int rc = check.parseCertificate(cert); rc != 0)
-            return call.failCore(rc == PCertUtil::kNotCertificate ? QELT_ERR_CERT_NOT_CERT : QELT_ERR_CERT_INVALID,
-                                 rc == PCertUtil::kNotCertificate ? "인증서가 아닙니다."_cp949
-                                                                  : "잘못된 인증서 입니다."_cp949,
-                                 check);
+            return call.failCore(
+                rc == PCertUtil::kNotCertificate ? QELT_ERR_CERT_NOT_CERT : QELT_ERR_CERT_INVALID,
+                rc == PCertUtil::kNotCertificate ? "인증서가 아닙니다."_cp949 : "잘못된 인증서 입니다."_cp949, check);
         ByteString encoded;
         if (list.addCert(cert) != 0 || list.getCerts(encoded) != 0)
             return call.failCore(QELT_ERR_CERT_LIST_FAILED, "인증서 목록 처리 중 실패하였습니다."_cp949, list);

@@ -1,6 +1,7 @@
 // The service-level CRL and ARL check: cache, directory, verifyCRL, verdict.
-#include "api/cert_verify_common.h"
 #include "api/cert_verify_crl.h"
+
+#include "api/cert_verify_common.h"
 #include "qeltapi.h"
 #include "util/cp949_literal.h"
 

@@ -123,8 +123,8 @@ public:
           m_failure(failure) {}
 
     int run() {
-        if (const int rc = getCaBundle(m_ctx, m_request.cert, m_request.certType, m_pass, m_bundle, m_bFromCache,
-                                       m_failure);
+        if (const int rc =
+                getCaBundle(m_ctx, m_request.cert, m_request.certType, m_pass, m_bundle, m_bFromCache, m_failure);
             rc != 0)
             return rc;
         if (const int rc = setUpEngine(); rc != 0) return rc;
@@ -168,8 +168,8 @@ private:
         std::vector<ByteString> anchors(static_cast<size_t>(list.count()));
         for (int i = 0; i < list.count(); ++i) {
             if (list.getCert(i, anchors[static_cast<size_t>(i)]) != 0)
-                return m_failure.setCore(QELT_ERR_CERT_LIST_NOT_LIST,
-                                         "잘못된 최상위 인증기관 인증서 목록입니다."_cp949, list);
+                return m_failure.setCore(QELT_ERR_CERT_LIST_NOT_LIST, "잘못된 최상위 인증기관 인증서 목록입니다."_cp949,
+                                         list);
             if (m_engine.addTrustAnchor(anchors[static_cast<size_t>(i)]) != 0)
                 return m_failure.set(QELT_ERR_MEMORY, "메모리 할당 실패"_cp949);
         }
@@ -260,8 +260,7 @@ private:
             const int rc = checkTargetByOcspStep();
             if (rc == 0 || rc == QELT_ERR_CERT_SUSPENDED || rc == QELT_ERR_CERT_REVOKED) return rc;
             if (option != kRevokeAll && (option & kRevokeTargetByCrl) == 0) return rc;
-        } else if (m_request.certType != kCertTypeOcsp && option != kRevokeAll &&
-                   (option & kRevokeTargetByCrl) == 0) {
+        } else if (m_request.certType != kCertTypeOcsp && option != kRevokeAll && (option & kRevokeTargetByCrl) == 0) {
             return 0;
         }
         return checkTargetByCrl();
@@ -289,9 +288,11 @@ private:
     int checkTargetByCrl() {
         const ByteString dps(m_engine.getCRLDPs(last()));
         if (dps.isEmpty()) return 0;
+        // The engine's accessors share one result buffer: each value is copied out.
+        const ByteString issuer(m_engine.getCert(last() > 0 ? last() - 1 : 0));
+        const ByteString target(m_engine.getCert(last()));
         CrlRevocation entry;
-        const int rc = checkCRL(m_ctx, false, dps, m_engine.getCert(last() > 0 ? last() - 1 : 0),
-                                m_engine.getCert(last()), entry, m_failure);
+        const int rc = checkCRL(m_ctx, false, dps, issuer, target, entry, m_failure);
         if (rc != 0) m_failure.prepend("%s", m_texts.targetRevocation);
         return rc;
     }
@@ -309,8 +310,8 @@ private:
 
 }  // namespace
 
-int getCaBundle(ApiContext& ctx, const ByteString& target, int certType, int pass, ByteString& bundle,
-                bool& fromCache, ServiceFailure& failure) {
+int getCaBundle(ApiContext& ctx, const ByteString& target, int certType, int pass, ByteString& bundle, bool& fromCache,
+                ServiceFailure& failure) {
     const PassTexts& texts = textsFor(certType);
     fromCache = false;
     PCertUtil cert;

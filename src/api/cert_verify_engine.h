@@ -48,8 +48,8 @@ struct VerifyRequest {
 // the one built from the directory, cached when the cache flag is on.
 // 0; 1200 when the target does not decode; the builder's code with
 // "인증서 경로 구축 - <message>"; 1223 when the cache cannot be written.
-int getCaBundle(ApiContext& ctx, const ByteString& target, int certType, int pass, ByteString& bundle,
-                bool& fromCache, ServiceFailure& failure);
+int getCaBundle(ApiContext& ctx, const ByteString& target, int certType, int pass, ByteString& bundle, bool& fromCache,
+                ServiceFailure& failure);
 
 // One pass. 0, kRetryWithFreshBundle, 1214 / 1215 / 1222 (revocation
 // results), or another failure's code. `responderCert` receives the OCSP

@@ -14,8 +14,7 @@ namespace qelt {
 // when the request asks for it. 0 good, 1214 on hold, 1215 revoked, 1222
 // unknown to the responder, or the query's failure. `responderCert` receives
 // the responder's certificate whenever a response was accepted.
-int checkTargetByOcsp(ApiContext& ctx, const char* responderUrl, const ByteString& target,
-                      const ByteString& issuerCert, const VerifyRequest& request, ByteString& responderCert,
-                      ServiceFailure& failure);
+int checkTargetByOcsp(ApiContext& ctx, const char* responderUrl, const ByteString& target, const ByteString& issuerCert,
+                      const VerifyRequest& request, ByteString& responderCert, ServiceFailure& failure);
 
 }  // namespace qelt
