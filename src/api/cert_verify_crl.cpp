@@ -1,6 +1,7 @@
 // The service-level CRL and ARL check: cache, directory, verifyCRL, verdict.
 #include "api/cert_verify_crl.h"
 
+#include "ZRProcess/PCertUtil.h"
 #include "api/cert_verify_common.h"
 #include "qeltapi.h"
 #include "util/cp949_literal.h"
@@ -48,8 +49,14 @@ int verdict(bool forCA, const CrlRevocation& entry, ServiceFailure& failure) {
 int checkCRL(ApiContext& ctx, bool forCA, const ByteString& dpsExtValue, const ByteString& issuerCert,
              const ByteString& subjectCert, CrlRevocation& entry, ServiceFailure& failure) {
     const char* kind = forCA ? "ARL" : "CRL";
+    PCertUtil subject;
+    if (subject.parseCertificate(subjectCert) != 0)
+        return failure.setCore(QELT_ERR_CERT_INVALID, "잘못된 인증서 입니다."_cp949, subject);
     std::vector<ByteString> entries;
-    if (const int rc = distributionPointEntries(dpsExtValue, entries, failure); rc != 0) return rc;
+    if (const int rc = distributionPointEntries(dpsExtValue, subject.certificate()->getTbsCertificate().getIssuer(),
+                                                entries, failure);
+        rc != 0)
+        return rc;
 
     if (ctx.bUseCache != 0) {
         // The cache file is named by the first distribution point that gives a DN.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ASN1Pkix/x509_certificate.h"
 #include "api/api_context.h"
 #include "api/crl_verify.h"
 #include "net/ldap_config.h"
@@ -21,9 +22,12 @@ inline constexpr const char* kArlAttribute = "authorityrevocationlist";
 
 // The names of a CRLDistributionPoints extension value in order: every
 // uniformResourceIdentifier as its text and every directoryName as its DN
-// text, distribution point after distribution point. 0, or 1208 when the
-// value cannot be read.
-int distributionPointEntries(const ByteString& extnValue, std::vector<ByteString>& out, ServiceFailure& failure);
+// text, distribution point after distribution point; a name relative to the
+// CRL issuer becomes the DN of that issuer (the cRLIssuer named, else
+// `certIssuer`, the certificate's issuer) with the relative name added.
+// 0, or 1208 when the value cannot be read or names no point.
+int distributionPointEntries(const ByteString& extnValue, const RRDNSequence& certIssuer, std::vector<ByteString>& out,
+                             ServiceFailure& failure);
 
 // The DN part of an entry: the DN of an LDAP URL, or the entry itself when it
 // holds no "://". Empty when an LDAP URL cannot be parsed.
