@@ -154,14 +154,14 @@ int GCertListProcess::parseCertList(std::span<const uint8_t> crl, const ByteStri
 int GCertListProcess::checkSubject() {
     constexpr const char* kMethod = "checkSubject";
     if (!m_pSubject) return 0;
-    if (const RExtension* ext = m_pSubject->extension(PathCertificate::kBasicConstraints)) {
+    if (const PathCertificate::Extension* ext = m_pSubject->extension(PathCertificate::kBasicConstraints)) {
         RBasicConstraints bc;
-        m_bSubjectIsCA = bc.fromASN1Object(ext->getExtnValue().getValue()) == 0 && flag(bc.hasCA(), bc.getCA());
+        m_bSubjectIsCA = bc.fromASN1Object(ext->value) == 0 && flag(bc.hasCA(), bc.getCA());
     }
-    const RExtension* ext = m_pSubject->extension(PathCertificate::kCRLDistributionPoints);
+    const PathCertificate::Extension* ext = m_pSubject->extension(PathCertificate::kCRLDistributionPoints);
     if (ext == nullptr) return 0;
     RCRLDistPointsSyntax points;
-    if (points.fromASN1Object(ext->getExtnValue().getValue()) != 0)
+    if (points.fromASN1Object(ext->value) != 0)
         return fail(kClass, kMethod, "cRLDistributionPoints", 1, points.errorText());
     bool withIssuer = false, withoutIssuer = false;
     const RRDNSequence& crlIssuer = m_pCertList->getTbsCertList().getIssuer();
@@ -186,11 +186,10 @@ int GCertListProcess::checkSubject() {
 }
 
 int GCertListProcess::checkKeyUsage() {
-    const RExtension* ext = m_pIssuer->extension(PathCertificate::kKeyUsage);
+    const PathCertificate::Extension* ext = m_pIssuer->extension(PathCertificate::kKeyUsage);
     if (ext == nullptr) return 0;
     ASN1BitString bits;
-    if (bits.fromASN1Object(ext->getExtnValue().getValue()) != 0 || bits.getValue().length() < 2 ||
-        (bits.getValue().data()[1] & 0x02) == 0)
+    if (bits.fromASN1Object(ext->value) != 0 || bits.getValue().length() < 2 || (bits.getValue().data()[1] & 0x02) == 0)
         return fail(kClass, "checkKeyUsage", "keyUsage", 1,
                     "The KeyUsage in the IssuerCert does not have crlSign bit.");
     return 0;
@@ -266,7 +265,7 @@ int GCertListProcess::collectExtensions() {
 int GCertListProcess::checkIssuerAltName() {
     const ByteString& altName = getExtension(kIssuerAltName);
     if (altName.isEmpty()) return 0;
-    if (!(m_pIssuer->extensionValue(PathCertificate::kSubjectAltName) == altName))
+    if (!(ByteString(m_pIssuer->extensionValue(PathCertificate::kSubjectAltName)) == altName))
         return fail(kClass, "checkIssuerAltName", "issuerAltName", 1,
                     "CRL Issuer Alt Name is different from IssuerCert SubjectAltName.");
     return 0;
@@ -277,9 +276,9 @@ int GCertListProcess::checkIssuerAltName() {
 bool GCertListProcess::distributionPointMatches(const RIssuingDistributionPoint& idp) {
     const RRDNSequence& crlIssuer = m_pCertList->getTbsCertList().getIssuer();
     const std::vector<RGeneralName> wanted = namesOf(idp.getDistributionPoint(), crlIssuer);
-    const RExtension* ext = m_pSubject->extension(PathCertificate::kCRLDistributionPoints);
+    const PathCertificate::Extension* ext = m_pSubject->extension(PathCertificate::kCRLDistributionPoints);
     RCRLDistPointsSyntax points;
-    if (ext == nullptr || points.fromASN1Object(ext->getExtnValue().getValue()) != 0) return false;
+    if (ext == nullptr || points.fromASN1Object(ext->value) != 0) return false;
     for (int k = 0; k < points.getElementCount(); ++k) {
         RDistributionPoint dp;
         if (points.getElement(k, dp) != 0) continue;

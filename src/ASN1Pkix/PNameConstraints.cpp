@@ -1,5 +1,7 @@
 #include "ASN1Pkix/PNameConstraints.h"
 
+#include <algorithm>
+
 #include "ZRProcess/PGeneralNameUtil.h"
 #include "ZRProcess/UDNSettings.h"
 
@@ -49,6 +51,11 @@ ByteString maskedAddressText(const ByteString& octets) {
 }
 
 }  // namespace
+
+bool PNameConstraints::isEmpty() const {
+    return m_ExcludedStrSet.empty() &&
+           std::all_of(m_Permitted.begin(), m_Permitted.end(), [](const ByteString& t) { return t.isEmpty(); });
+}
 
 void PNameConstraints::reset() {
     for (ByteString& text : m_Permitted) text.clear();

@@ -43,6 +43,8 @@ public:
     static bool nameText(const RGeneralName& name, Form& form, ByteString& text);
 
     const ByteString& permitted(Form form) const { return m_Permitted[static_cast<size_t>(form)]; }
+    // No subtree constrains any name.
+    bool isEmpty() const;
 
 private:
     // The text of a subtree base; 1 with the failure recorded otherwise.

@@ -63,12 +63,11 @@ int PRFC3280_PathValidation::isIssuerCert(const PathCertificate& subject, const 
                                           bool& isIssuer) {
     constexpr const char* kMethod = "isIssuerCert";
     isIssuer = false;
-    const RExtension* ext = subject.extension(PathCertificate::kAuthorityKeyIdentifier);
+    const PathCertificate::Extension* ext = subject.extension(PathCertificate::kAuthorityKeyIdentifier);
     if (ext == nullptr)
         return fail(kClass, kMethod, "subject", 1, "The subject certificate does not have AKI extension field.");
     RAuthorityKeyIdentifier aki;
-    if (aki.fromASN1Object(ext->getExtnValue().getValue()) != 0)
-        return fail(kClass, kMethod, "subject", 2, aki.errorText());
+    if (aki.fromASN1Object(ext->value) != 0) return fail(kClass, kMethod, "subject", 2, aki.errorText());
 
     if (aki.hasAuthorityCertIssuer() && aki.hasAuthorityCertSerialNumber()) {
         bool nameMatches = false;
@@ -235,7 +234,7 @@ const ByteString& PRFC3280_PathValidation::getCert(int index) {
 
 const ByteString& PRFC3280_PathValidation::getCRLDPs(int index) {
     if (checkIndex(index, "getCRLDPs"))
-        m_Result.assign(
+        m_Result = ByteString(
             m_pCertInfo[static_cast<size_t>(index)].cert->extensionValue(PathCertificate::kCRLDistributionPoints));
     return m_Result;
 }

@@ -132,7 +132,7 @@ private:
     int wrapUp(int i);
     int validateValidity(int i);
     int processExtensions(int i);
-    int processCertPolicies(int i, const RExtension& ext);
+    int processCertPolicies(int i, const PathCertificate::Extension& ext);
     int validateSubjectName(int i);
     int validatePolicyMappings(int i);
     int applyNameConstraints(int i);
@@ -165,7 +165,7 @@ private:
     int m_nPolicyMapping = 0;
     int m_nMaxPathLength = 0;
     const RRDNSequence* m_pWorking_issuer_name = nullptr;
-    const ByteString* m_pWorkingPublicKey = nullptr;
+    const RSubjectPublicKeyInfo* m_pWorkingPublicKey = nullptr;
     PNameConstraints m_NameConstraints;
     PValidPolicyTree m_pValid_policy_tree;
 

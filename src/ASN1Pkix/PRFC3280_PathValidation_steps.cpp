@@ -3,6 +3,7 @@
 // preparation for certificate i+1 (6.1.4) and wrap-up (6.1.5).
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "ASN1Pkix/PRFC3280_PathValidation.h"
 #include "ASN1Pkix/PSignatureCheck.h"
@@ -63,9 +64,15 @@ ByteString nameText(const RRDNSequence& name) {
     return text;
 }
 
-bool isSupportedCritical(const ASN1ObjectIdentifier& oid) {
-    return std::any_of(std::begin(kSupportedCritical), std::end(kSupportedCritical),
-                       [&](const char* known) { return oid.is(known); });
+bool isSupportedCritical(std::span<const uint8_t> id) {
+    static const std::vector<ByteString> contents = [] {
+        std::vector<ByteString> v;
+        for (const char* oid : kSupportedCritical) v.push_back(ASN1ObjectIdentifier(oid).getValue());
+        return v;
+    }();
+    return std::any_of(contents.begin(), contents.end(), [&](const ByteString& known) {
+        return known.bytes().size() == id.size() && std::equal(id.begin(), id.end(), known.bytes().begin());
+    });
 }
 
 // The value of a small INTEGER (skip counts, path lengths); -1 when it does
@@ -94,9 +101,9 @@ int PRFC3280_PathValidation::processRoot() {
     if (validateValidity(0) != 0) return fail(kClass, kMethod, "Root Certificate", 1, errorText());
     // The root's policies are read but, like a trust anchor's, do not restrict
     // the tree: it starts from anyPolicy at depth 0.
-    if (const RExtension* ext = root.extension(PathCertificate::kCertificatePolicies)) {
+    if (const PathCertificate::Extension* ext = root.extension(PathCertificate::kCertificatePolicies)) {
         RCertificatePolicies policies;
-        if (policies.fromASN1Object(ext->getExtnValue().getValue()) != 0)
+        if (policies.fromASN1Object(ext->value) != 0)
             return fail(kClass, kMethod, "certificatePolicies", 2, policies.errorText());
     }
     m_pCertInfo.front().processed = true;
@@ -151,7 +158,7 @@ int PRFC3280_PathValidation::basicCertProcess(int i) {
 
     // (b), (c) The names lie inside the permitted subtrees and outside the
     // excluded ones, unless the certificate is a self-issued intermediate.
-    if (m_nTargetMode != kTargetNoPolicy && !(cert.isSelfIssued() && !isTarget(i))) {
+    if (m_nTargetMode != kTargetNoPolicy && !m_NameConstraints.isEmpty() && !(cert.isSelfIssued() && !isTarget(i))) {
         if (validateSubjectName(i) != 0) return fail(kClass, kMethod, "subjectName", 16, errorText());
     }
     return 0;
@@ -170,7 +177,6 @@ int PRFC3280_PathValidation::validateValidity(int i) {
     }
     info.notBefore = *notBefore;
     info.notAfter = *notAfter;
-    const ByteString now = pkixTimeText(m_tResolvedTime);
     ByteString log, msg;
 
     // A certificate may not outlive its issuer.
@@ -182,7 +188,7 @@ int PRFC3280_PathValidation::validateValidity(int i) {
         return fail(kClass, kMethod, "notAfter", 2, log.c_str());
     }
     if (m_tResolvedTime < info.notBefore) {
-        const ByteString from = pkixTimeText(info.notBefore);
+        const ByteString from = pkixTimeText(info.notBefore), now = pkixTimeText(m_tResolvedTime);
         log.format("The ValidationTime(%s) is before the notBeforeTime(%s)", now.c_str(), from.c_str());
         msg.format(target
                        ? "아직 유효하지 않은 인증서입니다.(유효기간 시작일자 : %s, 현재 시간 : %s)"_cp949
@@ -192,7 +198,7 @@ int PRFC3280_PathValidation::validateValidity(int i) {
         return fail(kClass, kMethod, "notBefore", 3, log.c_str());
     }
     if (m_tResolvedTime > info.notAfter) {
-        const ByteString until = pkixTimeText(info.notAfter);
+        const ByteString until = pkixTimeText(info.notAfter), now = pkixTimeText(m_tResolvedTime);
         log.format("The ValidationTime(%s) is after the notAfterTime(%s)", now.c_str(), until.c_str());
         msg.format(target ? "만료된 인증서입니다.(인증서 만료일자 : %s, 현재 시간 : %s)"_cp949
                           : "만료된 발급자 인증서가 있습니다.(인증서 만료일자 : %s, 현재 시간 : %s)"_cp949,
@@ -210,14 +216,13 @@ int PRFC3280_PathValidation::processExtensions(int i) {
     constexpr const char* kMethod = "basicCertProcess";
     CertInfo& info = m_pCertInfo[static_cast<size_t>(i)];
     const PathCertificate& cert = *info.cert;
-    for (const RExtension& ext : cert.extensions()) {
-        const ASN1ObjectIdentifier& id = ext.getExtnID();
+    for (const PathCertificate::Extension& ext : cert.extensions()) {
         if (&ext == cert.extension(PathCertificate::kCertificatePolicies)) {
             if (m_nTargetMode != kTargetNoPolicy && processCertPolicies(i, ext) != 0)
                 return fail(kClass, kMethod, "certificatePolicies", 8, errorText());
         } else if (&ext == cert.extension(PathCertificate::kInhibitAnyPolicy)) {
             ASN1Integer skipCerts;
-            if (skipCerts.fromASN1Object(ext.getExtnValue().getValue()) != 0 || smallInteger(skipCerts) < 0)
+            if (skipCerts.fromASN1Object(ext.value) != 0 || smallInteger(skipCerts) < 0)
                 return fail(kClass, kMethod, "inhibitAnyPolicy", 9, "The inhibitAnyPolicy is not a SkipCerts.");
             info.inhibitAnyPolicy = smallInteger(skipCerts);
         } else if (&ext == cert.extension(PathCertificate::kAuthorityInfoAccess)) {
@@ -226,10 +231,9 @@ int PRFC3280_PathValidation::processExtensions(int i) {
                 return fail(kClass, kMethod, "authorityInfoAccess", 10, "The AuthorityInfoAccess is not readable.");
             if (rc == 2) return fail(kClass, kMethod, "accessLocation", 12, "The OCSP access location is not a URI.");
         }
-        if (ext.hasCritical() && ext.getCritical().getBoolean() && !isSupportedCritical(id)) {
+        if (ext.critical && !isSupportedCritical(ext.id)) {
             ByteString msg;
-            msg.format("The certificate contains an unsupported critical extension(%s).",
-                       PGeneralNameUtil::oidText(id).c_str());
+            msg.format("The certificate contains an unsupported critical extension(%s).", ext.oidText().c_str());
             return fail(kClass, kMethod, "extension", 13, msg.c_str());
         }
     }
@@ -237,10 +241,10 @@ int PRFC3280_PathValidation::processExtensions(int i) {
 }
 
 // 6.1.3 (d): the policies of certificate i grow the tree to depth i.
-int PRFC3280_PathValidation::processCertPolicies(int i, const RExtension& ext) {
+int PRFC3280_PathValidation::processCertPolicies(int i, const PathCertificate::Extension& ext) {
     constexpr const char* kMethod = "processCertPolicies";
     RCertificatePolicies policies;
-    if (policies.fromASN1Object(ext.getExtnValue().getValue()) != 0) {
+    if (policies.fromASN1Object(ext.value) != 0) {
         setReason(kReasonPolicy, "The certificatePolicies extension is not readable.");
         return fail(kClass, kMethod, "certificatePolicies", 1, policies.errorText());
     }
@@ -336,9 +340,9 @@ int PRFC3280_PathValidation::validateSubjectName(int i) {
         }
     }
 
-    if (const RExtension* ext = cert.extension(PathCertificate::kSubjectAltName)) {
+    if (const PathCertificate::Extension* ext = cert.extension(PathCertificate::kSubjectAltName)) {
         RGeneralNames names;
-        if (names.fromASN1Object(ext->getExtnValue().getValue()) != 0) {
+        if (names.fromASN1Object(ext->value) != 0) {
             setReason(kReasonNameConstraints, "The subjectAltName extension is not readable.");
             return fail(kClass, kMethod, "subjectAltName", 3, names.errorText());
         }
@@ -394,10 +398,10 @@ int PRFC3280_PathValidation::prepareForTheNextCert(int i) {
 int PRFC3280_PathValidation::validatePolicyMappings(int i) {
     constexpr const char* kMethod = "validatePolicyMappings";
     const PathCertificate& cert = *m_pCertInfo[static_cast<size_t>(i)].cert;
-    const RExtension* ext = cert.extension(PathCertificate::kPolicyMappings);
+    const PathCertificate::Extension* ext = cert.extension(PathCertificate::kPolicyMappings);
     if (ext == nullptr) return 0;
     RPolicyMappings list;
-    if (list.fromASN1Object(ext->getExtnValue().getValue()) != 0) {
+    if (list.fromASN1Object(ext->value) != 0) {
         setReason(kReasonPolicy, "The policyMappings extension is not readable.");
         return fail(kClass, kMethod, "policyMappings", 1, list.errorText());
     }
@@ -427,9 +431,9 @@ int PRFC3280_PathValidation::validatePolicyMappings(int i) {
     // (b)(2) otherwise the mapped nodes are deleted.
     if (m_nPolicyMapping > 0) {
         ByteString anyQualifiers;
-        if (const RExtension* cp = cert.extension(PathCertificate::kCertificatePolicies)) {
+        if (const PathCertificate::Extension* cp = cert.extension(PathCertificate::kCertificatePolicies)) {
             RCertificatePolicies policies;
-            if (policies.fromASN1Object(cp->getExtnValue().getValue()) == 0) {
+            if (policies.fromASN1Object(cp->value) == 0) {
                 for (int k = 0; k < policies.getElementCount(); ++k) {
                     RPolicyInformation info;
                     if (policies.getElement(k, info) == 0 &&
@@ -450,10 +454,10 @@ int PRFC3280_PathValidation::validatePolicyMappings(int i) {
 int PRFC3280_PathValidation::applyNameConstraints(int i) {
     constexpr const char* kMethod = "applyNameConstraints";
     const PathCertificate& cert = *m_pCertInfo[static_cast<size_t>(i)].cert;
-    const RExtension* ext = cert.extension(PathCertificate::kNameConstraints);
+    const PathCertificate::Extension* ext = cert.extension(PathCertificate::kNameConstraints);
     if (ext == nullptr) return 0;
     RNameConstraints nc;
-    if (nc.fromASN1Object(ext->getExtnValue().getValue()) != 0) {
+    if (nc.fromASN1Object(ext->value) != 0) {
         setReason(kReasonNameConstraints, "The nameConstraints extension is not readable.");
         return fail(kClass, kMethod, "nameConstraints", 1, nc.errorText());
     }
@@ -471,9 +475,9 @@ int PRFC3280_PathValidation::applyNameConstraints(int i) {
 int PRFC3280_PathValidation::applyPolicyConstraints(int i) {
     constexpr const char* kMethod = "applyPolicyConstraints";
     const CertInfo& info = m_pCertInfo[static_cast<size_t>(i)];
-    if (const RExtension* ext = info.cert->extension(PathCertificate::kPolicyConstraints)) {
+    if (const PathCertificate::Extension* ext = info.cert->extension(PathCertificate::kPolicyConstraints)) {
         RPolicyConstraints pc;
-        if (pc.fromASN1Object(ext->getExtnValue().getValue()) != 0) {
+        if (pc.fromASN1Object(ext->value) != 0) {
             setReason(kReasonPolicy, "The policyConstraints extension is not readable.");
             return fail(kClass, kMethod, "policyConstraints", 1, pc.errorText());
         }
@@ -490,13 +494,13 @@ int PRFC3280_PathValidation::applyPolicyConstraints(int i) {
 int PRFC3280_PathValidation::validateBasicConsts(int i) {
     constexpr const char* kMethod = "validateBasicConsts";
     const PathCertificate& cert = *m_pCertInfo[static_cast<size_t>(i)].cert;
-    const RExtension* ext = cert.extension(PathCertificate::kBasicConstraints);
+    const PathCertificate::Extension* ext = cert.extension(PathCertificate::kBasicConstraints);
     const auto refuse = [&](int code, const char* msg) {
         setReason(kReasonBasicConstraints, msg);
         return fail(kClass, kMethod, "basicConstraints", code, msg);
     };
     RBasicConstraints bc;
-    if (ext != nullptr && bc.fromASN1Object(ext->getExtnValue().getValue()) != 0)
+    if (ext != nullptr && bc.fromASN1Object(ext->value) != 0)
         return refuse(1, "The basicConstraints extension is not readable.");
     const bool cA = ext != nullptr && bc.hasCA() && bc.getCA().getBoolean();
     if (isCA(i)) {
@@ -520,11 +524,11 @@ int PRFC3280_PathValidation::validateKeyUsage(int i) {
     constexpr const char* kMethod = "validateKeyUsage";
     const PathCertificate& cert = *m_pCertInfo[static_cast<size_t>(i)].cert;
     const bool target = isTarget(i);
-    const RExtension* ext = cert.extension(PathCertificate::kKeyUsage);
+    const PathCertificate::Extension* ext = cert.extension(PathCertificate::kKeyUsage);
     uint8_t usage = 0;
     if (ext != nullptr) {
         ASN1BitString bits;
-        if (bits.fromASN1Object(ext->getExtnValue().getValue()) != 0 || bits.getValue().isEmpty()) {
+        if (bits.fromASN1Object(ext->value) != 0 || bits.getValue().isEmpty()) {
             setReason(kReasonKeyUsage, "The keyUsage extension is not readable.");
             return fail(kClass, kMethod, "keyUsage", 1, bits.errorText());
         }
@@ -559,14 +563,14 @@ int PRFC3280_PathValidation::validateKeyUsage(int i) {
 int PRFC3280_PathValidation::validateExtendedKeyUsage(int i, uint8_t usage) {
     constexpr const char* kMethod = "validateKeyUsage";
     const PathCertificate& cert = *m_pCertInfo[static_cast<size_t>(i)].cert;
-    const RExtension* ext = cert.extension(PathCertificate::kExtKeyUsage);
+    const PathCertificate::Extension* ext = cert.extension(PathCertificate::kExtKeyUsage);
     if (ext == nullptr) return 0;
     const auto refuse = [&](int code, const char* reason, const char* log) {
         setReason(kReasonKeyUsage, reason);
         return fail(kClass, kMethod, "extKeyUsage", code, log);
     };
     RExtKeyUsageSyntax list;
-    if (list.fromASN1Object(ext->getExtnValue().getValue()) != 0)
+    if (list.fromASN1Object(ext->value) != 0)
         return refuse(7, "The extKeyUsage extension is not readable.", list.errorText());
     bool ocspSigning = false, timeStamping = false;
     for (int k = 0; k < list.getElementCount(); ++k) {
@@ -602,9 +606,9 @@ int PRFC3280_PathValidation::wrapUp(int i) {
         // (a) explicit_policy falls by one for a target that is not self-issued;
         if (!cert.isSelfIssued() && m_nExplicitPolicy > 0) --m_nExplicitPolicy;
         // (b) and to 0 when the target itself requires an explicit policy at once.
-        if (const RExtension* ext = cert.extension(PathCertificate::kPolicyConstraints)) {
+        if (const PathCertificate::Extension* ext = cert.extension(PathCertificate::kPolicyConstraints)) {
             RPolicyConstraints pc;
-            if (pc.fromASN1Object(ext->getExtnValue().getValue()) == 0 && pc.hasRequireExplicitPolicy() &&
+            if (pc.fromASN1Object(ext->value) == 0 && pc.hasRequireExplicitPolicy() &&
                 smallInteger(pc.getRequireExplicitPolicy()) == 0)
                 m_nExplicitPolicy = 0;
         }

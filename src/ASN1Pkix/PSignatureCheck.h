@@ -19,8 +19,15 @@ public:
     // 0 when `signature` is a valid signature of `signedBytes` under `publicKeyInfo`
     // (encoded SubjectPublicKeyInfo); 1 unknown signature algorithm; 2 the key
     // does not fit the algorithm or is not supported; 3 the signature does not verify.
+    [[nodiscard]] int verify(const RSubjectPublicKeyInfo& publicKeyInfo, const RAlgorithmIdentifier& signatureAlgorithm,
+                             std::span<const uint8_t> signedBytes, const ASN1BitString& signature);
     [[nodiscard]] int verify(const ByteString& publicKeyInfo, const RAlgorithmIdentifier& signatureAlgorithm,
                              std::span<const uint8_t> signedBytes, const ASN1BitString& signature);
+
+private:
+    // The algorithm code and engine key of `publicKeyInfo` for a signature of `row`.
+    int engineKey(const RSubjectPublicKeyInfo& publicKeyInfo, const struct SignatureAlgorithmRow& row, int& alg,
+                  ByteString& key);
 };
 
 }  // namespace qelt

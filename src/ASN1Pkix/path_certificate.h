@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "ASN1Pkix/x509_extensions.h"
@@ -34,6 +36,15 @@ public:
         kSlotCount
     };
 
+    // One extension where it lies in the decoded certificate.
+    struct Extension {
+        std::span<const uint8_t> id;  // the OID's content octets
+        bool critical = false;
+        std::span<const uint8_t> value;  // the extnValue content
+        // The OID in text form ("2 5 29 19").
+        ByteString oidText() const;
+    };
+
     // 0; 1 when the bytes are not a certificate; 2 when an extension cannot be read.
     int decode(Asn1Input encoding);
 
@@ -41,19 +52,21 @@ public:
     const RTBSCertificate& tbs() const { return m_Cert.getTbsCertificate(); }
     // The certificate exactly as received.
     const ByteString& der() const { return m_Cert.getReceivedEncoding(); }
-    // The encoded SubjectPublicKeyInfo: the key that verifies what this certificate issued.
-    const ByteString& publicKeyInfo() const { return m_PublicKeyInfo; }
+    // The key that verifies what this certificate issued.
+    const RSubjectPublicKeyInfo& publicKeyInfo() const { return tbs().getSubjectPublicKeyInfo(); }
 
-    const std::vector<RExtension>& extensions() const { return m_Extensions; }
+    // The extensions in the order they appear.
+    const std::vector<Extension>& extensions() const { return m_Extensions; }
     // The extension of a slot, or null (a later duplicate replaces an earlier one).
-    const RExtension* extension(Slot slot) const;
+    const Extension* extension(Slot slot) const;
     // Its extnValue content; empty when absent.
-    const ByteString& extensionValue(Slot slot) const;
+    std::span<const uint8_t> extensionValue(Slot slot) const;
     bool isCritical(Slot slot) const;
 
     // Subject and issuer names are equal (name comparison of the name utilities).
     bool isSelfIssued() const;
-    // Self-issued and its signature verifies with its own key.
+    // Self-issued and its signature verifies with its own key. A root is
+    // checked once per thread: the same few roots top every path.
     bool isSelfSigned() const;
 
     // The OCSP responder address of the Authority Information Access extension
@@ -67,9 +80,12 @@ public:
 
 private:
     RCertificate m_Cert;
-    std::vector<RExtension> m_Extensions;
+    int readExtension(std::span<const uint8_t> element, Extension& out);
+
+    std::vector<Extension> m_Extensions;
+    // Extensions not in plain DER, decoded by their record: the views point into them.
+    std::vector<std::unique_ptr<RExtension>> m_Decoded;
     std::array<int, kSlotCount> m_Slots{};
-    ByteString m_PublicKeyInfo;
     mutable std::optional<bool> m_SelfIssued, m_SelfSigned;
     mutable bool m_bSkiRead = false;
     mutable std::optional<ByteString> m_Ski;

@@ -1,9 +1,6 @@
-// Times of certificates and CRLs as 64-bit seconds since 1970-01-01 00:00:00
-// UTC, and the text they are shown in by validation messages.
-//
-// A certificate issued in 1950 or valid until 2049 keeps those dates: the
-// seconds are read from the time text itself, so they are not limited to the
-// 32-bit range of the times that cross the exported interface.
+// Times of certificates and CRLs as the path engine and the CRL checker use
+// them: 64-bit seconds since 1970-01-01 00:00:00 UTC, and the text they are
+// shown in by validation messages.
 #pragma once
 
 #include <cstdint>
@@ -14,11 +11,8 @@
 
 namespace qelt {
 
-// Seconds of a Time (UTCTime or GeneralizedTime, "Z" or a +hhmm/-hhmm offset);
-// nullopt when the text is not a readable time.
+// Seconds of a Time; nullopt when its text did not name a time.
 std::optional<int64_t> pkixSeconds(const RTime& time);
-std::optional<int64_t> utcTimeSeconds(const ByteString& text);
-std::optional<int64_t> generalizedTimeSeconds(const ByteString& text);
 
 // The current time.
 int64_t currentSeconds();

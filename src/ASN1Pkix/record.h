@@ -217,6 +217,8 @@ public:
     const ByteString& getElement(int index);
     // Decodes element `index` into `out`; 0 on success.
     int getElement(int index, Asn1Codec& out) const;
+    // The encoding of element `index` where it lies (no copy); empty for a bad index.
+    std::span<const uint8_t> elementBytes(int index) const { return container().componentBytes(index); }
 
 protected:
     virtual Container& container() = 0;

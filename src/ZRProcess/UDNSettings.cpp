@@ -146,8 +146,98 @@ int UDNSettings::RDN2Str(const ByteString& encodedName, ByteString& out) {
     return RDN2Str(name, out);
 }
 
+namespace {
+
+// One attribute of a plainly encoded single-valued RDN, read in place.
+struct PlainAttribute {
+    std::span<const uint8_t> type;  // OID content octets
+    int tag = 0;
+    std::span<const uint8_t> content;
+};
+
+// The definite-length element at in[0] with a one-octet tag: its tag, header
+// length and content; false for anything else (high tags, indefinite lengths,
+// lengths past the input, length fields of more than two octets).
+bool plainElement(std::span<const uint8_t> in, uint8_t& tag, size_t& header, size_t& length) {
+    if (in.size() < 2 || (in[0] & 0x1F) == 0x1F) return false;
+    tag = in[0];
+    if (in[1] < 0x80) {
+        header = 2;
+        length = in[1];
+    } else if (in[1] == 0x81 && in.size() >= 3) {
+        header = 3;
+        length = in[2];
+    } else if (in[1] == 0x82 && in.size() >= 4) {
+        header = 4;
+        length = static_cast<size_t>(in[2]) << 8 | in[3];
+    } else {
+        return false;
+    }
+    return length <= in.size() - header;
+}
+
+// Reads every RDN of `name` when each is SET { SEQUENCE { OID, primitive
+// string } } in the plain form above (a BMPString of even length): exactly the
+// names the record decodes below read without a failure, so comparing them in
+// place gives the same answer without copying. False sends the caller to the
+// record decodes.
+bool readPlain(const RRDNSequence& name, PlainAttribute* out, int capacity) {
+    const int n = name.getElementCount();
+    if (n > capacity) return false;
+    for (int i = 0; i < n; ++i) {
+        const std::span<const uint8_t> rdn = name.elementBytes(i);
+        uint8_t tag = 0;
+        size_t h = 0, len = 0;
+        if (!plainElement(rdn, tag, h, len) || tag != 0x31 || h + len != rdn.size()) return false;
+        const std::span<const uint8_t> atv = rdn.subspan(h);
+        if (!plainElement(atv, tag, h, len) || tag != 0x30 || h + len != atv.size()) return false;
+        std::span<const uint8_t> rest = atv.subspan(h);
+        if (!plainElement(rest, tag, h, len) || tag != 0x06 || len == 0) return false;
+        out[i].type = rest.subspan(h, len);
+        rest = rest.subspan(h + len);
+        // A universal string type the value decoder accepts (13-15 and 29 are no ASN.1 types).
+        if (!plainElement(rest, tag, h, len) || h + len != rest.size() || !isStringTag(tag) || tag == 13 || tag == 14 ||
+            tag == 15 || tag == 29)
+            return false;
+        if (tag == asn1::kTagBmpString && len % 2 != 0) return false;
+        out[i].tag = tag;
+        out[i].content = rest.subspan(h, len);
+    }
+    return true;
+}
+
+bool sameBytes(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size()) == 0;
+}
+
+}  // namespace
+
 int UDNSettings::CompareByName(const RRDNSequence& first, const RRDNSequence& second) {
     if (first.getElementCount() != second.getElementCount()) return 1;
+    // Names are compared again and again during path validation: plainly
+    // encoded ones are compared where they lie, and the texts are made only
+    // for values whose octets differ.
+    constexpr int kPlainCapacity = 16;
+    PlainAttribute pa[kPlainCapacity], pb[kPlainCapacity];
+    if (readPlain(first, pa, kPlainCapacity) && readPlain(second, pb, kPlainCapacity)) {
+        ByteString textA, textB;
+        for (int i = 0; i < first.getElementCount(); ++i) {
+            bool matched = false;
+            for (int j = 0; j < second.getElementCount() && !matched; ++j) {
+                if (!sameBytes(pa[i].type, pb[j].type) || pa[i].tag != pb[j].tag) continue;
+                if (sameBytes(pa[i].content, pb[j].content)) {
+                    matched = true;
+                    continue;
+                }
+                stringValueText(pa[i].tag, ByteString(pa[i].content), textA);
+                stringValueText(pb[j].tag, ByteString(pb[j].content), textB);
+                matched = textA == textB || normalised(textA) == normalised(textB);
+            }
+            if (!matched) return 16;
+        }
+        return 0;
+    }
+
     std::vector<ReadAttribute> a, b;
     if (const int rc = readSingleValued(first, 0, a)) return rc;
     if (const int rc = readSingleValued(second, 5, b)) return rc;

@@ -23,7 +23,7 @@ protected:
     void SetUp() override {
         ASSERT_EQ(QELT_API_Init(&m_handle, scratchDir("crl-check").c_str()), 0);
         m_ctx = static_cast<ApiContext*>(m_handle);
-        m_ctx->tVerifyTime = static_cast<int32_t>(kNow);
+        m_ctx->tVerifyTime = kNow;
         m_spec.issuer = RCertificate(caCert).getTbsCertificate().getSubject();
         m_spec.thisUpdate = at(2029, 1, 1);
         m_spec.nextUpdate = at(2031, 1, 1);

@@ -95,7 +95,7 @@ public:
     PkitsRunner() {
         EXPECT_EQ(QELT_API_Init(&m_handle, scratchDir("pkits").c_str()), 0);
         m_ctx = static_cast<ApiContext*>(m_handle);
-        m_ctx->tVerifyTime = static_cast<int32_t>(kValidationTime);
+        m_ctx->tVerifyTime = kValidationTime;
     }
     ~PkitsRunner() { QELT_API_Finish(&m_handle); }
 

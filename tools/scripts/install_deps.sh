@@ -7,6 +7,7 @@ packages=(
   clang libclang-rt-14-dev          # libFuzzer targets
   libssl-dev openssl                # libcrypto, and the openssl command as interop peer
   libgtest-dev libgmock-dev libbenchmark-dev
+  openjdk-17-jdk-headless           # Java bindings: javac, jni.h and the JVM of the Java tests
   python3
   libldap-dev slapd ldap-utils      # directory client; a throw-away slapd in the tests
 )
