@@ -23,6 +23,8 @@ namespace {
 constexpr const char* kUseThisUrlFirst = "[UseThisURLFirst]";
 constexpr size_t kIpsBuffer = 512;
 constexpr size_t kUrlBuffer = 4096;
+// composeCertPath's step for a target that does not decode.
+constexpr int kComposeBadTarget = 2;
 
 // The texts a pass shows, for an ordinary target and for an OCSP responder's
 // certificate (type 3).
@@ -152,7 +154,9 @@ private:
     }
 
     int composePath() {
-        if (m_engine.composeCertPath(m_request.cert, m_bundle) == 0) return 0;
+        const int rc = m_engine.composeCertPath(m_request.cert, m_bundle);
+        if (rc == 0) return 0;
+        if (rc == kComposeBadTarget) return m_failure.setCore(QELT_ERR_CERT_INVALID, m_texts.badTarget, m_engine);
         if (m_bFromCache) return kRetryWithFreshBundle;
         return m_failure.setCore(QELT_ERR_PATH_BUILD, m_texts.pathCompose, m_engine);
     }
@@ -314,15 +318,16 @@ int getCaBundle(ApiContext& ctx, const ByteString& target, int certType, int pas
                 ServiceFailure& failure) {
     const PassTexts& texts = textsFor(certType);
     fromCache = false;
-    PCertUtil cert;
-    ByteString issuerDN;
-    if (cert.parseCertificate(target) == 0) issuerDN = cert.getIssuerDN();
-    if (issuerDN.isEmpty()) return failure.setCore(QELT_ERR_CERT_INVALID, texts.badTarget, cert);
-
+    // The caller's bundle needs nothing of the target; a target that does not
+    // decode then fails path composition with the same code and message.
     if (ctx.pCaPubs != nullptr && !ctx.pCaPubs->isEmpty()) {
         bundle.assign(*ctx.pCaPubs);
         return 0;
     }
+    PCertUtil cert;
+    ByteString issuerDN;
+    if (cert.parseCertificate(target) == 0) issuerDN = cert.getIssuerDN();
+    if (issuerDN.isEmpty()) return failure.setCore(QELT_ERR_CERT_INVALID, texts.badTarget, cert);
     const std::string path = cacheFilePath(ctx, "CaPubs", issuerDN, "cpb");
     if (ctx.bUseCache != 0 && pass == 0 && readCache(path, bundle)) {
         fromCache = true;
