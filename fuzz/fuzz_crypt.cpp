@@ -20,8 +20,8 @@ constexpr int kHashes[] = {ALG_MD5, ALG_SHA1, ALG_SHA256, ALG_HAS160};
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
     const size_t pick = data[0] % (sizeof kAlgs / sizeof kAlgs[0]);
-    const int mode = data[1] % 8;      // includes unknown mode codes
-    const int padding = data[2] % 6;   // includes an unknown padding type
+    const int mode = data[1] % 8;     // includes unknown mode codes
+    const int padding = data[2] % 6;  // includes an unknown padding type
     data += 3;
     size -= 3;
     const int keyLen = kKeyLens[pick];

@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!section.empty() && !key.empty() && section.find_first_of(" []\n") == std::string::npos &&
         key.find_first_of(" =\r\n\t#[") == std::string::npos && profile.write(section.c_str(), key.c_str(), "v") == 0) {
         // What was just written must read back through the line reader.
-        if (profile.readB(section.c_str(), key.c_str(), buf, sizeof buf) == 0 && std::strcmp(buf, "v") != 0) std::abort();
+        if (profile.readB(section.c_str(), key.c_str(), buf, sizeof buf) == 0 && std::strcmp(buf, "v") != 0)
+            std::abort();
     }
     return 0;
 }

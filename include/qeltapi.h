@@ -580,6 +580,51 @@ QELT_EXPORT int QELT_CMS_SetTimeStampToken(void* pCtx, BINSTR* pSignedData, int 
                                            BINSTR* pSignedDataWithTST);
 QELT_EXPORT int QELT_CMS_GetTimeStampToken(void* pCtx, int nIndex, BINSTR* pTimeStampToken);
 
+/* ---- time-stamp protocol ---------------------------------------------------
+   A TimeStampReq for pDoc (nHashAlg: QELT_HASH_SHA1, _MD5, _HAS160 or
+   _SHA256), optionally with a policy OID text and signed by the requester
+   (bSign 1: a SignedData over the request with pCert and the decrypted
+   pPriKey). The context remembers the imprint, policy and nonce asked for,
+   and QELT_TSP_VerifyResMsg checks the answer against them. The exchange
+   posts the request as hexadecimal text to http://pszIP:nPort/TSAReq; the
+   time-out is [TSA] TSA_TIME_OUT of the configuration file (600 seconds by
+   default). Tokens are DER ContentInfo; texts of QELT_TSP_GetTokenInfo
+   (nBufSize bytes each): the TSA's CN and DN, the policy and hash algorithm
+   as OID texts, the hash, serial number and nonce in hexadecimal, and the
+   generation time as "YYYYMMDDhhmmss" followed by the fraction and zone the
+   token carries. */
+QELT_EXPORT int QELT_TSP_MakeReqMsg(void* pCtx, BINSTR* pDoc, int nHashAlg, char* pszPolicy, unsigned char bSign,
+                                    BINSTR* pCert, BINSTR* pPriKey, BINSTR* pReqMsg);
+QELT_EXPORT int QELT_TSP_SendAndRecv(void* pCtx, char* pszIP, int nPort, BINSTR* pReqMsg, BINSTR* pResMsg);
+QELT_EXPORT int QELT_TSP_VerifyResMsg(void* pCtx, BINSTR* pResMsg, BINSTR* pTSACert, BINSTR* pToken);
+/* pStatus (optional): the response's PKIStatus; pPkiFreeText then receives
+   its free texts (one per line). */
+QELT_EXPORT int QELT_TSP_VerifyResMsg2(void* pCtx, BINSTR* pResMsg, BINSTR* pTSACert, BINSTR* pToken, int* pStatus,
+                                       BINSTR* pPkiFreeText);
+QELT_EXPORT int QELT_TSP_VerifyToken(void* pCtx, BINSTR* pDoc, BINSTR* pToken);
+/* pTSACert (optional) receives the TSA's certificate. */
+QELT_EXPORT int QELT_TSP_VerifyToken2(void* pCtx, BINSTR* pDoc, BINSTR* pToken, BINSTR* pTSACert);
+QELT_EXPORT int QELT_TSP_GetTokenInfo(void* pCtx, BINSTR* pToken, int nBufSize, char* pszCN, char* pszDN,
+                                      char* pszPolicy, char* pszHashAlg, char* pszHashValue, char* pszSerialNum,
+                                      char* pszGenTime, char* pszNonce);
+/* The same values as bytes: the hash, the serial number's and the nonce's
+   INTEGER magnitudes, the GeneralizedTime text, the TSA's certificate. */
+QELT_EXPORT int QELT_TSP_GetTokenInfo2(void* pCtx, BINSTR* pToken, int nBufSize, char* pszPolicy, char* pszHashAlg,
+                                       BINSTR* pHashValue, BINSTR* pSerialNum, BINSTR* pGenTime, BINSTR* pNonce,
+                                       BINSTR* pTSACert);
+
+/* ---- OCSP --------------------------------------------------------------------
+   Not supported in this build: each returns 1007. Certificate status by OCSP
+   is checked by QELT_CERT_Verify (revocation option 8, or 1 with CRL fallback). */
+QELT_EXPORT int QELT_OCSP_MakeOCSPReq(void* pCtx, BINSTR* pCert, BINSTR* pIssuerCert, unsigned char bSign,
+                                      BINSTR* pSignerCert, BINSTR* pSignerPriKey, BINSTR* pReqMsg);
+QELT_EXPORT int QELT_OCSP_MakeOCSPReq2(void* pCtx, BINSTR* pCert, BINSTR* pIssuerCert, unsigned char bSign,
+                                       BINSTR* pSignerCert, BINSTR* pSignerPriKey, BINSTR* pReqMsg, BINSTR* pNonce);
+QELT_EXPORT int QELT_OCSP_SendAndRecv(void* pCtx, const char* pszURL, BINSTR* pReqMsg, BINSTR* pResMsg);
+QELT_EXPORT int QELT_OCSP_ProcessResMsg(void* pCtx, BINSTR* pResMsg, BINSTR* pResponderCert);
+QELT_EXPORT int QELT_OCSP_VerifyResMsg(void* pCtx, BINSTR* pResMsg, BINSTR* pNonce);
+QELT_EXPORT int QELT_OCSP_GetCertStatus(void* pCtx, BINSTR* pResMsg, int* pStatus, char* pszRevokedTime,
+                                        int* pnReason);
 /* ---- LDAP directory ----------------------------------------------------
    Values are read from the entry an LDAP URL ("ldap://host[:port]/dn") names,
    with an anonymous bind; the search time-out is [LDAP] LDAP_TIME_OUT of the

@@ -59,6 +59,13 @@ void HttpClient::close() {
     m_nPendingPos = 0;
 }
 
+void HttpClient::adoptSocket(int socket) {
+    close();
+    m_ErrorText.clear();
+    m_Header.clear();
+    m_nSocket = socket;
+}
+
 int HttpClient::socketError(int code, const char* function, int err) {
     m_ErrorText.format("<socketlib> fnc=%s,code=0x%x", function, static_cast<unsigned>(err));
     return code;

@@ -53,6 +53,8 @@ public:
     // Resolves `host` (dotted digits are used as they are), connects to
     // host:port. 0 or one of the connect codes above.
     int connect(const char* host, int port);
+    // Takes over an already connected stream socket (closed with the object).
+    void adoptSocket(int socket);
     void setTimeout(int seconds) { m_nTimeout = seconds; }
     // Sends every byte; an empty request sends nothing and succeeds.
     int send(std::span<const uint8_t> request);

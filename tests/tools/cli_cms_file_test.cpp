@@ -45,12 +45,16 @@ TEST(CmsFileCli, FileFormsAgainstOpenssl) {
     EXPECT_TRUE(runIn(dir, qelt + " cms decrypt -c cert.pem -k key.p8 --file env2.der --detached-content ct.bin "
                                   "-o back2.bin && cmp -s back2.bin data.bin"));
 
-    // A failure reports the library's code and message and leaves no output.
+    // A failure reports the library's code and message and leaves no output
+    // (a file that is not DER goes to the in-memory function).
     EXPECT_FALSE(runIn(dir, qelt + " cms decrypt -c cert.pem -k key.p8 --file data.bin -o never.bin 2>err2.txt"));
     EXPECT_EQ(firstLine(dir / "err2.txt"),
-              "error 1502: [QELT_CMS_ProcessEnvelopedData_File] 잘못된 암호 메시지 입니다. (암호 메시지의 Tag가 "
-              "SEQUENCE가 아님)");
+              "error 1513: [QELT_CMS_ProcessEnvelopedData] 암호 메시지(EnvelopedData)가 아닙니다.");
     EXPECT_FALSE(std::filesystem::exists(dir / "never.bin"));
+    // A message cut short fails midway and leaves an existing output as it was.
+    ASSERT_TRUE(runIn(dir, "head -c 60000 env.der > cut.der && printf 'kept' > kept.bin"));
+    EXPECT_FALSE(runIn(dir, qelt + " cms decrypt -c cert.pem -k key.p8 cut.der -o kept.bin 2>/dev/null"));
+    EXPECT_EQ(firstLine(dir / "kept.bin"), "kept");
 }
 
 TEST(CmsFileCli, TwoStepsAndTimeStampTokens) {

@@ -59,7 +59,7 @@ TEST(Cli, FrameVerbs) {
     EXPECT_EQ(runQelt("frobnicate").status, 2);
     const CliRun help = runQelt("--help");
     EXPECT_EQ(help.status, 0);
-    for (const char* verb : {"qelt base64", "qelt pem", "qelt profile", "qelt time", "qelt version", "qelt info"})
+    for (const char* verb : {"\n  base64 ", "\n  pem ", "\n  profile ", "\n  time ", "\n  version ", "\n  info "})
         EXPECT_NE(help.out.find(verb), std::string::npos) << verb;
 }
 

@@ -1,18 +1,28 @@
+// The parts of cli.h that are not about files: arguments, numbers, the
+// session and its messages, text conversions, passwords and the verb list.
 #include "cli.h"
 
+#include <fcntl.h>
 #include <iconv.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <cstring>
+#include <ctime>
 #include <fstream>
-#include <iostream>
-#include <iterator>
+#include <regex>
+
+#include "cli_state.h"
 
 namespace qelt_cli {
+
+void failCommand(const std::string& message) { throw CommandError(kExitFailure, message); }
+void usageError(const std::string& message) { throw CommandError(kExitUsage, message); }
 
 bool Args::has(const std::string& name) const {
     return options.count(name) != 0 || std::find(flags.begin(), flags.end(), name) != flags.end();
@@ -28,6 +38,26 @@ std::string Args::get(const std::string& name, const std::string& fallback) cons
     return get(name).value_or(fallback);
 }
 
+long long Args::number(const std::string& name, long long min, long long max, long long fallback) const {
+    const auto text = get(name);
+    if (!text) return fallback;
+    return parseNumber(*text, (name.size() == 1 ? "-" : "--") + name, min, max);
+}
+
+long long parseNumber(const std::string& text, const std::string& what, long long min, long long max) {
+    long long value = 0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+') ++first;  // "+5" reads as 5, as people write it
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (text.empty() || ec != std::errc() || end != last || value < min || value > max)
+        usageError(what + " takes a whole number from " + std::to_string(min) + " to " + std::to_string(max) +
+                   ", not '" + text + "'");
+    return value;
+}
+
+// ---- session
+
 Session::Session() {
     // The work directory roots the library's caches: QELT_WORKDIR, else ~/.qelt.
     const std::string dir = [] {
@@ -40,58 +70,43 @@ Session::Session() {
 
 Session::~Session() { QELT_API_Finish(&m_ctx); }
 
+namespace {
+
+// The core library's location records ("[file:line]Class::method-label(code)"
+// and the comma that joins a message to one) and the marker before its chain.
+std::string withoutTrace(const std::string& message) {
+    static const std::regex kRecord(R"(\[[A-Za-z0-9_.+-]+:[0-9]+\][A-Za-z0-9_]*::[A-Za-z0-9_~]*-.*?\(-?[0-9]+\),?)");
+    std::string text = std::regex_replace(message, kRecord, "");
+    for (const char* marker : {" <zorinlib> ", " <zorinlib>"}) {
+        if (const auto at = text.find(marker); at != std::string::npos) {
+            const std::string detail = text.substr(at + std::strlen(marker));
+            text = text.substr(0, at) + (detail.empty() ? "" : " (" + detail + ")");
+            break;
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
 int Session::fail(int rc) const {
-    char buf[8192] = {0};
+    char buf[16384] = {0};
     std::string message;
     if (QELT_API_GetErrInfo(m_ctx, sizeof buf, buf) == 0) message = toUtf8(buf);
+    if (!verbose()) message = withoutTrace(message);
     std::fprintf(stderr, "error %d: %s\n", rc, message.c_str());
-    return 1;
+    return kExitFailure;
 }
 
 int Session::usage(const std::string& message) {
-    std::fprintf(stderr, "qelt: %s\n(see qelt --help)\n", message.c_str());
-    return 2;
+    const std::string& verb = state().verbName;
+    std::fprintf(stderr, "qelt: %s\n(see qelt %s--help)\n", message.c_str(), verb.empty() ? "" : (verb + " ").c_str());
+    return kExitUsage;
 }
 
-int readDerOrPem(Session& s, const std::string& path, std::vector<uint8_t>& der) {
-    std::string error;
-    if (!readInput(path, der, error)) return Session::usage(error);
-    const std::string head(der.begin(), der.begin() + static_cast<long>(std::min<size_t>(der.size(), 64)));
-    if (head.find("-----BEGIN") == std::string::npos) return 0;
-    Bin pem(der), out;
-    if (const int rc = QELT_PEM_Decode(s.ctx(), &pem, &out)) return s.fail(rc);
-    der = out.vec();
-    return 0;
-}
+bool verbose() { return state().verbose; }
 
-bool readInput(const std::string& path, std::vector<uint8_t>& out, std::string& error) {
-    out.clear();
-    if (path.empty() || path == "-") {
-        out.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        return true;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path;
-        return false;
-    }
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
-
-bool writeOutput(const std::string& path, const uint8_t* data, size_t len, std::string& error) {
-    if (path.empty() || path == "-") {
-        std::fwrite(data, 1, len, stdout);
-        std::fflush(stdout);
-        return true;
-    }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out || !out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(len))) {
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
-}
+// ---- texts
 
 namespace {
 std::string convert(const std::string& text, const char* to, const char* from) {
@@ -149,6 +164,102 @@ bool fromHex(const std::string& hex, std::vector<uint8_t>& out) {
     return true;
 }
 
+std::string foldedHex(const std::string& hex, size_t perLine, const std::string& indent) {
+    const size_t width = std::max<size_t>(perLine, 1) * 2;
+    std::string out;
+    for (size_t i = 0; i < hex.size(); i += width) {
+        if (i != 0) out += "\n" + indent;
+        out += hex.substr(i, width);
+    }
+    return out;
+}
+
+std::string localTimeWithZone(long long seconds) {
+    const time_t t = static_cast<time_t>(seconds);
+    std::tm local{};
+    if (localtime_r(&t, &local) == nullptr) return std::to_string(seconds);
+    char text[64];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
+    return text;
+}
+
+// ---- passwords
+
+namespace {
+
+// One line typed on the terminal with echo off; nullopt without a terminal.
+std::optional<std::string> promptOnTerminal(const std::string& prompt) {
+    const int fd = open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    termios saved{};
+    const bool isTerminal = tcgetattr(fd, &saved) == 0;
+    if (!isTerminal) {
+        close(fd);
+        return std::nullopt;
+    }
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    quiet.c_lflag |= ECHONL;
+    (void)!write(fd, prompt.data(), prompt.size());
+    tcsetattr(fd, TCSAFLUSH, &quiet);
+    std::string line;
+    char c;
+    while (read(fd, &c, 1) == 1 && c != '\n') line.push_back(c);
+    tcsetattr(fd, TCSAFLUSH, &saved);
+    close(fd);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+}  // namespace
+
+SecretText::~SecretText() {
+    if (!m_text.empty()) explicit_bzero(m_text.data(), m_text.size());
+}
+
+SecretText readPassword(const Args& a, const std::string& option, const char* env, const std::string& prompt) {
+    const std::string name = (option.size() == 1 ? "-" : "--") + option;
+    if (const auto given = a.get(option)) {
+        const std::string& v = *given;
+        if (v.rfind("file:", 0) == 0) {
+            std::vector<uint8_t> bytes = readInputMaybeEmpty(v.substr(5));
+            std::string line(bytes.begin(), std::find(bytes.begin(), bytes.end(), '\n'));
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            SecretText secret(toCp949(line));
+            explicit_bzero(line.data(), line.size());
+            explicit_bzero(bytes.data(), bytes.size());
+            return secret;
+        }
+        if (v.rfind("env:", 0) == 0) {
+            const char* value = std::getenv(v.substr(4).c_str());
+            if (value == nullptr) usageError(name + " env:" + v.substr(4) + ": the variable is not set");
+            return SecretText(toCp949(value));
+        }
+        if (v.rfind("pass:", 0) == 0) return SecretText(toCp949(v.substr(5)));
+        return SecretText(toCp949(v));
+    }
+    if (env != nullptr)
+        if (const char* value = std::getenv(env)) return SecretText(toCp949(value));
+    if (auto typed = promptOnTerminal(prompt)) {
+        SecretText secret(toCp949(*typed));
+        explicit_bzero(typed->data(), typed->size());
+        return secret;
+    }
+    usageError(std::string("a password is needed: give ") + name + " TEXT, " + name + " file:PATH" +
+               (env ? std::string(" or set ") + env : std::string()));
+}
+
+// ---- signing
+
+int checkSignerKey(Session& s, const std::vector<uint8_t>& cert, const std::vector<uint8_t>& key) {
+    Bin c(cert), k(key);
+    const int rc = QELT_PRIKEY_CheckKeyPair(s.ctx(), &c, &k);
+    if (rc == QELT_ERR_KEYPAIR_MISMATCH) failCommand("the private key does not belong to the certificate");
+    return rc == 0 ? 0 : s.fail(rc);
+}
+
+// ---- BINSTR
+
 Bin::Bin(const std::vector<uint8_t>& v) {
     if (!v.empty()) QELT_BINSTR_SetData(v.data(), static_cast<int>(v.size()), &b);
 }
@@ -156,6 +267,8 @@ Bin::Bin(const std::vector<uint8_t>& v) {
 std::vector<uint8_t> Bin::vec() const {
     return b.pVal ? std::vector<uint8_t>(b.pVal, b.pVal + b.nLen) : std::vector<uint8_t>();
 }
+
+// ---- verbs
 
 namespace {
 std::vector<Verb>& registry() {
@@ -166,5 +279,10 @@ std::vector<Verb>& registry() {
 
 void registerVerb(Verb verb) { registry().push_back(std::move(verb)); }
 const std::vector<Verb>& verbs() { return registry(); }
+
+CliState& state() {
+    static CliState s;
+    return s;
+}
 
 }  // namespace qelt_cli

@@ -1,124 +1,223 @@
-// qelt cms sign|verify|encrypt|decrypt --file ..., and the detached signing
-// steps and time-stamp tokens: cms tbs, cms compose, cms tst-get, cms tst-set.
-//
-// Long file operations show their progress on a terminal: a watcher thread
-// reads how far the library has read its input (the file position the
-// kernel reports for the open file) and redraws one line on stderr. When
-// stderr is not a terminal nothing is printed.
+// The shared parts of the qelt cms verbs (cmd_cms_file.h), and the detached
+// signing steps and time-stamp tokens: cms tbs, cms compose, cms tst-get,
+// cms tst-set.
 #include "cmd_cms_file.h"
 
-#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
+#include <array>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
-#include <mutex>
-#include <thread>
 
 using namespace qelt_cli;
 
+namespace qelt_cli::cms {
+
 namespace {
 
-// The read position of the open file `target` in this process; -1 when it is not open.
-long long readPosition(const std::filesystem::path& target) {
-    long long pos = -1;
-    DIR* d = opendir("/proc/self/fd");
-    if (d == nullptr) return -1;
-    while (dirent* e = readdir(d)) {
-        if (e->d_name[0] == '.') continue;
-        std::error_code ec;
-        const auto link = std::filesystem::read_symlink(std::string("/proc/self/fd/") + e->d_name, ec);
-        if (ec || link != target) continue;
-        std::ifstream info(std::string("/proc/self/fdinfo/") + e->d_name);
-        std::string key;
-        long long value = 0;
-        if (info >> key >> value && key == "pos:") pos = std::max(pos, value);
+struct Named {
+    const char* name;
+    int code;
+};
+constexpr Named kCiphers[] = {{"des", QELT_SYM_DES},
+                              {"3des", QELT_SYM_3DES},
+                              {"seed", QELT_SYM_SEED},
+                              {"neat", QELT_SYM_NEAT},
+                              {"aria", QELT_SYM_ARIA}};
+constexpr Named kHashes[] = {
+    {"sha1", QELT_HASH_SHA1}, {"md5", QELT_HASH_MD5}, {"has160", QELT_HASH_HAS160}, {"sha256", QELT_HASH_SHA256}};
+
+// A definite DER length at p (within n bytes): its value and how many bytes it took.
+bool derLength(const uint8_t* p, size_t n, uint64_t& value, size_t& used) {
+    if (n == 0) return false;
+    if (p[0] < 0x80) {
+        value = p[0];
+        used = 1;
+        return true;
     }
-    closedir(d);
-    return pos;
+    const size_t count = p[0] & 0x7F;
+    if (count == 0 || count > 8 || count + 1 > n) return false;  // 0x80 is BER's indefinite form
+    value = 0;
+    for (size_t i = 1; i <= count; ++i) value = value << 8 | p[i];
+    used = count + 1;
+    return true;
 }
 
-// Shows how far the library has read `path` while the object lives.
-class Progress {
-public:
-    Progress(const std::string& label, const std::string& path) {
-        if (!isatty(STDERR_FILENO)) return;
-        std::error_code ec;
-        m_target = std::filesystem::canonical(path, ec);
-        const auto size = ec ? 0 : std::filesystem::file_size(m_target, ec);
-        if (ec || size < kWorthShowing) return;
-        m_total = static_cast<long long>(size);
-        m_label = label;
-        m_thread = std::thread([this] { watch(); });
+void appendLength(std::vector<uint8_t>& out, uint64_t n) {
+    if (n < 0x80) {
+        out.push_back(static_cast<uint8_t>(n));
+        return;
     }
-    ~Progress() {
-        if (!m_thread.joinable()) return;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_done = true;
-        }
-        m_wake.notify_all();
-        m_thread.join();
-        std::fprintf(stderr, "\r%*s\r", 60, "");
-    }
-    Progress(const Progress&) = delete;
-    Progress& operator=(const Progress&) = delete;
+    std::vector<uint8_t> octets;
+    for (; n > 0; n >>= 8) octets.insert(octets.begin(), static_cast<uint8_t>(n));
+    out.push_back(static_cast<uint8_t>(0x80 | octets.size()));
+    out.insert(out.end(), octets.begin(), octets.end());
+}
 
-private:
-    static constexpr unsigned long long kWorthShowing = 4u << 20;
-
-    void watch() {
-        int pass = 1;
-        long long last = 0;
-        std::unique_lock<std::mutex> lock(m_mutex);
-        while (!m_wake.wait_for(lock, std::chrono::milliseconds(200), [this] { return m_done; })) {
-            const long long pos = readPosition(m_target);
-            if (pos < 0) continue;
-            if (pos < last) ++pass;  // the input is read a second time
-            last = pos;
-            const int percent = static_cast<int>(100 * std::min(pos, m_total) / m_total);
-            std::fprintf(stderr, "\r%s: %3d%% of %lld MiB%s", m_label.c_str(), percent, m_total >> 20,
-                         pass > 1 ? " (second pass)" : "");
-            std::fflush(stderr);
-        }
-    }
-
-    std::filesystem::path m_target;
-    long long m_total = 0;
-    std::string m_label;
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_done = false;
+struct Layout {
+    MessageForm form = MessageForm::Other;
+    uint64_t innerOffset = 0;  // where the bare structure starts
 };
 
-std::string outputOf(const Args& a) { return a.get("o", a.get("out", "")); }
-
-int loadSigner(Session& s, const Args& a, std::vector<uint8_t>& cert, std::vector<uint8_t>* key) {
-    if (const int rc = readDerOrPem(s, *a.get("c"), cert)) return rc;
-    if (key != nullptr)
-        if (const int rc = readDerOrPem(s, *a.get("k"), *key)) return rc;
-    if (const auto alg = a.get("a")) {
-        const int code = *alg == "sha1" ? QELT_HASH_SHA1 : *alg == "sha256" ? QELT_HASH_SHA256 : 0;
-        if (code == 0) return Session::usage("-a takes sha1 or sha256");
-        if (const int rc = QELT_API_SetHashAlgo(s.ctx(), code)) return s.fail(rc);
+// Reads the head of a message file and finds its form: the lengths must be
+// definite and add up to the file's size exactly.
+Layout layoutOf(const std::string& path) {
+    Layout layout;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return layout;
+    struct stat st {};
+    std::array<uint8_t, 64> head{};
+    const ssize_t n = fstat(fd, &st) == 0 ? pread(fd, head.data(), head.size(), 0) : -1;
+    close(fd);
+    if (n < 4 || head[0] != 0x30) return layout;
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    uint64_t len = 0;
+    size_t used = 0;
+    if (!derLength(&head[1], static_cast<size_t>(n) - 1, len, used) || 1 + used + len != size) return layout;
+    size_t at = 1 + used;
+    if (head[at] == 0x02) {
+        layout.form = MessageForm::BareDer;
+        return layout;
     }
-    return 0;
+    // ContentInfo: 06 len OID, A0 len, then the bare SEQUENCE to the end.
+    if (head[at] != 0x06 || at + 2 > static_cast<size_t>(n)) return layout;
+    at += 2 + head[at + 1];
+    if (at + 2 > static_cast<size_t>(n) || head[at] != 0xA0) return layout;
+    if (!derLength(&head[at + 1], static_cast<size_t>(n) - at - 1, len, used)) return layout;
+    at += 1 + used;
+    if (at + len != size || at + 2 > static_cast<size_t>(n) || head[at] != 0x30) return layout;
+    uint64_t innerLen = 0;
+    if (!derLength(&head[at + 1], static_cast<size_t>(n) - at - 1, innerLen, used) || 1 + used + innerLen != len)
+        return layout;
+    if (at + 1 + used >= static_cast<size_t>(n) || head[at + 1 + used] != 0x02) return layout;
+    layout.form = MessageForm::ContentInfoDer;
+    layout.innerOffset = at;
+    return layout;
 }
+
+// Copies `count` bytes of `from` at `offset` to the end of `to`, in the kernel where it can.
+void copyRange(int from, uint64_t offset, int to, uint64_t count, const std::string& what) {
+    loff_t in = static_cast<loff_t>(offset);
+    while (count > 0) {
+        const ssize_t n = copy_file_range(from, &in, to, nullptr, std::min<uint64_t>(count, 1u << 30), 0);
+        if (n > 0) {
+            count -= static_cast<uint64_t>(n);
+            continue;
+        }
+        if (n == 0) failCommand(what + ": the file ended early");
+        if (errno == EINTR) continue;
+        if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL)
+            failCommand(what + ": " + std::strerror(errno));
+        // No kernel copy between these files: through a buffer.
+        std::array<uint8_t, 1 << 16> buf;
+        while (count > 0) {
+            const ssize_t r = pread(from, buf.data(), std::min<uint64_t>(count, buf.size()), in);
+            if (r <= 0)
+                failCommand(what + ": " + (r == 0 ? std::string("the file ended early") : std::strerror(errno)));
+            for (ssize_t done = 0; done < r;) {
+                const ssize_t w = write(to, buf.data() + done, static_cast<size_t>(r - done));
+                if (w < 0 && errno != EINTR) failCommand(what + ": " + std::strerror(errno));
+                if (w > 0) done += w;
+            }
+            in += r;
+            count -= static_cast<uint64_t>(r);
+        }
+    }
+}
+
+}  // namespace
 
 int cipherOf(const std::string& name) {
-    if (name == "des") return QELT_SYM_DES;
-    if (name == "3des") return QELT_SYM_3DES;
-    if (name == "seed") return QELT_SYM_SEED;
-    if (name == "neat") return QELT_SYM_NEAT;
-    if (name == "aria") return QELT_SYM_ARIA;
+    for (const Named& n : kCiphers)
+        if (name == n.name) return n.code;
     return 0;
 }
+
+int setHash(Session& s, const Args& a, const std::string& option) {
+    const auto name = a.get(option);
+    if (!name) return 0;
+    int code = 0;
+    for (const Named& n : kHashes)
+        if (*name == n.name) code = n.code;
+    if (code == 0) usageError((option.size() == 1 ? "-" : "--") + option + " takes sha1, md5, has160 or sha256");
+    return QELT_API_SetHashAlgo(s.ctx(), code) == 0 ? 0 : s.fail(QELT_ERR_HASH_ALGORITHM);
+}
+
+int setMessageForm(Session& s, const Args& a) {
+    if (a.has("bare") && a.has("pem")) usageError("--pem writes a ContentInfo: it does not go with --bare");
+    const int option = a.has("bare") ? QELT_OPT_CMS_BARE : QELT_OPT_CMS_CONTENTINFO;
+    if (const int rc = QELT_API_SetOption(s.ctx(), option)) return s.fail(rc);
+    return 0;
+}
+
+int writeMessage(Session& s, const Args& a, std::span<const uint8_t> der) {
+    const std::string out = a.get("o", a.get("out", "-"));
+    if (!a.has("pem")) {
+        writeOutput(out, der);
+        return 0;
+    }
+    Bin in(std::vector<uint8_t>(der.begin(), der.end())), pem;
+    if (const int rc = QELT_PEM_Encode(s.ctx(), QELT_PEM_TYPE_PKCS7, &in, &pem)) return s.fail(rc);
+    writeOutput(out, pem.span());
+    return 0;
+}
+
+MessageForm messageForm(const std::string& path) { return layoutOf(path).form; }
+
+std::string unwrappedCopy(const std::string& path) {
+    const Layout layout = layoutOf(path);
+    if (layout.form != MessageForm::ContentInfoDer) failCommand(path + ": not a DER ContentInfo");
+    const ScratchFile scratch(path);
+    const int from = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int to = open(scratch.path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    struct stat st {};
+    if (from < 0 || to < 0 || fstat(from, &st) != 0) failCommand("cannot read " + path + ": " + std::strerror(errno));
+    copyRange(from, layout.innerOffset, to, static_cast<uint64_t>(st.st_size) - layout.innerOffset,
+              "cannot copy " + path);
+    close(from);
+    if (close(to) != 0) failCommand("cannot write a temporary copy of " + path + ": " + std::strerror(errno));
+    return scratch.path();
+}
+
+void wrapInto(const std::string& barePath, std::span<const uint8_t> typeOid, const std::string& outPath) {
+    const int from = open(barePath.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (from < 0 || fstat(from, &st) != 0)
+        failCommand("cannot read the message just made: " + std::string(std::strerror(errno)));
+    const uint64_t bare = static_cast<uint64_t>(st.st_size);
+    std::vector<uint8_t> tagged = {0xA0};
+    appendLength(tagged, bare);
+    std::vector<uint8_t> head = {0x30};
+    appendLength(head, typeOid.size() + tagged.size() + bare);
+    head.insert(head.end(), typeOid.begin(), typeOid.end());
+    head.insert(head.end(), tagged.begin(), tagged.end());
+    const int to = open(outPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (to < 0 || write(to, head.data(), head.size()) != static_cast<ssize_t>(head.size()))
+        failCommand("cannot write " + outPath + ": " + std::strerror(errno));
+    copyRange(from, 0, to, bare, "cannot write " + outPath);
+    close(from);
+    if (close(to) != 0) failCommand("cannot write " + outPath + ": " + std::strerror(errno));
+}
+
+int signerCount(Session& s) {
+    int count = 0;
+    for (;; ++count) {
+        Bin cert;
+        if (QELT_CMS_GetSigner2(s.ctx(), count, &cert, nullptr) != 0) break;
+    }
+    return count;
+}
+
+}  // namespace qelt_cli::cms
+
+namespace {
+
+using namespace qelt_cli::cms;
 
 // "YYYYMMDDhhmmss" of now, local time (the library's reading of time texts).
 std::string nowText() {
@@ -131,16 +230,13 @@ std::string nowText() {
 }
 
 // Processes a message for its signer records (content given for a detached one).
-int processForSigners(Session& s, const Args& a, std::vector<uint8_t>& message) {
-    if (a.positional.empty()) return Session::usage("name the SignedData file");
+int processForSigners(Session& s, const Args& a) {
+    if (a.positional.size() != 1) return Session::usage("name the SignedData file");
+    std::vector<uint8_t> message;
     if (const int rc = readDerOrPem(s, a.positional[0], message)) return rc;
-    Bin data;
-    if (const auto contentPath = a.get("content")) {
-        std::vector<uint8_t> content;
-        std::string error;
-        if (!readInput(*contentPath, content, error)) return Session::usage(error);
-        QELT_BINSTR_SetData(content.data(), static_cast<int>(content.size()), &data);
-    }
+    InputBytes content;
+    if (const auto contentPath = a.get("content")) content = mapInput(*contentPath);
+    BINSTR data = content.view();
     Bin in(message);
     int count = 0;
     if (const int rc = QELT_CMS_ProcessSignedData2(s.ctx(), &in, &data, &count)) return s.fail(rc);
@@ -148,7 +244,7 @@ int processForSigners(Session& s, const Args& a, std::vector<uint8_t>& message) 
 }
 
 // ContentInfo { signedData, [0] EXPLICIT SignedData } around a bare SignedData.
-std::vector<uint8_t> wrapSignedData(const std::vector<uint8_t>& sd) {
+std::vector<uint8_t> wrapSignedData(std::span<const uint8_t> sd) {
     auto length = [](std::vector<uint8_t>& out, size_t n) {
         if (n < 0x80) {
             out.push_back(static_cast<uint8_t>(n));
@@ -159,7 +255,8 @@ std::vector<uint8_t> wrapSignedData(const std::vector<uint8_t>& sd) {
         out.push_back(static_cast<uint8_t>(0x80 | octets.size()));
         out.insert(out.end(), octets.begin(), octets.end());
     };
-    std::vector<uint8_t> body = {0x06, 0x09, 0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02, 0xA0};
+    std::vector<uint8_t> body(std::begin(kSignedDataOid), std::end(kSignedDataOid));
+    body.push_back(0xA0);
     length(body, sd.size());
     body.insert(body.end(), sd.begin(), sd.end());
     std::vector<uint8_t> out = {0x30};
@@ -169,170 +266,112 @@ std::vector<uint8_t> wrapSignedData(const std::vector<uint8_t>& sd) {
 }
 
 int runTbs(Session& s, const Args& a) {
-    if (!a.has("c") || a.positional.empty()) return Session::usage("cms tbs: -c CERT and a DATA file are needed");
-    std::vector<uint8_t> cert, data;
-    if (const int rc = loadSigner(s, a, cert, nullptr)) return rc;
-    std::string error;
-    if (!readInput(a.positional[0], data, error)) return Session::usage(error);
+    if (!a.has("c") || a.positional.size() != 1) return Session::usage("cms tbs: -c CERT and a DATA file are needed");
+    std::vector<uint8_t> cert;
+    if (const int rc = readDerOrPem(s, *a.get("c"), cert)) return rc;
+    if (const int rc = setHash(s, a, "a")) return rc;
+    const InputBytes data = mapInput(a.positional[0]);
     std::string time = a.get("t", "");
     if (time.empty()) {
         // The second step must use the same time: say which one was taken.
         time = nowText();
         std::fprintf(stderr, "signing time: %s (give it to cms compose with -t)\n", time.c_str());
     }
-    Bin c(cert), d(data), out;
+    Bin c(cert), out;
+    BINSTR d = data.view();
     if (const int rc = QELT_CMS_MakeTBSData(s.ctx(), &c, &d, time.data(), &out)) return s.fail(rc);
-    return writeOutput(a.get("o", "-"), out.vec(), error) ? 0 : Session::usage(error);
+    writeOutput(a.get("o", "-"), out.span());
+    return 0;
 }
 
 int runCompose(Session& s, const Args& a) {
-    if (!a.has("c") || !a.has("t") || !a.has("sig") || a.positional.empty())
+    if (!a.has("c") || !a.has("t") || !a.has("sig") || a.positional.size() != 1)
         return Session::usage("cms compose: -c CERT -t TIME --sig SIGNATURE and a DATA file are needed");
-    std::vector<uint8_t> cert, data, signature;
-    if (const int rc = loadSigner(s, a, cert, nullptr)) return rc;
-    std::string error;
-    if (!readInput(a.positional[0], data, error) || !readInput(*a.get("sig"), signature, error))
-        return Session::usage(error);
+    if (a.has("bare") && a.has("pem")) usageError("--pem writes a ContentInfo: it does not go with --bare");
+    std::vector<uint8_t> cert;
+    if (const int rc = readDerOrPem(s, *a.get("c"), cert)) return rc;
+    if (const int rc = setHash(s, a, "a")) return rc;
+    const InputBytes data = mapInput(a.positional[0]);
+    const InputBytes signature = mapInput(*a.get("sig"));
     // Each command runs in its own context: the first step is made again
     // (the same certificate, data and time give the same bytes).
     std::string time = *a.get("t");
-    Bin c(cert), d(data), tbs, sig(signature), out;
+    Bin c(cert), tbs, out;
+    BINSTR d = data.view(), sig = signature.view();
     if (const int rc = QELT_CMS_MakeTBSData(s.ctx(), &c, &d, time.data(), &tbs)) return s.fail(rc);
     if (const int rc = QELT_CMS_ComposeSignedData(s.ctx(), &sig, &out)) return s.fail(rc);
-    std::vector<uint8_t> der = out.vec();
-    if (a.has("contentinfo")) der = wrapSignedData(der);
-    return writeOutput(a.get("o", "-"), der, error) ? 0 : Session::usage(error);
+    if (a.has("bare")) return writeMessage(s, a, out.span());
+    return writeMessage(s, a, wrapSignedData(out.span()));
 }
 
 int runTstGet(Session& s, const Args& a) {
-    std::vector<uint8_t> message;
-    if (const int rc = processForSigners(s, a, message)) return rc;
-    const int index = std::atoi(a.get("index", "0").c_str());
+    if (const int rc = processForSigners(s, a)) return rc;
+    const int index = static_cast<int>(a.number("index", 0, INT_MAX, 0));
     Bin out;
     const int rc =
         a.has("tbt") ? QELT_CMS_GetTBTData(s.ctx(), index, &out) : QELT_CMS_GetTimeStampToken(s.ctx(), index, &out);
     if (rc != 0) return s.fail(rc);
-    std::string error;
-    return writeOutput(a.get("o", "-"), out.vec(), error) ? 0 : Session::usage(error);
+    writeOutput(a.get("o", "-"), out.span());
+    return 0;
 }
 
 int runTstSet(Session& s, const Args& a) {
-    if (!a.has("token") || a.positional.empty()) return Session::usage("cms tst-set: --token TOKEN and a SignedData");
+    if (!a.has("token") || a.positional.size() != 1)
+        return Session::usage("cms tst-set: --token TOKEN and a SignedData");
+    const int index = static_cast<int>(a.number("index", 0, INT_MAX, 0));
     std::vector<uint8_t> message, token;
     if (const int rc = readDerOrPem(s, a.positional[0], message)) return rc;
     if (const int rc = readDerOrPem(s, *a.get("token"), token)) return rc;
-    const int index = std::atoi(a.get("index", "0").c_str());
     Bin m(message), t(token), out;
     if (const int rc = QELT_CMS_SetTimeStampToken(s.ctx(), &m, index, &t, &out)) return s.fail(rc);
-    std::string error;
-    return writeOutput(a.get("o", "-"), out.vec(), error) ? 0 : Session::usage(error);
+    writeOutput(a.get("o", "-"), out.span());
+    return 0;
 }
 
 }  // namespace
 
-namespace qelt_cli {
-
-bool wantsFileForm(const Args& a) { return a.has("file") || a.has("detached-content"); }
-
-int runSignFile(Session& s, const Args& a) {
-    const auto content = a.get("file"), detached = a.get("detached-content");
-    const std::string out = outputOf(a);
-    if (!a.has("c") || !a.has("k") || out.empty() || (content.has_value() == detached.has_value()))
-        return Session::usage(
-            "cms sign -c CERT -k KEY (--file DATA | --detached-content DATA) -o OUT [-t TIME] [-a HASH] "
-            "[--contentinfo]");
-    std::vector<uint8_t> cert, key;
-    if (const int rc = loadSigner(s, a, cert, &key)) return rc;
-    if (a.has("contentinfo"))
-        if (const int rc = QELT_API_SetOption(s.ctx(), QELT_OPT_CMS_CONTENTINFO)) return s.fail(rc);
-    const std::string time = a.get("t", "");
-    Bin c(cert), k(key);
-    const std::string& data = content ? *content : *detached;
-    Progress progress("signing", data);
-    const int rc =
-        content ? QELT_CMS_MakeSignedData_File(s.ctx(), &c, &k, data.c_str(), time.c_str(), out.c_str())
-                : QELT_CMS_MakeSignedData_NoContent_File(s.ctx(), &c, &k, data.c_str(), time.c_str(), out.c_str());
-    return rc != 0 ? s.fail(rc) : 0;
-}
-
-int runVerifyFile(Session& s, const Args& a) {
-    const auto detached = a.get("detached-content");
-    std::string message = a.get("file", "");
-    if (message.empty() && !a.positional.empty()) message = a.positional[0];
-    const std::string out = outputOf(a);
-    if (message.empty() || (!detached && out.empty()))
-        return Session::usage("cms verify --file SIGNED (-o DATA | --detached-content DATA)");
-    Bin cert;
-    char when[32] = "";
-    int rc;
-    {
-        Progress progress("verifying", detached ? *detached : message);
-        rc = detached
-                 ? QELT_CMS_ProcessSignedData_NoContent_File(s.ctx(), message.c_str(), detached->c_str(), &cert, when)
-                 : QELT_CMS_ProcessSignedData_File(s.ctx(), message.c_str(), out.c_str(), &cert, when);
-    }
-    if (rc != 0) return s.fail(rc);
-    std::fprintf(stderr, "verified: signing time %s\n", when[0] ? when : "(none)");
-    return 0;
-}
-
-int runEncryptFile(Session& s, const Args& a) {
-    const int alg = cipherOf(a.get("a", "3des"));
-    const std::string data = a.get("file", a.get("i", ""));
-    const std::string out = outputOf(a);
-    if (alg == 0 || data.empty() || out.empty() || a.positional.size() != 1)
-        return Session::usage(
-            "cms encrypt --file DATA -o ENVELOPED [--detached-content CIPHERTEXT] [-a des|3des|seed|neat|aria] "
-            "[--pkcs1] CERT");
-    QELT_API_SetOption(s.ctx(), a.has("pkcs1") ? QELT_OPT_RSA_PKCS1 : QELT_OPT_RSA_OAEP);
-    QELT_API_SetOption(s.ctx(), QELT_OPT_CMS_CONTENTINFO);
-    std::vector<uint8_t> cert;
-    if (const int rc = readDerOrPem(s, a.positional[0], cert)) return rc;
-    Bin c(cert);
-    Progress progress("encrypting", data);
-    const auto cipher = a.get("detached-content");
-    const int rc =
-        cipher ? QELT_CMS_MakeEnvelopedData_NoContent_File(s.ctx(), &c, data.c_str(), alg, out.c_str(), cipher->c_str())
-               : QELT_CMS_MakeEnvelopedData_File(s.ctx(), &c, data.c_str(), alg, out.c_str());
-    return rc != 0 ? s.fail(rc) : 0;
-}
-
-int runDecryptFile(Session& s, const Args& a) {
-    std::string message = a.get("file", "");
-    if (message.empty() && !a.positional.empty()) message = a.positional[0];
-    const std::string out = outputOf(a);
-    if (!a.has("c") || !a.has("k") || message.empty() || out.empty())
-        return Session::usage("cms decrypt -c CERT -k KEY.p8 --file ENVELOPED -o DATA [--detached-content CIPHERTEXT]");
-    std::vector<uint8_t> cert, key;
-    if (const int rc = readDerOrPem(s, *a.get("c"), cert)) return rc;
-    if (const int rc = readDerOrPem(s, *a.get("k"), key)) return rc;
-    Bin c(cert), k(key);
-    const auto cipher = a.get("detached-content");
-    Progress progress("decrypting", cipher ? *cipher : message);
-    const int rc = cipher ? QELT_CMS_ProcessEnvelopedData_NoContent_File(s.ctx(), &c, &k, message.c_str(),
-                                                                         cipher->c_str(), out.c_str())
-                          : QELT_CMS_ProcessEnvelopedData_File(s.ctx(), &c, &k, message.c_str(), out.c_str());
-    return rc != 0 ? s.fail(rc) : 0;
-}
-
-}  // namespace qelt_cli
-
 QELT_CLI_VERB({"cms tbs",
-               "cms tbs -c CERT [-t YYYYMMDDhhmmss] [-a sha1|sha256] DATA [-o TBS]  the bytes a signer must sign "
-               "(first of two signing steps)",
+               "cms tbs -c CERT [-t YYYYMMDDhhmmss] [-a HASH] DATA [-o TBS]",
                {},
-               &runTbs});
+               &runTbs,
+               {"First of two signing steps: writes the bytes the signer must sign (the DER of the signed "
+                "attributes). Without -t the current time is taken and printed, for the second step.",
+                {{"-c CERT", "the signer's certificate"},
+                 {"-t TIME", "the signing time, YYYYMMDDhhmmss in local time (Z at the end for UTC)"},
+                 {"-a HASH", "sha1, md5, has160 or sha256 (default: the certificate's own)"},
+                 {"-o FILE", "write the bytes to FILE instead of standard output"}},
+                {"qelt cms tbs -c cert.pem -t 20250102030405 m.txt -o tbs.der"}}});
 QELT_CLI_VERB({"cms compose",
-               "cms compose -c CERT -t YYYYMMDDhhmmss --sig SIGNATURE [-a sha1|sha256] [--contentinfo] DATA [-o OUT]  "
-               "a SignedData around a signature made outside (second step)",
-               {"contentinfo"},
-               &runCompose});
+               "cms compose -c CERT -t YYYYMMDDhhmmss --sig SIGNATURE [-a HASH] [--bare|--pem] DATA [-o OUT]",
+               {"contentinfo", "bare", "pem"},
+               &runCompose,
+               {"Second signing step: a SignedData around a signature made outside the library over the bytes of "
+                "cms tbs (the same certificate, time and data).",
+                {{"-c CERT", "the signer's certificate"},
+                 {"-t TIME", "the signing time given to cms tbs"},
+                 {"--sig FILE", "the signature value"},
+                 {"-a HASH", "the hash given to cms tbs"},
+                 {"--bare", "the bare SignedData instead of a ContentInfo"},
+                 {"--contentinfo", "a ContentInfo (the default)"},
+                 {"--pem", "PEM around the ContentInfo"},
+                 {"-o FILE", "write the message to FILE instead of standard output"}},
+                {"qelt cms compose -c cert.pem -t 20250102030405 --sig sig.bin m.txt -o signed.p7"}}});
 QELT_CLI_VERB({"cms tst-get",
-               "cms tst-get [--index N] [--tbt] [--content DATA] SIGNED [-o OUT]  a signer's time-stamp token, or with "
-               "--tbt the signature value to have time-stamped",
+               "cms tst-get [--index N] [--tbt] [--content DATA] SIGNED [-o OUT]",
                {"tbt"},
-               &runTstGet});
+               &runTstGet,
+               {"A signer's time-stamp token, or with --tbt the signature value to have time-stamped.",
+                {{"--index N", "the signer, from 0 (default 0)"},
+                 {"--tbt", "the signature value instead of the token"},
+                 {"--content FILE", "the content of a detached message"},
+                 {"-o FILE", "write to FILE instead of standard output"}},
+                {"qelt cms tst-get --tbt signed.p7 -o tbt.bin"}}});
 QELT_CLI_VERB({"cms tst-set",
-               "cms tst-set [--index N] --token TOKEN SIGNED [-o OUT]  add a time-stamp token to a signer",
+               "cms tst-set [--index N] --token TOKEN SIGNED [-o OUT]",
                {},
-               &runTstSet});
+               &runTstSet,
+               {"Adds a time-stamp token to a signer of a SignedData.",
+                {{"--index N", "the signer, from 0 (default 0)"},
+                 {"--token FILE", "the time-stamp token (DER or PEM)"},
+                 {"-o FILE", "write the message to FILE instead of standard output"}},
+                {"qelt cms tst-set --token tok.der signed.p7 -o stamped.p7"}}});

@@ -1,58 +1,36 @@
 // qelt cms signenc / cms decverify: SignedAndEnvelopedData through the C API.
 // Certificates, keys and messages may be PEM or DER, files or standard input
-// ("-"); the content is taken as bytes. Messages are written as DER in a
-// ContentInfo, or with --pem as PEM.
+// ("-"); the content is taken as bytes. Messages are written as a ContentInfo,
+// with --bare as the bare structure, with --pem as PEM.
 #include <cstdio>
 
-#include "cli.h"
+#include "cmd_cms_file.h"
 
 using namespace qelt_cli;
+using namespace qelt_cli::cms;
 
 namespace {
 
-struct Named {
-    const char* name;
-    int code;
-};
-constexpr Named kCiphers[] = {{"des", QELT_SYM_DES},
-                              {"3des", QELT_SYM_3DES},
-                              {"seed", QELT_SYM_SEED},
-                              {"neat", QELT_SYM_NEAT},
-                              {"aria", QELT_SYM_ARIA}};
-
-constexpr const char* kSignEncUsage =
-    "cms signenc -c CERT -k KEY -r RECIPIENT [-a des|3des|seed|neat|aria] [--hash sha1|sha256] [--pkcs1] [--pem] "
-    "[FILE] [-o OUT]";
-
 int runSignEnc(Session& s, const Args& a) {
     const auto certPath = a.get("c"), keyPath = a.get("k"), recipPath = a.get("r");
-    if (!certPath || !keyPath || !recipPath) return Session::usage(kSignEncUsage);
-    int alg = 0;
-    const std::string cipher = a.get("a", "3des");
-    for (const Named& n : kCiphers)
-        if (cipher == n.name) alg = n.code;
+    if (!certPath || !keyPath || !recipPath)
+        return Session::usage("cms signenc: -c CERT, -k KEY and -r RECIPIENT are needed");
+    if (a.positional.size() > 1) return Session::usage("cms signenc: one content file at most");
+    const int alg = cipherOf(a.get("a", "3des"));
     if (alg == 0) return Session::usage("cms signenc: -a takes des, 3des, seed, neat or aria");
-    if (const auto hash = a.get("hash")) {
-        const int code = *hash == "sha1" ? QELT_HASH_SHA1 : *hash == "sha256" ? QELT_HASH_SHA256 : 0;
-        if (code == 0) return Session::usage("cms signenc: --hash takes sha1 or sha256");
-        if (const int rc = QELT_API_SetHashAlgo(s.ctx(), code)) return s.fail(rc);
-    }
+    if (const int rc = setHash(s, a, "hash")) return rc;
     QELT_API_SetOption(s.ctx(), a.has("pkcs1") ? QELT_OPT_RSA_PKCS1 : QELT_OPT_RSA_OAEP);
-    QELT_API_SetOption(s.ctx(), QELT_OPT_CMS_CONTENTINFO);
-    std::vector<uint8_t> cert, key, recip, content;
+    if (const int rc = setMessageForm(s, a)) return rc;
+    std::vector<uint8_t> cert, key, recip;
     if (int rc = readDerOrPem(s, *certPath, cert)) return rc;
     if (int rc = readDerOrPem(s, *keyPath, key)) return rc;
+    if (const int rc = checkSignerKey(s, cert, key)) return rc;
     if (int rc = readDerOrPem(s, *recipPath, recip)) return rc;
-    std::string error;
-    if (!readInput(a.positional.empty() ? "-" : a.positional[0], content, error)) return Session::usage(error);
-    if (content.empty()) return Session::usage("cms signenc: the content is empty");
-    Bin c(cert), k(key), r(recip), d(content), out;
+    const InputBytes content = mapInput(a.positional.empty() ? "-" : a.positional[0]);
+    Bin c(cert), k(key), r(recip), out;
+    BINSTR d = content.view();
     if (const int rc = QELT_CMS_MakeSignedAndEnvData(s.ctx(), &c, &k, &r, &d, alg, &out)) return s.fail(rc);
-    const std::string outPath = a.get("o", "-");
-    if (!a.has("pem")) return writeOutput(outPath, out.vec(), error) ? 0 : Session::usage(error);
-    Bin pem;
-    if (const int rc = QELT_PEM_Encode(s.ctx(), QELT_PEM_TYPE_PKCS7, &out, &pem)) return s.fail(rc);
-    return writeOutput(outPath, pem.vec(), error) ? 0 : Session::usage(error);
+    return writeMessage(s, a, out.span());
 }
 
 int runDecVerify(Session& s, const Args& a) {
@@ -61,6 +39,7 @@ int runDecVerify(Session& s, const Args& a) {
     std::vector<uint8_t> cert, key, message;
     if (int rc = readDerOrPem(s, *certPath, cert)) return rc;
     if (int rc = readDerOrPem(s, *keyPath, key)) return rc;
+    if (a.positional.size() > 1) return Session::usage("cms decverify: one message at most");
     if (int rc = readDerOrPem(s, a.positional.empty() ? "-" : a.positional[0], message)) return rc;
     Bin c(cert), k(key), m(message), data, signer;
     if (const int rc = QELT_CMS_ProcessSignedAndEnvData(s.ctx(), &c, &k, &m, &data, &signer)) return s.fail(rc);
@@ -71,20 +50,36 @@ int runDecVerify(Session& s, const Args& a) {
         QELT_CERT_Unload(s.ctx());
     }
     std::fprintf(stderr, "verified: signed by %s\n", name.c_str());
-    std::string error;
-    if (const auto signerPath = a.get("signer"))
-        if (!writeOutput(*signerPath, signer.vec(), error)) return Session::usage(error);
-    return writeOutput(a.get("o", "-"), data.vec(), error) ? 0 : Session::usage(error);
+    if (const auto signerPath = a.get("signer")) writeOutput(*signerPath, signer.span());
+    writeOutput(a.get("o", "-"), data.span());
+    return 0;
 }
 
 }  // namespace
 
 QELT_CLI_VERB({"cms signenc",
-               std::string(kSignEncUsage) + "  sign and encrypt (SignedAndEnvelopedData)",
-               {"pkcs1", "pem"},
-               &runSignEnc});
+               "cms signenc -c CERT -k KEY -r RECIPIENT [options] [FILE] [-o OUT]",
+               {"pkcs1", "pem", "bare"},
+               &runSignEnc,
+               {"Signs and encrypts FILE (or standard input) into a SignedAndEnvelopedData, written as a ContentInfo "
+                "unless --bare. A key that does not belong to the certificate is refused before signing.",
+                {{"-c CERT", "the signer's certificate"},
+                 {"-k KEY", "the signer's decrypted private key (PKCS#8)"},
+                 {"-r CERT", "the recipient's certificate"},
+                 {"-a ALG", "des, 3des, seed, neat or aria (default 3des)"},
+                 {"--hash HASH", "sha1, md5, has160 or sha256 (default: the certificate's own)"},
+                 {"--pkcs1", "PKCS#1 v1.5 key transport instead of OAEP"},
+                 {"--bare", "the bare structure instead of a ContentInfo"},
+                 {"--pem", "PEM around the ContentInfo"},
+                 {"-o FILE", "write the message to FILE instead of standard output"}},
+                {"qelt cms signenc -c alice.pem -k alice.p8 -r bob.pem data.txt -o msg.p7"}}});
 QELT_CLI_VERB({"cms decverify",
-               "cms decverify -c CERT -k KEY [--signer OUT] [FILE] [-o OUT]  decrypt a SignedAndEnvelopedData, "
-               "verify its signer and write the content",
+               "cms decverify -c CERT -k KEY [--signer OUT] [FILE] [-o OUT]",
                {},
-               &runDecVerify});
+               &runDecVerify,
+               {"Decrypts a SignedAndEnvelopedData, verifies its signer and writes the content.",
+                {{"-c CERT", "the recipient's certificate"},
+                 {"-k KEY", "the recipient's decrypted private key (PKCS#8)"},
+                 {"--signer FILE", "also write the signer's certificate to FILE"},
+                 {"-o FILE", "write the content to FILE instead of standard output"}},
+                {"qelt cms decverify -c bob.pem -k bob.p8 msg.p7 -o data.txt"}}});

@@ -1,6 +1,6 @@
 // Frame verbs: version, info, base64, pem, profile, time.
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
 
 #include "cli.h"
 
@@ -25,15 +25,15 @@ int runInfo(Session& s, const Args&) {
 // Reads the input named by the first argument after the sub-command (or stdin),
 // runs `codec` on it and writes the result to -o (or stdout).
 int transform(Session& s, const Args& a, int (*codec)(void*, BINSTR*, BINSTR*), bool newline) {
-    std::vector<uint8_t> in;
-    std::string error;
-    if (!readInput(a.positional.size() > 1 ? a.positional[1] : "-", in, error)) return Session::usage(error);
-    Bin input(in), output;
+    if (a.positional.size() > 2) return Session::usage("one input file at most");
+    const InputBytes in = mapInput(a.positional.size() > 1 ? a.positional[1] : "-");
+    BINSTR input = in.view();
+    Bin output;
     if (int rc = codec(s.ctx(), &input, &output)) return s.fail(rc);
     std::vector<uint8_t> out = output.vec();
     const std::string target = a.get("o", "-");
     if (newline && target == "-") out.push_back('\n');
-    if (!writeOutput(target, out, error)) return Session::usage(error);
+    writeOutput(target, out);
     return 0;
 }
 
@@ -50,7 +50,7 @@ int pemEncodeWithType(void* ctx, BINSTR* in, BINSTR* out) { return QELT_PEM_Enco
 int runPem(Session& s, const Args& a) {
     const std::string sub = a.positional.empty() ? "" : a.positional[0];
     if (sub == "encode") {
-        pemType = std::atoi(a.get("type", "0").c_str());
+        pemType = static_cast<int>(a.number("type", INT_MIN, INT_MAX, 0));
         return transform(s, a, pemEncodeWithType, true);
     }
     if (sub == "decode") return transform(s, a, QELT_PEM_Decode, false);
@@ -78,7 +78,8 @@ int runProfile(Session& s, const Args& a) {
     }
     std::string value = toCp949(p[4]);
     const int rc = a.has("int")
-                       ? QELT_UTIL_SetProfileInt(s.ctx(), path.data(), section.data(), entry.data(), std::atoi(value.c_str()))
+                       ? QELT_UTIL_SetProfileInt(s.ctx(), path.data(), section.data(), entry.data(),
+                                                 static_cast<int>(parseNumber(p[4], "VALUE", INT_MIN, INT_MAX)))
                        : QELT_UTIL_SetProfileString(s.ctx(), path.data(), section.data(), entry.data(), value.data());
     return rc ? s.fail(rc) : 0;
 }
@@ -95,12 +96,38 @@ int runTime(Session& s, const Args& a) {
 
 }  // namespace
 
-QELT_CLI_VERB({"version", "version  print the library version", {}, &runVersion});
-QELT_CLI_VERB({"info", "info  print the library name and version", {}, &runInfo});
-QELT_CLI_VERB({"base64", "base64 encode|decode [FILE] [-o OUT]  Base64 without line breaks", {}, &runBase64});
-QELT_CLI_VERB({"pem", "pem encode [--type 0-5] [FILE] [-o OUT] | pem decode [FILE] [-o OUT]  "
-                      "(types: 0 bare, 1 certificate, 2 WTLS certificate, 3 CRL, 4 and 5 PKCS7)",
-               {}, &runPem});
-QELT_CLI_VERB({"profile", "profile get [--int] FILE SECTION ENTRY | profile set [--int] FILE SECTION ENTRY VALUE",
-               {"int"}, &runProfile});
-QELT_CLI_VERB({"time", "time TEXT  seconds since 1970 UTC of YYYYMMDDhhmmss[Z] (local time without Z)", {}, &runTime});
+QELT_CLI_VERB({"version", "version", {}, &runVersion, {"Prints the library's version.", {}, {"qelt version"}}});
+QELT_CLI_VERB({"info", "info", {}, &runInfo, {"Prints the library's name and version, two lines.", {}, {"qelt info"}}});
+QELT_CLI_VERB({"base64",
+               "base64 encode|decode [FILE] [-o OUT]",
+               {},
+               &runBase64,
+               {"Base64 without line breaks: encode FILE (or standard input), or decode Base64 text back to bytes.",
+                {{"-o FILE", "write the result to FILE instead of standard output"}},
+                {"qelt base64 encode data.bin -o data.b64", "qelt base64 decode data.b64 -o data.bin"}}});
+QELT_CLI_VERB({"pem",
+               "pem encode [--type N] [FILE] [-o OUT] | pem decode [FILE] [-o OUT]",
+               {},
+               &runPem,
+               {"PEM armour: encode DER bytes under the label of --type, or decode the first PEM block of a text "
+                "(text before the block is skipped).",
+                {{"--type N",
+                  "the label: 0 none, 1 CERTIFICATE, 2 WTLS CERTIFICATE, 3 X509 CRL, 4 and 5 PKCS7 (default 0)"},
+                 {"-o FILE", "write the result to FILE instead of standard output"}},
+                {"qelt pem encode --type 1 cert.der -o cert.pem", "qelt pem decode cert.pem -o cert.der"}}});
+QELT_CLI_VERB({"profile",
+               "profile get [--int] FILE SECTION ENTRY | profile set [--int] FILE SECTION ENTRY VALUE",
+               {"int"},
+               &runProfile,
+               {"Reads or writes one entry of an INI-style profile file; sections, entries and values are typed in "
+                "UTF-8 and kept in CP949.",
+                {{"--int", "the value is a whole number"}},
+                {"qelt profile set app.ini LDAP HOST ldap.example.kr", "qelt profile get --int app.ini LDAP PORT"}}});
+QELT_CLI_VERB({"time",
+               "time TEXT",
+               {},
+               &runTime,
+               {"Seconds since 1970 UTC of a time text YYYYMMDDhhmmss (local time) or YYYYMMDDhhmmssZ (UTC), or "
+                "YYYY-MM-DD hh:mm:ss; texts outside 1970 to 2038-01-19 03:14:07 are refused.",
+                {},
+                {"qelt time 20130425093000Z"}}});

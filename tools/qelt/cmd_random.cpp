@@ -1,6 +1,6 @@
 // qelt rand / mac / share / unite: random bytes, HMAC and key sharing.
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,14 +11,6 @@ using namespace qelt_cli;
 
 namespace {
 
-bool parseCount(const std::string& text, int& out) {
-    if (text.empty() || text.size() > 9) return false;
-    for (char c : text)
-        if (c < '0' || c > '9') return false;
-    out = std::atoi(text.c_str());
-    return true;
-}
-
 int printHexLine(const std::vector<uint8_t>& bytes) {
     std::printf("%s\n", toHex(bytes.data(), bytes.size()).c_str());
     return 0;
@@ -26,8 +18,8 @@ int printHexLine(const std::vector<uint8_t>& bytes) {
 
 // qelt rand N
 int runRand(Session& s, const Args& a) {
-    int n = 0;
-    if (a.positional.size() != 1 || !parseCount(a.positional[0], n)) return Session::usage("rand N: N is a byte count");
+    if (a.positional.size() != 1) return Session::usage("rand N: N is a byte count");
+    const int n = static_cast<int>(parseNumber(a.positional[0], "N", 0, INT_MAX));
     Bin out;
     if (int rc = QELT_CRYPT_GenRandom(s.ctx(), n, &out)) return s.fail(rc);
     return printHexLine(out.vec());
@@ -48,10 +40,9 @@ int runMac(Session& s, const Args& a) {
     for (uint8_t b : key)
         if (b == 0) return Session::usage("mac: the key must not contain a 00 byte");
     const std::string keyText(key.begin(), key.end());
-    std::vector<uint8_t> data;
-    std::string error;
-    if (!readInput(a.positional.empty() ? "-" : a.positional[0], data, error)) return Session::usage(error);
-    Bin in(data);
+    if (a.positional.size() > 1) return Session::usage("mac: one input file at most");
+    const InputBytes data = mapInput(a.positional.empty() ? "-" : a.positional[0]);
+    BINSTR in = data.view();
     if (auto expected = a.get("verify")) {
         std::vector<uint8_t> macBytes;
         if (!fromHex(*expected, macBytes)) return Session::usage("mac: --verify takes the MAC in hex");
@@ -67,15 +58,14 @@ int runMac(Session& s, const Args& a) {
 
 // qelt share -n N -k K [--key HEX | FILE]: one share per output line, in hex.
 int runShare(Session& s, const Args& a) {
-    int n = 0, k = 0;
-    if (!parseCount(a.get("n", ""), n) || !parseCount(a.get("k", ""), k))
-        return Session::usage("share: -n SHARES and -k THRESHOLD are required");
+    if (!a.has("n") || !a.has("k")) return Session::usage("share: -n SHARES and -k THRESHOLD are required");
+    const int n = static_cast<int>(a.number("n", 0, 255, 0)), k = static_cast<int>(a.number("k", 0, 255, 0));
     std::vector<uint8_t> key;
     std::string error;
     if (auto hex = a.get("key")) {
         if (!fromHex(*hex, key)) return Session::usage("share: --key takes hex");
-    } else if (!readInput(a.positional.empty() ? "-" : a.positional[0], key, error)) {
-        return Session::usage(error);
+    } else {
+        readInput(a.positional.empty() ? "-" : a.positional[0], key, error);
     }
     Bin in(key);
     std::vector<BINSTR> shares(static_cast<size_t>(n > 0 ? n : 1), BINSTR{nullptr, 0});
@@ -86,8 +76,7 @@ int runShare(Session& s, const Args& a) {
         QELT_BINSTR_Delete(&b);
     }
     if (rc) return s.fail(rc);
-    if (!writeOutput(a.get("o", ""), reinterpret_cast<const uint8_t*>(text.data()), text.size(), error))
-        return Session::usage(error);
+    writeOutput(a.get("o", ""), text);
     return 0;
 }
 
@@ -96,7 +85,7 @@ int runShare(Session& s, const Args& a) {
 int runUnite(Session& s, const Args& a) {
     std::vector<uint8_t> input;
     std::string error;
-    if (!readInput(a.positional.empty() ? "-" : a.positional[0], input, error)) return Session::usage(error);
+    readInput(a.positional.empty() ? "-" : a.positional[0], input, error);
     std::istringstream lines(std::string(input.begin(), input.end()));
     std::vector<std::vector<uint8_t>> parsed;
     for (std::string line; std::getline(lines, line);) {
@@ -114,7 +103,7 @@ int runUnite(Session& s, const Args& a) {
             QELT_KEY_Unite(s.ctx(), shares.empty() ? nullptr : shares.data(), static_cast<int>(shares.size()), &key))
         return s.fail(rc);
     if (auto path = a.get("o")) {
-        if (!writeOutput(*path, key.vec(), error)) return Session::usage(error);
+        writeOutput(*path, key.span());
         return 0;
     }
     return printHexLine(key.vec());
@@ -122,13 +111,37 @@ int runUnite(Session& s, const Args& a) {
 
 }  // namespace
 
-QELT_CLI_VERB({"rand", "rand N  print N random bytes from the library's generator in hex", {}, &runRand});
+QELT_CLI_VERB({"rand",
+               "rand N",
+               {},
+               &runRand,
+               {"Prints N random bytes from the library's generator in hex.", {}, {"qelt rand 16"}}});
 QELT_CLI_VERB({"mac",
-               "mac -a sha1|md5|sha256 --key HEX [--verify MACHEX] [FILE]  print the HMAC in hex, or check one",
+               "mac [-a sha1|md5|sha256] --key HEX [--verify MACHEX] [FILE]",
                {},
-               &runMac});
+               &runMac,
+               {"Prints the HMAC of FILE (or standard input) in hex, or checks one given with --verify (a wrong MAC "
+                "exits 1).",
+                {{"-a, --algorithm NAME", "sha1, md5 or sha256 (default sha1)"},
+                 {"--key HEX", "the key in hex (no 00 byte: the library takes it as a text)"},
+                 {"--verify MACHEX", "the MAC to check, in hex"}},
+                {"qelt mac -a sha256 --key 6b6579 data.bin"}}});
 QELT_CLI_VERB({"share",
-               "share -n SHARES -k THRESHOLD (--key HEX | FILE) [-o OUT]  split a key: one share per line, in hex",
+               "share -n SHARES -k THRESHOLD (--key HEX | FILE) [-o OUT]",
                {},
-               &runShare});
-QELT_CLI_VERB({"unite", "unite [FILE] [-o OUT]  restore a key from shares given one per line in hex", {}, &runUnite});
+               &runShare,
+               {"Splits a key into SHARES shares of which any THRESHOLD restore it; one share per output line, in "
+                "hex.",
+                {{"-n SHARES", "how many shares to make"},
+                 {"-k THRESHOLD", "how many shares restore the key"},
+                 {"--key HEX", "the key in hex instead of FILE"},
+                 {"-o FILE", "write the shares to FILE instead of standard output"}},
+                {"qelt share -n 5 -k 3 --key 00112233445566778899aabbccddeeff -o shares.txt"}}});
+QELT_CLI_VERB({"unite",
+               "unite [FILE] [-o OUT]",
+               {},
+               &runUnite,
+               {"Restores a key from shares given one per line in hex (blank lines skipped); prints the key in hex, "
+                "or writes its bytes to OUT.",
+                {{"-o FILE", "write the key's bytes to FILE"}},
+                {"head -3 shares.txt | qelt unite"}}});

@@ -150,6 +150,16 @@ public class qeltapi_jni {
     public native int _PRIKEY_CheckKeyPair(byte[] cert, byte[] priKey);
     public native int _VID_GetRandomFromPriKey(byte[] priKey);
 
+    // ---- LDAP directories (confFile: [LDAP] LDAP_TIME_OUT)
+    /** One value of the data type's attribute from the entry an LDAP URL names. */
+    public native int _LDAP_GetDataByURL(int dataType, String url);
+    /** The first value of any attribute from the entry an LDAP URL names. */
+    public native int _LDAP_GetAnyDataByURL(String attribute, String url);
+    /** The CRL (ARL for a CA certificate) through the certificate's CRL distribution points. */
+    public native int _LDAP_GetCRLByCert(byte[] cert);
+    /** The CA bundle of a certificate from the directories of the configuration's LDAP_INFO sections. */
+    public native int _LDAP_GetCertPath(byte[] cert, String confFile);
+
     // ---- CMS
     /** hashAlg: the signing hash (0: the one of the signer certificate's signature). */
     public native int _CMS_MakeSignedData(byte[] cert, byte[] priKey, byte[] data, String signingTime, int hashAlg);

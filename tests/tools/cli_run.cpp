@@ -1,0 +1,53 @@
+#include "cli_run.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "test_support.h"
+
+namespace qelt::test {
+
+namespace fs = std::filesystem;
+
+QeltRun runShell(const fs::path& dir, const std::string& command) {
+    static int serial = 0;
+    const fs::path out = dir / (".run-out." + std::to_string(++serial));
+    const fs::path err = dir / (".run-err." + std::to_string(serial));
+    const std::string script = "cd '" + dir.string() + "' && export QELT_WORKDIR='" + (dir / ".work").string() +
+                               "' && qelt() { '" + QELT_CLI_PATH + "' \"$@\"; } && { " + command + " ; } >'" +
+                               out.string() + "' 2>'" + err.string() + "'";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", script.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    QeltRun run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = fileText(out);
+    run.err = fileText(err);
+    std::error_code ignored;
+    fs::remove(out, ignored);
+    fs::remove(err, ignored);
+    return run;
+}
+
+std::string fileText(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> filesStartingWith(const fs::path& dir, const std::string& prefix) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().rfind(prefix, 0) == 0) names.push_back(e.path().filename().string());
+    return names;
+}
+
+bool runningAsRoot() { return geteuid() == 0; }
+
+}  // namespace qelt::test

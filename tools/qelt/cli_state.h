@@ -1,0 +1,19 @@
+// Process-wide state of one qelt command, shared by the files of cli.h's
+// implementation and main.cpp (verbs use cli.h only). A qelt process runs one
+// verb, so one record is enough.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace qelt_cli {
+
+struct CliState {
+    bool verbose = false;  // -v: library messages keep their location records
+    std::string verbName;  // the verb being run, for usage messages
+};
+
+CliState& state();
+
+}  // namespace qelt_cli
