@@ -10,8 +10,8 @@
 #include "api/cert_verify_common.h"
 #include "api/cert_verify_crl.h"
 #include "api/cert_verify_ctl.h"
-#include "api/cert_verify_ocsp.h"
 #include "net/ldap_path_builder.h"
+#include "net/ocsp_check.h"
 #include "qeltapi.h"
 #include "util/cp949_literal.h"
 #include "util/profile.h"
@@ -20,9 +20,7 @@ namespace qelt {
 
 namespace {
 
-constexpr const char* kUseThisUrlFirst = "[UseThisURLFirst]";
 constexpr size_t kIpsBuffer = 512;
-constexpr size_t kUrlBuffer = 4096;
 // composeCertPath's step for a target that does not decode.
 constexpr int kComposeBadTarget = 2;
 
@@ -270,23 +268,14 @@ private:
         return checkTargetByCrl();
     }
 
-    // The responder: "[UseThisURLFirst]<url>", the target's own, the
-    // context's, the configuration's OCSP_SERVER, in that order.
+    // The responder (the context's "[UseThisURLFirst]" address, the target's
+    // own, the context's, the configuration's OCSP_SERVER) is asked about the
+    // target; its certificate comes back for validation in turn.
     int checkTargetByOcspStep() {
-        const char* given = m_ctx.pszOCSPURL != nullptr ? m_ctx.pszOCSPURL : "";
-        std::string url;
-        if (std::strncmp(given, kUseThisUrlFirst, std::strlen(kUseThisUrlFirst)) == 0)
-            url = given + std::strlen(kUseThisUrlFirst);
-        if (url.empty()) url = m_engine.getOCSPURL(last()).c_str();
-        if (url.empty()) url = given;
-        if (url.empty()) readOption(m_ctx, "OCSP_SERVER", kUrlBuffer, url);
-        if (url.empty())
-            return m_failure.set(
-                QELT_ERR_OCSP_NO_URL,
-                "OCSP 서버 정보(IP, Port)가 부족하여 OCSP를 이용하여 폐지 여부를 확인할 수 없습니다."_cp949);
         const ByteString target(m_engine.getCert(last()));
         const ByteString issuer(m_engine.getCert(last() > 0 ? last() - 1 : 0));
-        return checkTargetByOcsp(m_ctx, url.c_str(), target, issuer, m_request, m_responderCert, m_failure);
+        return checkTargetByOCSP(m_ctx, target, issuer, m_request.signOcspRequest, m_request.requesterCert,
+                                 m_request.requesterKey, m_responderCert, m_failure);
     }
 
     int checkTargetByCrl() {

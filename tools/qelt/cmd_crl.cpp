@@ -5,7 +5,6 @@
 // decoding what it does not print: a list of 100,000 entries is shown as fast
 // as the terminal takes it. It shows; it does not check the signature.
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -78,26 +77,27 @@ int showCrl(Session& s, const std::string& path, bool countOnly) {
     std::vector<uint8_t> d;
     if (const int rc = readDerOrPem(s, path, d); rc != 0) return rc;
     Element list, tbs, e;
+    const auto notCrl = [&] { failCommand(path + " is not a CRL"); };
     if (!readElement(d, 0, d.size(), list) || list.tag != 0x30 || !readElement(d, list.content, list.end(), tbs) ||
         tbs.tag != 0x30)
-        return Session::usage(path + " is not a CRL");
+        notCrl();
     size_t pos = tbs.content;
     auto next = [&](Element& out) { return pos < tbs.end() && readElement(d, pos, tbs.end(), out); };
-    if (!next(e)) return Session::usage(path + " is not a CRL");
+    if (!next(e)) notCrl();
     if (e.tag == 0x02) {  // version
         pos = e.end();
-        if (!next(e)) return Session::usage(path + " is not a CRL");
+        if (!next(e)) notCrl();
     }
     pos = e.end();  // signature algorithm
-    if (!next(e) || e.tag != 0x30) return Session::usage(path + " is not a CRL");
+    if (!next(e) || e.tag != 0x30) notCrl();
     pos = e.end();  // issuer
-    if (!next(e) || (e.tag != 0x17 && e.tag != 0x18)) return Session::usage(path + " is not a CRL");
-    std::printf("This update: %s\n", timeOf(d, e).c_str());
+    if (!next(e) || (e.tag != 0x17 && e.tag != 0x18)) notCrl();
+    std::string head = "This update: " + timeOf(d, e) + "\n";
     pos = e.end();
     Element revoked;
     bool haveRevoked = false;
     while (next(e)) {
-        if (e.tag == 0x17 || e.tag == 0x18) std::printf("Next update: %s\n", timeOf(d, e).c_str());
+        if (e.tag == 0x17 || e.tag == 0x18) head += "Next update: " + timeOf(d, e) + "\n";
         if (e.tag == 0x30) {
             revoked = e;
             haveRevoked = true;
@@ -113,7 +113,7 @@ int showCrl(Session& s, const std::string& path, bool countOnly) {
             if (!readElement(d, p, revoked.end(), entry) || entry.tag != 0x30 ||
                 !readElement(d, entry.content, entry.end(), serial) || serial.tag != 0x02 ||
                 !readElement(d, serial.end(), entry.end(), date))
-                return Session::usage(path + ": entry " + std::to_string(count + 1) + " is malformed");
+                failCommand(path + ": entry " + std::to_string(count + 1) + " is malformed");
             ++count;
             if (countOnly) continue;
             int reason = -1;
@@ -124,14 +124,9 @@ int showCrl(Session& s, const std::string& path, bool countOnly) {
             lines += toHex(d.data() + serial.content + sign, serial.length - sign) + "  " + timeOf(d, date);
             if (reason >= 0) lines += "  " + std::string(reason <= 10 ? kReasons[reason] : std::to_string(reason));
             lines += "\n";
-            if (lines.size() > (1 << 16)) {
-                std::fputs(lines.c_str(), stdout);
-                lines.clear();
-            }
         }
     }
-    std::printf("Entries: %zu\n", count);
-    std::fputs(lines.c_str(), stdout);
+    writeOutput("-", head + "Entries: " + std::to_string(count) + "\n" + lines);
     return 0;
 }
 
@@ -144,23 +139,23 @@ int checkCertificate(Session& s, const Args& a, const std::string& path) {
         Bin bundle(list);
         if (const int r = QELT_API_SetCaPubs(s.ctx(), &bundle); r != 0) return s.fail(r);
     }
-    if (const auto conf = a.get("c"); conf)
+    if (const auto conf = a.get("conf"); conf)
         if (const int r = QELT_API_SetConfFile(s.ctx(), toCp949(*conf).c_str()); r != 0) return s.fail(r);
     Bin cert(der);
     char when[20] = {0};
     int reason = -1;
     if (const int r = QELT_CERT_CheckStatByCRL(s.ctx(), &cert, when, &reason); r != 0) return s.fail(r);
     if (reason < 0)
-        std::printf("good\n");
+        writeOutput("-", std::string("good\n"));
     else
-        std::printf("%s %s (%s)\n", reason == 6 ? "on hold since" : "revoked", when,
-                    reason <= 10 ? kReasons[reason] : std::to_string(reason).c_str());
+        writeOutput("-", std::string(reason == 6 ? "on hold since " : "revoked ") + when + " (" +
+                             (reason <= 10 ? std::string(kReasons[reason]) : std::to_string(reason)) + ")\n");
     return 0;
 }
 
 int runCrl(Session& s, const Args& a) {
     const auto& p = a.positional;
-    if (p.size() != 2) return Session::usage("crl show CRL [--count] | crl check CERT [-b CAS] [-c CONF]");
+    if (p.size() != 2) return Session::usage("crl show CRL [--count] | crl check CERT [-b LIST] [--conf FILE]");
     if (p[0] == "show") return showCrl(s, p[1], a.has("count"));
     if (p[0] == "check") return checkCertificate(s, a, p[1]);
     return Session::usage("crl: show or check");
@@ -168,10 +163,18 @@ int runCrl(Session& s, const Args& a) {
 
 }  // namespace
 
-// check: -b a CA certificate list (qelt certs add), else the cache or the
-// directories of -c; the CRL comes from the cache or the directory.
 QELT_CLI_VERB({"crl",
-               "crl show CRL [--count] | crl check CERT [-b CAS] [-c CONF]  a CRL's entries; a certificate's status by "
-               "its CRL",
+               "crl show CRL [--count] | crl check CERT [-b LIST] [--conf FILE]",
                {"count"},
-               &runCrl});
+               &runCrl,
+               {"show prints a CRL's update times, its number of entries and each entry's serial number, "
+                "revocation time (UTC) and reason; it reads the list entry by entry without decoding what it does "
+                "not print, and does not check its signature. check tells whether a certificate is listed in its "
+                "issuer's CRL (from the cache under the work directory, else the directory its distribution "
+                "points name): good, revoked or on hold, with the time and reason.",
+                {{"--count", "show: only the update times and the number of entries"},
+                 {"-b LIST",
+                  "check: the CA certificates (a list made by qelt certs add); without it the bundle "
+                  "comes from the cache or the directories of --conf"},
+                 {"--conf FILE", "check: configuration file (LDAP_INFO sections, LDAP_TIME_OUT)"}},
+                {"qelt crl show ca.crl", "qelt crl check ee.der -b bundle.der"}}});

@@ -1,6 +1,5 @@
 // qelt cert verify: the whole verification of one certificate (path, trust,
 // policies, revocation) with QELT_CERT_Verify.
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -11,9 +10,7 @@ using namespace qelt_cli;
 
 namespace {
 
-const char* kUsage =
-    "cert verify CERT -r ROOT[,ROOT...] [-b CA[,CA...]] [-c CONF] [-R all|arl|crl|ocsp|none|N] [-t TIME] [-p PURPOSE] "
-    "[-i OIDS] [-u OCSP-URL] [--no-cache]";
+const char* kUsage = "cert verify CERT -r ROOT[,ROOT...] [-b CA[,CA...]] [--conf FILE] [-R REVOCATION] [-t TIME]";
 
 std::vector<std::string> splitList(const std::string& text) {
     std::vector<std::string> out;
@@ -89,9 +86,10 @@ int runVerify(Session& s, const Args& a) {
     }
 
     const int revocation = pick(kRevocations, a.get("R", "all"), 31);
-    if (revocation == 0) return Session::usage("cert verify: -R all|arl|crl|ocsp|none or a number from 1 to 31");
+    if (revocation == 0)
+        return Session::usage("cert verify: -R takes all, arl, crl, ocsp, none or a number from 1 to 31");
     const int purpose = pick(kPurposes, a.get("p", "sign"), 4);
-    if (purpose == 0) return Session::usage("cert verify: -p sign|km|ocsp|tsa");
+    if (purpose == 0) return Session::usage("cert verify: -p takes sign, km, ocsp or tsa");
     const std::string time = a.get("t", "");
     const std::string ocspUrl = a.get("u", "");
     if (const int r =
@@ -100,24 +98,40 @@ int runVerify(Session& s, const Args& a) {
         return s.fail(r);
 
     // Without a configuration file the library reads an empty one.
-    const std::string conf = a.get("c") ? toCp949(*a.get("c")) : std::string("/dev/null");
+    const std::string conf = a.get("conf") ? toCp949(*a.get("conf")) : std::string("/dev/null");
     const std::string ips = a.get("i", "");
     Bin cert(target);
     const int r = QELT_CERT_Verify(s.ctx(), &cert, purpose, ips.c_str(), conf.c_str(), 0, nullptr, nullptr);
     if (r != 0) return s.fail(r);
-    std::printf("valid\n");
+    writeOutput("-", std::string("valid\n"));
     return 0;
 }
 
 }  // namespace
 
-// -r trusted roots and -b CA certificates or lists: comma-separated files; -R
-// all|arl|crl|ocsp|none or the option number; -t YYYYMMDDhhmmss[Z]; -p
-// sign|km|ocsp|tsa; -i OIDs joined by ';'; -u OCSP responder; without -c an
-// empty configuration.
-QELT_CLI_VERB({"cert verify",
-               "cert verify CERT -r ROOT[,ROOT] [-b CA[,CA]] [-c CONF] [-R all|arl|crl|ocsp|none] [-t TIME] "
-               "[-p sign|km|ocsp|tsa] [-i OIDS] [-u URL] [--no-cache]  verify a certificate (path, trust, policies, "
-               "revocation)",
-               {"no-cache"},
-               &runVerify});
+QELT_CLI_VERB(
+    {"cert verify",
+     "cert verify CERT -r ROOT[,ROOT...] [-b CA[,CA...]] [--conf FILE] [-R REVOCATION] [-t TIME] [-p PURPOSE] "
+     "[-i OIDS] [-u URL] [--no-cache]",
+     {"no-cache"},
+     &runVerify,
+     {"Verifies a certificate completely: its CA bundle (given, cached, or read from the directories of "
+      "the configuration), the path up to a trusted root (or a root a trusted root's trust list names), "
+      "policies, and revocation by ARL, CRL or OCSP. Prints \"valid\"; any failure exits 1 with the "
+      "library's code and message.",
+      {{"-r ROOTS", "trusted root certificates, files separated by commas"},
+       {"-b CAS",
+        "CA certificates or certificate lists (qelt certs add), separated by commas; without -b "
+        "the bundle comes from the cache or the directory"},
+       {"--conf FILE", "configuration file (LDAP_INFO sections, IPS, OCSP_SERVER, LDAP_TIME_OUT)"},
+       {"-R REVOCATION",
+        "all (default: CAs by ARL, the target by OCSP then CRL), arl, crl, ocsp, none, "
+        "or the option number"},
+       {"-t TIME", "validation time YYYYMMDDhhmmss (local) or YYYYMMDDhhmmssZ (UTC)"},
+       {"-p PURPOSE", "sign (default), km, ocsp or tsa"},
+       {"-i OIDS", "initial policy set: dotted OIDs joined by ';'"},
+       {"-u URL",
+        "OCSP responder for certificates that name none; with the prefix [UseThisURLFirst] for "
+        "every certificate"},
+       {"--no-cache", "neither read nor write the caches under the work directory"}},
+      {"qelt cert verify ee.der -r root.der -b ca.der,root.der -R crl -t 20300101000000Z"}}});
