@@ -1,10 +1,13 @@
 // QELT_CERT_Verify with OCSP: the openssl responder over the online tests'
 // PKI (tests/data/online), the responder's certificate verified in turn, the
-// fall-back to the CRL, and signed requests.
+// fall-back to the CRL, signed requests, and qelt cert verify --ocsp.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdio>
 #include <fstream>
 #include <string>
+#include <tuple>
 
 #include "net/loopback_process.h"
 #include "net/ocsp_responder.h"
@@ -106,6 +109,45 @@ TEST_F(VerifyOcsp, SignedRequests) {
     const std::string text = ocspRequestText(responder.ocspRequests().front());
     EXPECT_NE(text.find("Signature Algorithm"), std::string::npos) << text;
     EXPECT_NE(text.find("Requestor Name"), std::string::npos) << text;
+}
+
+// qelt cert verify --ocsp: the responder named on the command line is asked
+// first; the certificates' own address (a closed port) is not needed.
+TEST(VerifyOcspCli, AsksTheGivenResponder) {
+    OcspResponder responder;
+    const std::string work = scratchDir("VerifyOcspCli").string();
+    const auto run = [&](const std::string& cert, const std::string& options) {
+        const std::string cmd = "QELT_WORKDIR='" + work + "' '" QELT_CLI_PATH "' cert verify '" + onlinePath(cert) +
+                                "' -r '" + onlinePath("root.der") + "' -b '" + onlinePath("ca.der") + "','" +
+                                onlinePath("root.der") + "' " + options + " 2>&1";
+        FILE* p = popen(cmd.c_str(), "r");
+        std::string out;
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        const int status = pclose(p);
+        return std::make_pair(WIFEXITED(status) ? WEXITSTATUS(status) : -1, out);
+    };
+    const std::string ocsp = "--ocsp " + responder.url();
+    auto [status, out] = run("good.der", ocsp);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out, "valid\n");
+    std::tie(status, out) = run("revoked.der", ocsp);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("error 1215: [QELT_CERT_Verify] 폐지된 인증서입니다. (폐지 사유 : keyCompromise)"),
+              std::string::npos)
+        << out;
+    std::tie(status, out) = run("hold.der", ocsp);
+    EXPECT_NE(out.find("error 1214"), std::string::npos) << out;
+    EXPECT_EQ(responder.ocspRequests().size(), 3u);
+    // Without --ocsp the certificate's own address is asked, and refuses.
+    std::tie(status, out) = run("good.der", "-R ocsp");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("error " + std::to_string(QELT_ERR_OCSP_CONNECT)), std::string::npos) << out;
+    // --ocsp and -u together, or --ocsp without an address, are usage errors.
+    EXPECT_EQ(run("good.der", ocsp + " -u " + responder.url()).first, 2);
+    EXPECT_EQ(run("good.der", "--ocsp ''").first, 2);
+    EXPECT_EQ(responder.ocspRequests().size(), 3u);
 }
 
 }  // namespace

@@ -10,7 +10,8 @@ using namespace qelt_cli;
 
 namespace {
 
-const char* kUsage = "cert verify CERT -r ROOT[,ROOT...] [-b CA[,CA...]] [--conf FILE] [-R REVOCATION] [-t TIME]";
+const char* kUsage =
+    "cert verify CERT -r ROOT[,ROOT...] [-b CA[,CA...]] [--conf FILE] [-R REVOCATION] [-t TIME] [--ocsp URL]";
 
 std::vector<std::string> splitList(const std::string& text) {
     std::vector<std::string> out;
@@ -85,13 +86,22 @@ int runVerify(Session& s, const Args& a) {
         if (const int r = QELT_API_SetCaPubs(s.ctx(), &bundle); r != 0) return s.fail(r);
     }
 
-    const int revocation = pick(kRevocations, a.get("R", "all"), 31);
+    // --ocsp URL asks that responder before any address the certificate
+    // names; without -R it is then the only revocation check of the target.
+    std::string ocspUrl = a.get("u", "");
+    std::string revocationText = a.get("R", "all");
+    if (const auto responder = a.get("ocsp"); responder) {
+        if (a.get("u")) return Session::usage("cert verify: give --ocsp or -u, not both");
+        if (responder->empty()) return Session::usage("cert verify: --ocsp needs the responder's URL");
+        ocspUrl = "[UseThisURLFirst]" + *responder;
+        if (!a.get("R")) revocationText = "ocsp";
+    }
+    const int revocation = pick(kRevocations, revocationText, 31);
     if (revocation == 0)
         return Session::usage("cert verify: -R takes all, arl, crl, ocsp, none or a number from 1 to 31");
     const int purpose = pick(kPurposes, a.get("p", "sign"), 4);
     if (purpose == 0) return Session::usage("cert verify: -p takes sign, km, ocsp or tsa");
     const std::string time = a.get("t", "");
-    const std::string ocspUrl = a.get("u", "");
     if (const int r =
             QELT_CERT_SetVerifyEnv(s.ctx(), 0, revocation, a.has("no-cache") ? 0 : 1, time.c_str(), ocspUrl.c_str());
         r != 0)
@@ -112,7 +122,7 @@ int runVerify(Session& s, const Args& a) {
 QELT_CLI_VERB(
     {"cert verify",
      "cert verify CERT -r ROOT[,ROOT...] [-b CA[,CA...]] [--conf FILE] [-R REVOCATION] [-t TIME] [-p PURPOSE] "
-     "[-i OIDS] [-u URL] [--no-cache]",
+     "[-i OIDS] [--ocsp URL | -u URL] [--no-cache]",
      {"no-cache"},
      &runVerify,
      {"Verifies a certificate completely: its CA bundle (given, cached, or read from the directories of "
@@ -130,8 +140,12 @@ QELT_CLI_VERB(
        {"-t TIME", "validation time YYYYMMDDhhmmss (local) or YYYYMMDDhhmmssZ (UTC)"},
        {"-p PURPOSE", "sign (default), km, ocsp or tsa"},
        {"-i OIDS", "initial policy set: dotted OIDs joined by ';'"},
+       {"--ocsp URL",
+        "ask this OCSP responder about the certificate, before the address the certificate names; "
+        "without -R the target is then checked by OCSP only"},
        {"-u URL",
         "OCSP responder for certificates that name none; with the prefix [UseThisURLFirst] for "
         "every certificate"},
        {"--no-cache", "neither read nor write the caches under the work directory"}},
-      {"qelt cert verify ee.der -r root.der -b ca.der,root.der -R crl -t 20300101000000Z"}}});
+      {"qelt cert verify ee.der -r root.der -b ca.der,root.der -R crl -t 20300101000000Z",
+       "qelt cert verify ee.der -r root.der -b ca.der,root.der --ocsp http://127.0.0.1:8080/ocsp"}}});
