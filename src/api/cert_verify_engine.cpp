@@ -1,6 +1,9 @@
 #include "api/cert_verify_engine.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -99,14 +102,46 @@ const ReasonText& reasonText(int reason) {
     return kOtherReason;
 }
 
-// A string value of the [VALIDATOIN_OPTION] section; empty when absent.
-// false when the configuration file cannot be read.
-bool readOption(const ApiContext& ctx, const char* key, size_t size, std::string& out) {
+// The [VALIDATOIN_OPTION] IPS value of the configuration file; empty when
+// absent; false when the file cannot be read.
+//
+// Every verification without a policy set of its own asks for it, and opening
+// and reading the file costs more system calls than the rest of a verification
+// without revocation checks. The value last read is therefore kept per thread
+// with the file's identity and last change (device, inode, size, modification
+// time to the nanosecond) and read again only when one of them differs. File
+// systems stamp changes with a coarse clock, so two writes in quick succession
+// can leave the same time: a file changed less than two seconds before it was
+// read is not kept, and is read again at every call until it is older.
+bool configuredIps(const ApiContext& ctx, std::string& out) {
+    struct Kept {
+        std::string path;
+        dev_t device = 0;
+        ino_t inode = 0;
+        off_t size = -1;
+        timespec modified{};
+        std::string value;
+    };
+    thread_local Kept kept;
     out.clear();
+    if (ctx.pszConfFilePath == nullptr) return false;
+    struct stat st {};
+    const bool known = ::stat(ctx.pszConfFilePath, &st) == 0;
+    if (known && kept.path == ctx.pszConfFilePath && kept.device == st.st_dev && kept.inode == st.st_ino &&
+        kept.size == st.st_size && kept.modified.tv_sec == st.st_mtim.tv_sec &&
+        kept.modified.tv_nsec == st.st_mtim.tv_nsec) {
+        out = kept.value;
+        return true;
+    }
     Profile profile;
-    if (ctx.pszConfFilePath == nullptr || profile.setPath(ctx.pszConfFilePath) != Profile::kPathOk) return false;
-    std::vector<char> value(size);
-    if (profile.getString("VALIDATOIN_OPTION", key, value.data(), value.size(), "") > 0) out = value.data();
+    if (profile.setPath(ctx.pszConfFilePath) != Profile::kPathOk) return false;
+    std::vector<char> value(kIpsBuffer);
+    if (profile.getString("VALIDATOIN_OPTION", "IPS", value.data(), value.size(), "") > 0) out = value.data();
+    kept.path.clear();
+    constexpr time_t kStampGrain = 2;
+    timespec now{};
+    if (known && ::clock_gettime(CLOCK_REALTIME, &now) == 0 && st.st_mtim.tv_sec + kStampGrain <= now.tv_sec)
+        kept = Kept{ctx.pszConfFilePath, st.st_dev, st.st_ino, st.st_size, st.st_mtim, out};
     return true;
 }
 
@@ -195,7 +230,7 @@ private:
     // The caller's policy set, else the configuration's, split at ";".
     int addInitialPolicies() {
         std::string ips = m_request.ips != nullptr ? m_request.ips : "";
-        if (ips.empty() && !readOption(m_ctx, "IPS", kIpsBuffer, ips))
+        if (ips.empty() && !configuredIps(m_ctx, ips))
             return m_failure.set(QELT_ERR_CONF_READ, "환경파일을 읽는데 실패하였습니다."_cp949);
         size_t start = 0;
         while (start <= ips.size()) {

@@ -1,7 +1,9 @@
 // The verification service through its exported functions: with a bundle
 // set and lists placed in the caches (no directory), and against a slapd
 // holding the openssl-made hierarchy of tests/data/verify.
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "api/api_context.h"
@@ -186,6 +188,27 @@ TEST_F(VerifyOffline, InitialPolicySets) {
     EXPECT_EQ(verify(good), QELT_ERR_PATH_POLICY);
     std::ofstream(conf) << "[VALIDATOIN_OPTION]\nIPS = 1.2.3.4;" << kPolicy << "\n";
     EXPECT_EQ(verify(good), 0) << errInfo();
+    // The value of a file changed long enough ago is kept between calls: a
+    // change of the same size is seen at the next call (a recent file, or an
+    // older one with another time), and so is a file that went away.
+    std::string other = kPolicy;
+    other.back() = '2';
+    const auto rewrite = [&](const std::string& policy, std::chrono::minutes age) {
+        std::ofstream(conf) << "[VALIDATOIN_OPTION]\nIPS = 1.2.3.4;" << policy << "\n";
+        if (age.count() > 0)
+            std::filesystem::last_write_time(conf, std::filesystem::file_time_type::clock::now() - age);
+    };
+    rewrite(kPolicy, std::chrono::minutes(60));
+    EXPECT_EQ(verify(good), 0) << errInfo();
+    EXPECT_EQ(verify(good), 0) << errInfo();
+    rewrite(other, std::chrono::minutes(0));
+    EXPECT_EQ(verify(good), QELT_ERR_PATH_POLICY);
+    rewrite(kPolicy, std::chrono::minutes(60));
+    EXPECT_EQ(verify(good), 0) << errInfo();
+    rewrite(other, std::chrono::minutes(30));
+    EXPECT_EQ(verify(good), QELT_ERR_PATH_POLICY);
+    std::filesystem::remove(conf);
+    EXPECT_EQ(verify(good), QELT_ERR_CONF_READ);
 }
 
 TEST_F(VerifyOffline, ValidationTimes) {
