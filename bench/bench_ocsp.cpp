@@ -115,8 +115,14 @@ void opensslProcess(benchmark::State& state, unsigned long flags) {
 void Process_OpenSSL(benchmark::State& state) { opensslProcess(state, 0); }
 void Process_OpenSSL_NoChain(benchmark::State& state) { opensslProcess(state, OCSP_NOVERIFY); }
 
+// A responder that serves every repetition of the round trips.
 qelt::test::OcspResponder& responder() {
-    static qelt::test::OcspResponder r;
+    static qelt::test::OcspResponder r([] {
+        qelt::test::OcspResponder::Options options;
+        options.limits.connections = 100000;
+        options.limits.lifetime = std::chrono::hours(1);
+        return options;
+    }());
     return r;
 }
 

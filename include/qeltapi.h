@@ -580,6 +580,166 @@ QELT_EXPORT int QELT_CMS_SetTimeStampToken(void* pCtx, BINSTR* pSignedData, int 
                                            BINSTR* pSignedDataWithTST);
 QELT_EXPORT int QELT_CMS_GetTimeStampToken(void* pCtx, int nIndex, BINSTR* pTimeStampToken);
 
+/* ---- PFX (PKCS #12) ------------------------------------------------------
+   QELT_PFX_Export packs the signing pair and/or the key-distribution pair
+   (certificate DER, decrypted PKCS #8 PrivateKeyInfo DER; pass NULL for both
+   parts of an absent pair) into a password-protected PFX: keys shrouded with
+   PKCS#12 3DES, certificates encrypted with PKCS#12 RC2-40, HMAC-SHA-1 over
+   the contents. QELT_PFX_Import verifies and unpacks one (also PFX files of
+   other tools that use the PKCS#12 PBE algorithms and a SHA-1 MAC) and puts
+   each pair in the signing or the key-distribution outputs by its
+   certificate's key usage; outputs of an absent pair are left untouched.
+   A wrong password gives QELT_ERR_PRIKEY_PASSWORD. */
+QELT_EXPORT int QELT_PFX_Export(void* pCtx, char* pszPasswd, BINSTR* pSignCert, BINSTR* pSignPriKey, BINSTR* pKmCert,
+                                BINSTR* pKmPriKey, BINSTR* pPFX);
+QELT_EXPORT int QELT_PFX_Import(void* pCtx, char* pszPasswd, BINSTR* pPFX, BINSTR* pSignCert, BINSTR* pSignPriKey,
+                                BINSTR* pKmCert, BINSTR* pKmPriKey);
+
+/* ---- Storage media --------------------------------------------------------
+   Certificates and private keys on a medium: nMediaType QELT_MEDIA_DISK
+   (pszInfo is the file path) or QELT_MEDIA_PLUGIN (pszInfo is the PIN given
+   to the storage plug-in loaded with QELT_STORAGE_Load; one per context).
+   nDataType 1, 2, 16 or 32 selects the object on a plug-in. Keys are read and
+   written decrypted (PrivateKeyInfo DER) and stored encrypted under pszPasswd
+   (nSymAlg QELT_SYM_*); a key read without a password must be stored
+   decrypted. Disk files are replaced atomically (a new file renamed over the
+   old one); key files get mode 0600. A plug-in exports
+     int PKI_STORAGE_Read(int code, const char* pin, unsigned char* buf, int* len, char* errText);
+     int PKI_STORAGE_Write(int code, const char* pin, const unsigned char* data, int len, char* errText);
+     int PKI_STORAGE_Delete(int code, const char* pin, char* errText);
+   returning 0, 256 (no card), 257 (wrong PIN) or another failure value; the
+   read buffer holds 2048 bytes and errText 1024. */
+#define QELT_MEDIA_DISK 1
+#define QELT_MEDIA_PLUGIN 2
+
+QELT_EXPORT int QELT_STORAGE_Load(void* pCtx, char* pszLibPath);
+QELT_EXPORT int QELT_STORAGE_Unload(void* pCtx);
+QELT_EXPORT int QELT_STORAGE_ReadCert(void* pCtx, int nMediaType, char* pszInfo, int nDataType, BINSTR* pCert);
+QELT_EXPORT int QELT_STORAGE_ReadPriKey(void* pCtx, int nMediaType, char* pszInfo, char* pszPasswd, int nDataType,
+                                        BINSTR* pPriKey);
+QELT_EXPORT int QELT_STORAGE_WriteCert(void* pCtx, int nMediaType, char* pszInfo, int nDataType, BINSTR* pCert);
+QELT_EXPORT int QELT_STORAGE_WritePriKey(void* pCtx, int nMediaType, char* pszInfo, char* pszPasswd, int nDataType,
+                                         int nSymAlg, BINSTR* pPriKey);
+QELT_EXPORT int QELT_STORAGE_DeleteCert(void* pCtx, int nMediaType, char* pszInfo, int nDataType);
+QELT_EXPORT int QELT_STORAGE_DeletePriKey(void* pCtx, int nMediaType, char* pszInfo, char* pszPasswd, int nDataType);
+
+/* ---- PKCS#11 tokens -------------------------------------------------------
+   The token's Cryptoki library is the module of QELT_STORAGE_Load. Sequence:
+   QELT_HSM_GetSlotList (initialises Cryptoki) -> QELT_HSM_OpenSession ->
+   QELT_HSM_Login -> object calls -> QELT_HSM_Logout -> QELT_HSM_CloseSession
+   (which also finalises Cryptoki). Objects are labelled by a KeyID, the
+   upper-case hexadecimal SHA-1 of the certificate (40 characters), passed
+   in and out as BINSTR text: "SIGN_CERT=<KeyID>", "SIGN_PRI_KEY=<KeyID>",
+   "KM_CERT=<KeyID>", "KM_PRI_KEY=<KeyID>" and the data object
+   "R4VID=<KeyID>" with the identification random number of a signing key.
+   Private keys never leave the token: QELT_HSM_SignData signs on it.
+   Token errors are 8000 + the CKR_ value (or one of the codes below) with
+   the CKR_ name in the detail message. */
+#define QELT_HSM_CERT_SIGN 1 /* pnCertType of QELT_HSM_GetCertInfo */
+#define QELT_HSM_CERT_KM 2
+#define QELT_HSM_RW_SESSION 0x02 /* nFlags of QELT_HSM_OpenSession (CKF_RW_SESSION) */
+
+typedef struct {
+    char label[33];          /* texts without the token's trailing blanks */
+    char manufacturerID[33];
+    char model[17];
+    char serialNumber[17];
+    unsigned long flags;     /* CKF_ token flags */
+    unsigned long maxPinLen;
+    unsigned long minPinLen;
+    unsigned long totalPublicMemory; /* as the token reports them */
+    unsigned long freePublicMemory;
+} QELT_HSM_TOKEN_INFO;
+
+/* pSlotList receives the slots that hold a token; *pnSlotCount is the
+   array's size on entry and the number of slots on return. */
+QELT_EXPORT int QELT_HSM_GetSlotList(void* pCtx, unsigned long* pSlotList, int* pnSlotCount);
+QELT_EXPORT int QELT_HSM_GetTokenInfo(void* pCtx, unsigned long nSlot, QELT_HSM_TOKEN_INFO* pTokenInfo);
+QELT_EXPORT int QELT_HSM_OpenSession(void* pCtx, unsigned long nSlot, int nFlags);
+QELT_EXPORT int QELT_HSM_Login(void* pCtx, char* pszUserPIN);
+QELT_EXPORT int QELT_HSM_Logout(void* pCtx);
+QELT_EXPORT int QELT_HSM_CloseSession(void* pCtx);
+QELT_EXPORT int QELT_HSM_ChangePIN(void* pCtx, char* pszOldPIN, char* pszNewPIN);
+QELT_EXPORT int QELT_HSM_GetCertCnt(void* pCtx, int* pnCount);
+/* Certificate nIndex (0-based) of the token: its kind, KeyID and subject DN. */
+QELT_EXPORT int QELT_HSM_GetCertInfo(void* pCtx, int nIndex, int* pnCertType, BINSTR* pKeyID, BINSTR* pCertDN);
+QELT_EXPORT int QELT_HSM_ReadCert(void* pCtx, BINSTR* pKeyID, BINSTR* pCert);
+QELT_EXPORT int QELT_HSM_ReadRandomForVID(void* pCtx, BINSTR* pKeyID, BINSTR* pRandom);
+QELT_EXPORT int QELT_HSM_WriteCertAndPriKey(void* pCtx, BINSTR* pCert, BINSTR* pPriKey);
+QELT_EXPORT int QELT_HSM_DeleteCertAndPriKey(void* pCtx, BINSTR* pKeyID);
+/* A SignedData of pData (content type data) signed on the token with the
+   private key of pKeyID; the form follows QELT_API_SetOption as for
+   QELT_CMS_MakeSignedData. */
+QELT_EXPORT int QELT_HSM_SignData(void* pCtx, BINSTR* pKeyID, BINSTR* pData, BINSTR* pSignedData);
+
+/* ---- challenge-response authentication (SIGEA) -------------------------
+   The server makes a challenge (DER SEQUENCE { OCTET STRING of 16 random
+   bytes }) and sends it to the client; the client answers with
+   QELT_SIGEA_MakeResponse, signing (SHA-1, whatever QELT_API_SetHashAlgo
+   says) its own 16 random bytes, the challenge and the text "client" with its
+   signing certificate's key; the server passes the response with the very
+   challenge it issued to QELT_SIGEA_VerifyResponse, which checks the
+   signature and returns the client's certificate. Nothing is kept between the
+   calls, and the returned certificate is not validated: pass it to the
+   certificate verification functions. */
+QELT_EXPORT int QELT_SIGEA_MakeChallenge(void* pCtx, BINSTR* pChallenge);
+QELT_EXPORT int QELT_SIGEA_MakeResponse(void* pCtx, const BINSTR* pChallenge, const BINSTR* pCert,
+                                        const BINSTR* pPriKey, BINSTR* pResponse);
+QELT_EXPORT int QELT_SIGEA_VerifyResponse(void* pCtx, const BINSTR* pResponse, const BINSTR* pChallenge,
+                                          BINSTR* pCert);
+
+/* ---- WAP messages -------------------------------------------------------
+   The compact formats of mobile clients. SignedContent: the content, the
+   signer certificate and a signing time, signed (RSA with SHA-1, or the WTLS
+   form of ECDSA with SHA-1) over the DER SET of the CMS signed attributes
+   contentType, signingTime and messageDigest. pszSigningTime as for
+   QELT_CMS_MakeSignedData; the processing functions return the content, the
+   signer certificate (not validated) and the signing time ("YYYYMMDDhhmmss"
+   in local time into a buffer of at least 15 bytes, or seconds). Content of
+   at most 65535 bytes.
+   WapEnvelopedData: the content encrypted with nSymAlg QELT_SYM_3DES, _SEED
+   or _NEAT (CBC) under a fresh key sent with RSA PKCS#1 v1.5 to one recipient
+   named by the subject key identifier of its certificate; the format holds an
+   encrypted key of at most 255 bytes (RSA keys up to 2040 bits: RSA-1024
+   recipients) and ciphertexts of at most 65533 bytes. Opening a message
+   leaves its key and IV as the context's session key. */
+QELT_EXPORT int QELT_WCMS_MakeSignedContent(void* pCtx, BINSTR* pCert, BINSTR* pPriKey, BINSTR* pTBSData,
+                                            char* pszSigningTime, BINSTR* pSignedContent);
+QELT_EXPORT int QELT_WCMS_ProcessSignedContent(void* pCtx, BINSTR* pSignedContent, BINSTR* pData,
+                                               BINSTR* pSignerCert, char* pszSigningTime);
+QELT_EXPORT int QELT_WCMS_ProcessSignedContent2(void* pCtx, BINSTR* pSignedContent, BINSTR* pData,
+                                                BINSTR* pSignerCert, int* pSigningTime);
+QELT_EXPORT int QELT_WCMS_MakeWapEnvelopedData(void* pCtx, BINSTR* pRecCert, BINSTR* pTBEData, int nSymAlg,
+                                               BINSTR* pWapEnvelopedData);
+QELT_EXPORT int QELT_WCMS_ProcessWapEnvelopedData(void* pCtx, BINSTR* pCert, BINSTR* pPriKey,
+                                                  BINSTR* pWapEnvelopedData, BINSTR* pData);
+
+/* ---- identity verification (VID) ----------------------------------------
+   QELT_VID_Verify: 0 when the identification number pszIDN (resident or
+   business registration number) and the random number kept with the private
+   key (QELT_VID_GetRandomFromPriKey) give the virtual identifier in the
+   certificate's subjectAltName; 1700 when they do not, 1701 when the
+   certificate carries no identification data. */
+QELT_EXPORT int QELT_VID_Verify(void* pCtx, BINSTR* pCert, BINSTR* pRandom, const char* pszIDN);
+/* The same questions asked of the identity-verification server named in the
+   configuration file's [IVS] section (IP, PORT, SVR_KM_CERT_URL: the LDAP URL
+   of the entry publishing the server's certificates; TIME_OUT: seconds to
+   wait for the answer, 0 for 600, read once per context): does pCert belong
+   to pszIDN (sent encrypted for the server), or is pCert valid. pMyCert is
+   the requester's certificate. The server's key-management and signing
+   certificates are kept in <work dir>/cache/IVS/IVS_KmCert.der and
+   IVS_SignCert.der, filled from the directory when missing; an answer signed
+   under another certificate than the cached one makes the signing
+   certificate be fetched once more. pSvrKmCert and pSvrSignCert, when not
+   NULL or empty, are the server's certificates given by the caller: they
+   take the place of the cache and the directory. The server's refusals come
+   back as the codes of its response code (1215, 1700, 2104, ...) with its
+   description in the message. */
+QELT_EXPORT int QELT_VID_VerifyByIVS(void* pCtx, const char* pszConfFilePath, BINSTR* pCert, BINSTR* pMyCert,
+                                     const char* pszIDN, BINSTR* pSvrKmCert, BINSTR* pSvrSignCert);
+QELT_EXPORT int QELT_CERT_VerifyByIVS(void* pCtx, const char* pszConfFilePath, BINSTR* pCert, BINSTR* pMyCert);
+
+
 /* ---- time-stamp protocol ---------------------------------------------------
    A TimeStampReq for pDoc (nHashAlg: QELT_HASH_SHA1, _MD5, _HAS160 or
    _SHA256), optionally with a policy OID text and signed by the requester

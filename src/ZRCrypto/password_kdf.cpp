@@ -1,10 +1,17 @@
 #include "ZRCrypto/password_kdf.h"
 
+// The PKCS#12 derivation iterates SHA-1 over its own 20-byte output thousands
+// of times; it runs the SHA-1 block function directly on one pre-padded block
+// (the low-level interface OpenSSL keeps for this kind of use) instead of a
+// provider-dispatched digest per iteration.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <openssl/kdf.h>
 #include <openssl/params.h>
+#include <openssl/sha.h>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -97,36 +104,75 @@ int PasswordKdf::pbkdf2Sha1(const ByteString& password, const ByteString& salt, 
     return 0;
 }
 
+namespace {
+
+// SHA-1 of `in`, then SHA-1 of each digest until `rounds` hashes were made.
+// From the second hash on the input is always one block: the 20-byte digest,
+// the 0x80 marker and the bit length 160.
+void iteratedSha1(const uint8_t* in, size_t len, int rounds, uint8_t out[kSha1Len]) {
+    SHA_CTX ctx;
+    SHA1_Init(&ctx);
+    SHA1_Update(&ctx, in, len);
+    SHA1_Final(out, &ctx);
+    if (rounds <= 1) {
+        secureWipe(&ctx, sizeof ctx);
+        return;
+    }
+    alignas(16) uint8_t block[64] = {};
+    std::memcpy(block, out, kSha1Len);
+    block[kSha1Len] = 0x80;
+    block[63] = 8 * kSha1Len;
+    for (int r = 1; r < rounds; ++r) {
+        ctx.h0 = 0x67452301u;
+        ctx.h1 = 0xEFCDAB89u;
+        ctx.h2 = 0x98BADCFEu;
+        ctx.h3 = 0x10325476u;
+        ctx.h4 = 0xC3D2E1F0u;
+        SHA1_Transform(&ctx, block);
+        const SHA_LONG h[5] = {ctx.h0, ctx.h1, ctx.h2, ctx.h3, ctx.h4};
+        for (int w = 0; w < 5; ++w) {
+            block[4 * w] = static_cast<uint8_t>(h[w] >> 24);
+            block[4 * w + 1] = static_cast<uint8_t>(h[w] >> 16);
+            block[4 * w + 2] = static_cast<uint8_t>(h[w] >> 8);
+            block[4 * w + 3] = static_cast<uint8_t>(h[w]);
+        }
+    }
+    std::memcpy(out, block, kSha1Len);
+    secureWipe(block, sizeof block);
+    secureWipe(&ctx, sizeof ctx);
+}
+
+}  // namespace
+
 int PasswordKdf::pkcs12Sha1(const ByteString& widePassword, const ByteString& salt, int id, int iterations, int len,
                             ByteString& out) {
     out.clear();
-    // I = S || P, each repeated to whole 64-byte blocks; D = 64 bytes of ID.
-    ByteString i = fillBlocks(salt, kPkcs12Block);
-    i.append(fillBlocks(widePassword, kPkcs12Block));
-    ByteString d;
-    for (int k = 0; k < kPkcs12Block; ++k) d.append(static_cast<uint8_t>(id));
-    ZRHash hash;
+    if (len <= 0) return 0;
+    // D || I with I = S || P, each repeated to whole 64-byte blocks; D = 64 bytes of ID.
+    ByteString input;
+    for (int k = 0; k < kPkcs12Block; ++k) input.append(static_cast<uint8_t>(id));
+    input.append(fillBlocks(salt, kPkcs12Block));
+    input.append(fillBlocks(widePassword, kPkcs12Block));
+    if (input.status() != ByteString::kOk) return fail(kClass, "pkcs12Sha1", "input", 1, "Memory allocation failed.");
     const int rounds = iterations < 1 ? 1 : iterations;
+    uint8_t a[kSha1Len];
     while (out.length() < len) {
-        ByteString input(d);
-        input.append(i);
-        ByteString a;
-        if (hash.DigestData(ALG_SHA1, input, a, rounds) != 0 || a.length() != kSha1Len)
-            return fail(kClass, "pkcs12Sha1", "DigestData", 1, hash.errorText());
+        iteratedSha1(input.data(), static_cast<size_t>(input.length()), rounds, a);
         const int take = len - out.length() < kSha1Len ? len - out.length() : kSha1Len;
-        out.append(a.data(), take);
+        out.append(a, take);
         if (out.length() >= len) break;
         // Each block of I becomes (I_j + B + 1) mod 2^512, B being A repeated to 64 bytes.
-        uint8_t* p = i.data();
-        for (int off = 0; off < i.length(); off += kPkcs12Block) {
+        uint8_t* p = input.data();
+        for (int off = kPkcs12Block; off < input.length(); off += kPkcs12Block) {
             unsigned carry = 1;
             for (int k = kPkcs12Block - 1; k >= 0; --k) {
-                carry += static_cast<unsigned>(p[off + k]) + a.data()[k % kSha1Len];
+                carry += static_cast<unsigned>(p[off + k]) + a[k % kSha1Len];
                 p[off + k] = static_cast<uint8_t>(carry);
                 carry >>= 8;
             }
         }
     }
+    secureWipe(a, sizeof a);
     return 0;
 }
 

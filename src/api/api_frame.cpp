@@ -5,6 +5,7 @@
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRProcess/PCertUtil.h"
 #include "api/api_call.h"
+#include "storage/dynamic_module.h"
 #include "util/cp949_literal.h"
 
 using namespace qelt;
@@ -73,7 +74,15 @@ QELT_EXPORT int QELT_API_Finish(void** ppCtx) {
     ctx->pLoadedCert = nullptr;
     delete ctx->pSignedData;
     ctx->pSignedData = nullptr;
-    // pCryptoki and hStorageLib belong to their own families' calls and are left alone.
+    // The token wrapper (it closes its session) and then the module it calls
+    // into: nothing else can reach them once the context is gone.
+    delete ctx->pCryptoki;
+    ctx->pCryptoki = nullptr;
+    if (ctx->hStorageLib != nullptr) {
+        std::string ignored;
+        (void)unloadModule(ctx->hStorageLib, ignored);
+        ctx->hStorageLib = nullptr;
+    }
     ctx->nErrCode = 0;
     secureWipe(ctx, sizeof *ctx);
     std::free(ctx);

@@ -1,7 +1,9 @@
 #include "jni/jni_call.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstring>
+#include <mutex>
 
 #include "api/error_record.h"
 
@@ -15,23 +17,69 @@ constexpr jint kLocalFrame = 32;
 constexpr int kErrInfoSize = 2048;
 constexpr const char* kNoErrorMessage = "NO ERROR MESSAGE !";
 
+// Field IDs already looked up, by class, name and signature: a lookup by name
+// costs as much as a small native's own work. The classes are held by global
+// references (a class in the cache is never unloaded); the table is small and
+// fixed, and a class beyond it is simply looked up each time.
+class FieldCache {
+public:
+    jfieldID find(JNIEnv* env, jclass cls, const char* name, const char* signature) {
+        const int n = m_count.load(std::memory_order_acquire);
+        for (int i = 0; i < n; ++i) {
+            const Entry& e = m_entries[i];
+            if (std::strcmp(e.name, name) == 0 && std::strcmp(e.signature, signature) == 0 &&
+                env->IsSameObject(e.cls, cls))
+                return e.id;
+        }
+        return nullptr;
+    }
+    void add(JNIEnv* env, jclass cls, const char* name, const char* signature, jfieldID id) {
+        std::lock_guard lock(m_lock);
+        const int n = m_count.load(std::memory_order_relaxed);
+        if (n == kSize) return;
+        for (int i = 0; i < n; ++i)
+            if (m_entries[i].name == name && m_entries[i].signature == signature &&
+                env->IsSameObject(m_entries[i].cls, cls))
+                return;  // added by another thread meanwhile
+        const auto global = static_cast<jclass>(env->NewGlobalRef(cls));
+        if (global == nullptr) {
+            env->ExceptionClear();
+            return;
+        }
+        m_entries[n] = Entry{global, name, signature, id};
+        m_count.store(n + 1, std::memory_order_release);
+    }
+
+private:
+    struct Entry {
+        jclass cls;
+        const char* name;  // the natives' string literals
+        const char* signature;
+        jfieldID id;
+    };
+    static constexpr int kSize = 64;
+    Entry m_entries[kSize] = {};
+    std::atomic<int> m_count{0};
+    std::mutex m_lock;
+};
+
+FieldCache g_fieldCache;
+
 }  // namespace
 
 JniCall::JniCall(JNIEnv* env, jobject self, Results results) : m_env(env), m_self(self), m_results(results) {
-    if (env->PushLocalFrame(kLocalFrame) != 0) {
+    // The native's local references are released when it returns; it only
+    // needs room for more than the 16 the JVM guarantees.
+    if (env->EnsureLocalCapacity(kLocalFrame) != 0) {
         env->ExceptionClear();
         m_initCode = kMemoryError;
         return;
     }
-    m_framePushed = true;
     m_initCode = QELT_API_Init(&m_ctx, workDirectory());
     if (m_initCode != 0) m_ctx = nullptr;
 }
 
-JniCall::~JniCall() {
-    QELT_API_Finish(&m_ctx);
-    if (m_framePushed) m_env->PopLocalFrame(nullptr);
-}
+JniCall::~JniCall() { QELT_API_Finish(&m_ctx); }
 
 bool JniCall::exceptionRaised() {
     if (!m_env->ExceptionCheck()) return false;
@@ -110,8 +158,13 @@ jclass JniCall::selfClass() {
 
 jfieldID JniCall::field(const char* name, const char* signature) {
     if (selfClass() == nullptr) return nullptr;
+    if (const jfieldID cached = g_fieldCache.find(m_env, m_class, name, signature)) return cached;
     const jfieldID id = m_env->GetFieldID(m_class, name, signature);
-    if (id == nullptr) exceptionRaised();
+    if (id == nullptr) {
+        exceptionRaised();
+        return nullptr;
+    }
+    g_fieldCache.add(m_env, m_class, name, signature, id);
     return id;
 }
 

@@ -12,8 +12,8 @@
 //   }
 //
 // Each native gets a fresh API context (initialised with the Java work
-// directory, "." while none is set) and its own local-reference frame; both
-// are released when the native returns, so nothing survives between natives.
+// directory, "." while none is set), finished when the native returns, so
+// nothing survives between natives.
 // A non-zero result is reported in the calling object's fields: the standing
 // message of the code and "ErrCode=%d,ErrMsg=%s" for the mirror class, the
 // latter alone in `errBuff` for the object classes.
@@ -144,7 +144,6 @@ private:
     jclass m_class = nullptr;
     void* m_ctx = nullptr;
     int m_initCode = 0;
-    bool m_framePushed = false;
 };
 
 // Runs a library function that writes a text into a caller buffer of a given

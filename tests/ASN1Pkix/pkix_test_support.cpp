@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -16,8 +17,20 @@ std::vector<uint8_t> readFileBytes(const std::filesystem::path& path) {
 }
 
 bool runIn(const std::filesystem::path& dir, const std::string& command) {
+    const auto log = dir / "log.txt";
+    std::error_code ignored;
+    const auto before = std::filesystem::exists(log) ? std::filesystem::file_size(log, ignored) : 0;
     const std::string line = "cd '" + dir.string() + "' && (" + command + ") >>log.txt 2>&1";
-    return std::system(line.c_str()) == 0;
+    const int status = std::system(line.c_str());
+    if (status == 0) return true;
+    // A failed step shows what it printed, so a failure seen only on another
+    // machine can be read from the test output.
+    std::ifstream in(log, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(before));
+    std::string printed{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (printed.size() > 4000) printed.erase(0, printed.size() - 4000);
+    std::fprintf(stderr, "command failed (status %d): %s\n%s\n", status, command.c_str(), printed.c_str());
+    return false;
 }
 
 namespace {

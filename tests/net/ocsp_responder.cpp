@@ -41,7 +41,7 @@ std::string runOcsp(const std::vector<std::string>& args, const std::string& dir
 OcspResponder::OcspResponder() : OcspResponder(Options{}) {}
 
 OcspResponder::OcspResponder(Options options) : m_options(options), m_dir(uniqueDir("ocsp-responder")) {
-    m_server = std::make_unique<LoopbackServer>([this](const HttpRequest& r) { return handle(r); });
+    m_server = std::make_unique<LoopbackServer>([this](const HttpRequest& r) { return handle(r); }, options.limits);
 }
 
 OcspResponder::~OcspResponder() {

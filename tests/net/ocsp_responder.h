@@ -28,6 +28,7 @@ public:
     struct Options {
         Signer signer = Signer::Delegated;
         bool noCerts = false;  // "-resp_no_certs": the response carries no certificate
+        LoopbackServer::Limits limits{};
     };
     // (request DER, response DER from openssl) -> the reply the client gets.
     using Tamper = std::function<Reply(const std::string& request, const std::string& response)>;

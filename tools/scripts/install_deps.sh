@@ -6,6 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang libclang-rt-14-dev          # libFuzzer targets
   libssl-dev openssl                # libcrypto, and the openssl command as interop peer
+  libp11-kit-dev softhsm2           # the Cryptoki header; SoftHSM2 as the PKCS#11 token of the tests
   libgtest-dev libgmock-dev libbenchmark-dev
   openjdk-17-jdk-headless           # Java bindings: javac, jni.h and the JVM of the Java tests
   python3

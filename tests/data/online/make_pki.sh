@@ -165,6 +165,13 @@ tsa_name = no
 ess_cert_id_chain = no
 ess_cert_id_alg = sha1
 CNF
+# A token of the TSA over a small document, for the README's examples.
+printf 'A document stamped by the test TSA.\n' > sample.txt
+echo 01 > work/tsa_serial
+sed "s#tsa_serial#work/tsa_serial#" tsa.cnf > work/tsa.cnf
+openssl ts -query -data sample.txt -sha256 -cert -out work/sample.tsq
+openssl ts -reply -config work/tsa.cnf -queryfile work/sample.tsq -token_out -out sample.tst
+
 # Keys nothing signs with again.
 rm -f root.key revoked.key hold.key noaia.key unknown.key shortaki.key
 rm -rf work *.srl

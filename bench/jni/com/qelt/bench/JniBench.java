@@ -7,9 +7,9 @@ import java.nio.file.Paths;
 
 /**
  * Java natives against the same exported calls made directly from C, in one
- * JVM: SHA-256 of 1 KiB and RSA-2048 signature verification. Each side runs
- * `rounds` times `batch` calls after a warm-up; the best batch of each side is
- * compared, and the ratio C time / Java time printed (1.0: the JNI crossing and
+ * JVM: SHA-256 of 1 KiB and RSA-2048 signature verification. The two sides
+ * run in alternating batches (-Drounds, 30 by default) after a warm-up; the
+ * best batch of each side is compared, and the ratio C time / Java time printed (1.0: the JNI crossing and
  * conversions cost nothing; 0.9: they cost a tenth).
  *   java -Djava.library.path=LIBDIRS -cp qeltapi.jar:qelt-bench.jar com.qelt.bench.JniBench DATADIR
  */
@@ -22,49 +22,46 @@ public final class JniBench {
         void run(int n);
     }
 
-    private static long best(Batch b, int batch, int rounds) {
-        b.run(batch);  // warm-up: the JIT and the allocator settle
-        long best = Long.MAX_VALUE;
-        for (int r = 0; r < rounds; r++) {
-            long t = System.nanoTime();
-            b.run(batch);
-            best = Math.min(best, System.nanoTime() - t);
-        }
-        return best;
+    private static long time(Batch b, int batch) {
+        long t = System.nanoTime();
+        b.run(batch);
+        return System.nanoTime() - t;
     }
 
-    private static void report(String name, long cNanos, long javaNanos, int batch) {
-        System.out.printf("%-28s C %8.2f us/call   Java %8.2f us/call   ratio %.3f%n", name, cNanos / 1e3 / batch,
-                javaNanos / 1e3 / batch, (double) cNanos / javaNanos);
+    /** Runs the two sides in alternating batches (so both see the same load) and reports the best of each. */
+    private static void compare(String name, Batch c, Batch java, int batch, int rounds) {
+        c.run(batch);  // warm-up: the JIT and the allocator settle
+        java.run(batch);
+        long bestC = Long.MAX_VALUE, bestJava = Long.MAX_VALUE;
+        for (int r = 0; r < rounds; r++) {
+            bestC = Math.min(bestC, time(c, batch));
+            bestJava = Math.min(bestJava, time(java, batch));
+        }
+        System.out.printf("%-28s C %8.2f us/call   Java %8.2f us/call   ratio %.3f%n", name, bestC / 1e3 / batch,
+                bestJava / 1e3 / batch, (double) bestC / bestJava);
     }
 
     public static void main(String[] args) throws Exception {
         System.loadLibrary("qeltbench");
         String workDir = System.getProperty("java.io.tmpdir");
         QeltApi.setWorkDir(workDir);
-        int rounds = Integer.getInteger("rounds", 7);
+        int rounds = Integer.getInteger("rounds", 30);
         qeltapi_jni api = new qeltapi_jni();
 
         byte[] kib = new byte[1024];
         new java.util.Random(1).nextBytes(kib);
-        int hashBatch = 200000;
-        long cHash = best(n -> check(hashLoop(n, 4, kib, workDir) == 0, "C hash"), hashBatch, rounds);
-        long jHash = best(n -> {
+        compare("SHA-256 of 1 KiB", n -> check(hashLoop(n, 4, kib, workDir) == 0, "C hash"), n -> {
             for (int i = 0; i < n; i++) check(api._CRYPT_Hash(4, kib) == 0, "Java hash");
-        }, hashBatch, rounds);
-        report("SHA-256 of 1 KiB", cHash, jHash, hashBatch);
+        }, 20000, rounds);
 
         byte[] cert = Files.readAllBytes(Paths.get(args[0], "user.der"));
         byte[] key = Files.readAllBytes(Paths.get(args[0], "user.p8"));
         check(api._CRYPT_Sign(cert, key, 4, kib) == 0, "sign");
         byte[] sig = api.baReturnArray;
-        int verifyBatch = 5000;
-        long cVerify = best(n -> check(verifyLoop(n, cert, 4, kib, sig, workDir) == 0, "C verify"), verifyBatch,
-                rounds);
-        long jVerify = best(n -> {
-            for (int i = 0; i < n; i++) check(api._CRYPT_Verify(cert, 4, kib, sig) == 0, "Java verify");
-        }, verifyBatch, rounds);
-        report("RSA-2048 verify (SHA-256)", cVerify, jVerify, verifyBatch);
+        compare("RSA-2048 verify (SHA-256)", n -> check(verifyLoop(n, cert, 4, kib, sig, workDir) == 0, "C verify"),
+                n -> {
+                    for (int i = 0; i < n; i++) check(api._CRYPT_Verify(cert, 4, kib, sig) == 0, "Java verify");
+                }, 1000, rounds);
     }
 
     private static void check(boolean ok, String what) {
