@@ -186,4 +186,77 @@ public class qeltapi_jni {
             int symAlg, int hashAlg);
     /** The content into {@link #baReturnArray}, the signer into {@link #signers}. */
     public native int _CMS_ProcessSignedAndEnvData(byte[] cert, byte[] priKey, byte[] message);
+
+    // ---- storage media. libPath: a storage plug-in loaded for the call (mediaType 2), empty for disk files
+    // (mediaType 1, info the file path); dataType 1, 2, 16 or 32; keys cross decrypted and are kept encrypted.
+    /** The certificate into {@link #baReturnArray}. */
+    public native int STORAGE_ReadCert(String libPath, int mediaType, String info, int dataType);
+    /** The decrypted private key into {@link #baReturnArray} (password empty: stored decrypted). */
+    public native int STORAGE_ReadPriKey(String libPath, int mediaType, String info, String password, int dataType);
+    public native int STORAGE_WriteCert(String libPath, int mediaType, String info, int dataType, byte[] cert);
+    /** symAlg: the protection algorithm (QELT_SYM_* code) of the stored key. */
+    public native int STORAGE_WritePriKey(String libPath, int mediaType, String info, String password, int dataType,
+            int symAlg, byte[] priKey);
+    public native int STORAGE_DeleteCert(String libPath, int mediaType, String info, int dataType);
+    /** The password is checked (the key read and decrypted) before the key is deleted. */
+    public native int STORAGE_DeletePriKey(String libPath, int mediaType, String info, String password, int dataType);
+
+    // ---- time-stamp protocol. hashAlg 1 SHA-1, 2 MD5, 3 HAS-160, 4 SHA-256; sign 1: the request signed with
+    // cert and the decrypted priKey.
+    /** The whole exchange: the request made, sent to ip:port, the answer checked; the token into baReturnArray. */
+    public native int _TSP_GetToken(String confFile, byte[] doc, int hashAlg, String policy, int sign, byte[] cert,
+            byte[] priKey, String ip, int port);
+    /** The request message into {@link #baReturnArray}. */
+    public native int _TSP_MakeReqMsg(byte[] doc, int hashAlg, String policy, int sign, byte[] cert, byte[] priKey);
+    /** The TSA's response message into {@link #baReturnArray}. */
+    public native int _TSP_SendAndRecv(String ip, int port, byte[] reqMsg);
+    /**
+     * Checks a response against the request this call remembers: as no request survives between two natives,
+     * a response that passes every other check is refused with 1610 (use {@link #_TSP_GetToken}).
+     */
+    public native int _TSP_VerifyResMsg(byte[] resMsg);
+    /** Checks a token against the document; the TSA certificate into {@link #baReturnArray}. */
+    public native int _TSP_VerifyToken(byte[] doc, byte[] token);
+    /**
+     * The token's fields into {@link #sReturnString}, one per line ("\r\n"): the TSA's CN and DN, the policy,
+     * the hash algorithm, the hash, the serial number, the generation time and the nonce; see {@link #tokenInfo}.
+     */
+    public native int _TSP_GetTokenInfo(byte[] token);
+
+    /** The eight lines of the last {@link #_TSP_GetTokenInfo}. */
+    public String[] tokenInfo() {
+        return sReturnString == null ? new String[0] : sReturnString.split("\r\n", -1);
+    }
+
+    // ---- identity verification
+    /** 0 when idn and the key's random number give the certificate's virtual identifier. */
+    public native int VID_Verify(byte[] cert, byte[] random, String idn);
+    /**
+     * Asks the identity-verification server of confFile's [IVS] section whether cert belongs to idn; svrKmCert
+     * and svrSignCert, when given, are the server's certificates (else the cache and the directory).
+     */
+    public native int VID_VerifyByIVS(String confFile, byte[] cert, byte[] myCert, String idn, byte[] svrKmCert,
+            byte[] svrSignCert);
+    /**
+     * Asks the server whether cert is valid. svrSignCert, when given, is the server's signing certificate: it
+     * is stored as the work directory's cached copy (cache/IVS/IVS_SignCert.der) before the question.
+     */
+    public native int CERT_VerifyByIVS(String confFile, byte[] cert, byte[] myCert, byte[] svrSignCert);
+
+    // ---- challenge-response authentication
+    /** A server's challenge into {@link #baReturnArray}. */
+    public native int _SIGEA_MakeChallenge();
+    /** The client's signed response to a challenge into {@link #baReturnArray}. */
+    public native int _SIGEA_MakeResponse(byte[] challenge, byte[] cert, byte[] priKey);
+    /** Checks a response to the challenge this server issued; the client's certificate into baReturnArray. */
+    public native int _SIGEA_VerifyResponse(byte[] response, byte[] challenge);
+
+    // ---- WAP messages
+    /** A SignedContent into {@link #baReturnArray}; signingTime "YYYYMMDDhhmmss" or empty for now. */
+    public native int _WCMS_MakeSignedContent(byte[] cert, byte[] priKey, byte[] data, String signingTime);
+    /** The content into {@link #baReturnArray}; the signer (certificate, signing time) into {@link #signers}. */
+    public native int _WCMS_ProcessSignedContent(byte[] signedContent);
+    /** symAlg: 3DES, SEED or NEAT (CBC); an RSA recipient of at most 2040 bits. */
+    public native int _WCMS_MakeWapEnvelopedData(byte[] recCert, byte[] data, int symAlg);
+    public native int _WCMS_ProcessWapEnvelopedData(byte[] cert, byte[] priKey, byte[] wapEnvelopedData);
 }

@@ -22,6 +22,8 @@ public abstract class TestBase {
     protected static final Charset CP949 = Charset.forName("MS949");
     protected static final Path DATA = Paths.get(System.getProperty("qelt.data"));
     protected static final Path TMP = Paths.get(System.getProperty("qelt.tmp"));
+    /** The C tests' data (tests/data), beside the Java tests' own. */
+    protected static final Path TESTDATA = DATA.getParent().getParent().resolve("data");
 
     protected static void check(boolean condition, String what) {
         if (!condition) throw new AssertionError(what);
@@ -55,6 +57,30 @@ public abstract class TestBase {
 
     protected static byte[] data(String name) throws IOException {
         return Files.readAllBytes(DATA.resolve(name));
+    }
+
+    /** A file of the C tests' data, e.g. testData("ident/user.der"). */
+    protected static byte[] testData(String name) throws IOException {
+        return Files.readAllBytes(TESTDATA.resolve(name));
+    }
+
+    /** A call of an object class that may throw. */
+    protected interface Call {
+        void run() throws Exception;
+    }
+
+    /** Asserts that an object-class call fails with code and "ErrCode=code,ErrMsg=" with detailPart. */
+    protected static void throwsCode(Call call, int code, String detailPart) throws Exception {
+        try {
+            call.run();
+        } catch (com.qelt.qeltapi.QeltApiException e) {
+            eq(code, e.getCode(), "result code");
+            String detail = e.getMessage();
+            check(detail.startsWith("ErrCode=" + code + ",ErrMsg="), "detail frame: " + detail);
+            check(detail.contains(detailPart), "detail <" + detail + "> lacks <" + detailPart + ">");
+            return;
+        }
+        throw new AssertionError("expected failure " + code + " <" + detailPart + ">");
     }
 
     protected static X509Certificate javaCert(String name) throws Exception {
