@@ -249,7 +249,29 @@ int ZREncrypt::oneShotTo(bool decrypt, int nAlg, int nMode, const ByteString& ke
     zcapCipherInfo(*id, &bs, nullptr, nullptr);
     // Encryption: the whole blocks plus the padded last one; decryption: at
     // most the ciphertext (the padding is removed).
-    const size_t capacity = decrypt || padding == ENGINE_PAD_NONE ? in.size() : in.size() - in.size() % bs + bs;
+    size_t capacity = decrypt || padding == ENGINE_PAD_NONE ? in.size() : in.size() - in.size() % bs + bs;
+    const int ivLen = iv.length() < 32 ? iv.length() : 32;
+    if (decrypt && padding != ENGINE_PAD_NONE && (*mode == ENGINE_MODE_CBC || *mode == ENGINE_MODE_ECB) && bs > 1 &&
+        bs <= 32 && in.size() >= bs && in.size() % bs == 0) {
+        // The last block is deciphered first (in CBC its chaining value is the
+        // block before it): its padding tells the plaintext's exact length, so
+        // that a caller's record of that size is written over instead of new
+        // memory being faulted in. A failure here is left to the whole
+        // decryption below, which reports it as it always has.
+        const bool chained = *mode == ENGINE_MODE_CBC && in.size() >= 2 * bs;
+        const uint8_t* chain = chained ? in.data() + in.size() - 2 * bs : (ivLen > 0 ? iv.data() : nullptr);
+        const int chainLen = chained ? static_cast<int>(bs) : ivLen;
+        ZcapContext last;
+        uint8_t block[64];
+        int kept = sizeof block, plain = 0;
+        int rc = ZCAP_DecryptInit(&last, keyArea.data(), keyLen, *id, *mode, chain, chainLen);
+        if (rc == ZCAP_OK)
+            rc = ZCAP_DecryptUpdate(&last, block, &kept, in.data() + in.size() - bs, static_cast<int>(bs));
+        plain = static_cast<int>(sizeof block) - kept;
+        if (rc == ZCAP_OK) rc = ZCAP_DecryptFinal(&last, block + kept, &plain, padding);
+        secureWipe(block, sizeof block);
+        if (rc == ZCAP_OK) capacity = in.size() - bs + static_cast<size_t>(kept) + static_cast<size_t>(plain);
+    }
     const auto failed = [&](int rc) {
         msg.format("%s nAlgID = %d, nEncMode = %d, nPaddintType = %d, %s", operationName(decrypt), *id, *mode, padding,
                    ZCAP_GetResultText(rc));
@@ -257,7 +279,6 @@ int ZREncrypt::oneShotTo(bool decrypt, int nAlg, int nMode, const ByteString& ke
     };
     auto ctx = std::unique_ptr<ZcapContext>(new (std::nothrow) ZcapContext);
     if (!ctx) return failed(zcapWithStage(ZCAP_STAGE_INIT, ZCAP_MEMORY_ERROR));
-    const int ivLen = iv.length() < 32 ? iv.length() : 32;
     int rc =
         decrypt
             ? ZCAP_DecryptInit(ctx.get(), keyArea.data(), keyLen, *id, *mode, ivLen > 0 ? iv.data() : nullptr, ivLen)

@@ -29,14 +29,15 @@ public:
                                   const ByteString& in, ByteString& out, int nPadding);
 
     // One-shot with a raw key, written straight into memory the caller hands
-    // out: `allocate(n)` is asked once for n bytes (enough for the result)
-    // (at least 1) after the arguments are checked, and `outLen` receives how many were
-    // written. The input is read in place. For large data this is the form
-    // without copies: the result is written once, where it is kept. A null
-    // from `allocate` fails with kNoOutputMemory. Encryption asks for exactly
-    // the ciphertext's length; decryption for the ciphertext's length (the
-    // plaintext is at most that). After a failure the memory may hold part of
-    // the result: the caller wipes it.
+    // out: `allocate(n)` is asked once for n bytes (at least 1, enough for the
+    // result) after the arguments are checked, and `outLen` receives how many
+    // were written. The input is read in place. For large data this is the
+    // form without copies: the result is written once, where it is kept. A
+    // null from `allocate` fails with kNoOutputMemory. Encryption asks for
+    // exactly the ciphertext's length, and so does a padded CBC or ECB
+    // decryption for the plaintext's (its last block is deciphered first);
+    // other decryptions ask for the ciphertext's length. After a failure the
+    // memory may hold part of the result: the caller wipes it.
     using OutputMemory = std::function<uint8_t*(size_t)>;
     static constexpr int kNoOutputMemory = 28;
     [[nodiscard]] int EncryptDataTo(int nAlg, int nMode, const ByteString& key, const ByteString& iv,
