@@ -18,6 +18,7 @@
 #include "ZRProcess/PCertUtil.h"
 #include "ZRProcess/PCryptUtil.h"
 #include "ZRProcess/PPrivateKey.h"
+#include "ZRProcess/PPublicKey.h"
 #include "api/api_call.h"
 #include "api/cms_signer_common.h"
 #include "storage/PCryptoki.h"
@@ -648,6 +649,30 @@ QELT_EXPORT int QELT_HSM_DeleteCertAndPriKey(void* pCtx, BINSTR* pKeyID) {
     });
 }
 
+namespace {
+
+// Whether `signature` over `tbs` verifies with the certificate's public key.
+bool signatureMatches(const ByteString& cert, const ByteString& tbs, const ByteString& signature, int hash) {
+    PPublicKey key;
+    return key.verifySignatureWithCert(cert, tbs, signature, hash) == 0;
+}
+
+// The private key of a KeyID (handle and type) and its certificate, read from
+// the token.
+int findSigningObjects(ApiCall& call, PCryptoki& p, const std::string& keyId, PCryptoki::SigningObjects& out) {
+    const std::string keyLabel = label("SIGN_PRI_KEY=", keyId);
+    if (const int rc = findOne(call, p, CKO_PRIVATE_KEY, keyLabel, out.key)) return rc;
+    if (out.key == CK_INVALID_HANDLE) return missing(call, keyLabel);
+    ByteString keyType;
+    if (p.getAttribute(out.key, CKA_KEY_TYPE, keyType, "key type") != 0 || keyType.length() != sizeof(CK_KEY_TYPE))
+        return tokenFailed(call, p, "SIGN_PRI_KEY 객체 값을 획득하는데 실패하였습니다."_cp949);
+    std::memcpy(&out.keyType, keyType.data(), sizeof out.keyType);
+    std::string certName;
+    return readCertificate(call, p, keyId, out.cert, certName);
+}
+
+}  // namespace
+
 QELT_EXPORT int QELT_HSM_SignData(void* pCtx, BINSTR* pKeyID, BINSTR* pData, BINSTR* pSignedData) {
     return api::run(pCtx, "QELT_HSM_SignData", [&](ApiCall& call) {
         std::string keyId;
@@ -658,18 +683,16 @@ QELT_EXPORT int QELT_HSM_SignData(void* pCtx, BINSTR* pKeyID, BINSTR* pData, BIN
         if (const int rc = requireToken(call, Need::Login, p)) return rc;
         constexpr auto kMakeFailed = "서명 메시지(SignedData)를 구성하는데 실패하였습니다."_cp949;
 
-        const std::string keyLabel = label("SIGN_PRI_KEY=", keyId);
-        CK_OBJECT_HANDLE key = CK_INVALID_HANDLE;
-        if (const int rc = findOne(call, *p, CKO_PRIVATE_KEY, keyLabel, key)) return rc;
-        if (key == CK_INVALID_HANDLE) return missing(call, keyLabel);
-        ByteString keyType;
-        if (p->getAttribute(key, CKA_KEY_TYPE, keyType, "key type") != 0 || keyType.length() != sizeof(CK_KEY_TYPE))
-            return tokenFailed(call, *p, "SIGN_PRI_KEY 객체 값을 획득하는데 실패하였습니다."_cp949);
-        CK_KEY_TYPE type;
-        std::memcpy(&type, keyType.data(), sizeof type);
-        ByteString cert;
-        std::string certName;
-        if (const int rc = readCertificate(call, *p, keyId, cert, certName)) return rc;
+        PCryptoki::SigningObjects objects;
+        const bool fromCache = p->cachedSigningObjects(keyId) != nullptr;
+        if (fromCache) {
+            objects = *p->cachedSigningObjects(keyId);
+        } else {
+            if (const int rc = findSigningObjects(call, *p, keyId, objects)) return rc;
+            p->rememberSigningObjects(keyId, objects);
+        }
+        const CK_KEY_TYPE type = objects.keyType;
+        const ByteString& cert = objects.cert;
 
         PSignedData sd;
         sd.setOption(PSignedData::kPkcs7);
@@ -702,9 +725,23 @@ QELT_EXPORT int QELT_HSM_SignData(void* pCtx, BINSTR* pKeyID, BINSTR* pData, BIN
         } else {
             return call.fail(QELT_ERR_HSM_BASE, "지원하지 않는 비대칭키 알고리즘입니다."_cp949);
         }
-        if (p->sign(key, mechanism, toSign, signature) != 0)
-            return tokenFailed(call, *p, "서명값을 생성하는데 실패하였습니다."_cp949);
-        if (type == CKK_EC) signature = ecdsaSigValue(signature);
+        // A kept handle may have gone stale, or (on a token that reuses handles)
+        // name another object since: a signature made with it is checked against
+        // the certificate before it is used, and on any doubt the objects are
+        // looked up afresh and the data signed again.
+        int signed_ = p->sign(objects.key, mechanism, toSign, signature);
+        if (signed_ == 0 && type == CKK_EC) signature = ecdsaSigValue(signature);
+        if (fromCache && (signed_ != 0 || !signatureMatches(cert, tbs, signature, hash))) {
+            p->forgetObjects();
+            PCryptoki::SigningObjects fresh;
+            if (const int rc = findSigningObjects(call, *p, keyId, fresh)) return rc;
+            if (fresh.keyType != objects.keyType || !(fresh.cert == objects.cert))
+                return missing(call, label("SIGN_PRI_KEY=", keyId));
+            p->rememberSigningObjects(keyId, fresh);
+            signed_ = p->sign(fresh.key, mechanism, toSign, signature);
+            if (signed_ == 0 && type == CKK_EC) signature = ecdsaSigValue(signature);
+        }
+        if (signed_ != 0) return tokenFailed(call, *p, "서명값을 생성하는데 실패하였습니다."_cp949);
         ByteString der;
         if (sd.composeSignedData(signature, der) != 0) return call.failCore(QELT_ERR_SIGNED_MAKE, kMakeFailed, sd);
         return call.putBytes(pSignedData, der, "pSignedData");

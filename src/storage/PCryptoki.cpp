@@ -162,6 +162,7 @@ int PCryptoki::getTokenInfo(CK_SLOT_ID slot, CK_TOKEN_INFO& info) {
 }
 
 int PCryptoki::openSession(CK_SLOT_ID slot, CK_FLAGS flags) {
+    forgetObjects();
     auto open = QELT_CK(fOpenSession, C_OpenSession);
     if (open == nullptr) return kNoSymbol;
     if (hasSession()) {
@@ -179,6 +180,7 @@ int PCryptoki::openSession(CK_SLOT_ID slot, CK_FLAGS flags) {
 }
 
 int PCryptoki::login(const char* pin) {
+    forgetObjects();
     auto fn = QELT_CK(fLogin, C_Login);
     if (fn == nullptr) return kNoSymbol;
     const CK_RV rv = fn(m_hSession, CKU_USER, reinterpret_cast<CK_UTF8CHAR_PTR>(const_cast<char*>(pin)),
@@ -189,6 +191,7 @@ int PCryptoki::login(const char* pin) {
 }
 
 int PCryptoki::logout() {
+    forgetObjects();
     auto fn = QELT_CK(fLogout, C_Logout);
     if (fn == nullptr) return kNoSymbol;
     const CK_RV rv = fn(m_hSession);
@@ -198,6 +201,7 @@ int PCryptoki::logout() {
 }
 
 int PCryptoki::closeSession() {
+    forgetObjects();
     auto close = QELT_CK(fCloseSession, C_CloseSession);
     if (close == nullptr) return kNoSymbol;
     const CK_RV rv = close(m_hSession);
@@ -268,6 +272,7 @@ int PCryptoki::getAttribute(CK_OBJECT_HANDLE obj, CK_ATTRIBUTE_TYPE type, ByteSt
 }
 
 int PCryptoki::createObject(std::vector<CK_ATTRIBUTE>& tmpl, CK_OBJECT_HANDLE& obj, const char* what) {
+    forgetObjects();
     auto create = QELT_CK(fCreateObject, C_CreateObject);
     if (create == nullptr) return kNoSymbol;
     const CK_RV rv = create(m_hSession, tmpl.data(), static_cast<CK_ULONG>(tmpl.size()), &obj);
@@ -275,6 +280,7 @@ int PCryptoki::createObject(std::vector<CK_ATTRIBUTE>& tmpl, CK_OBJECT_HANDLE& o
 }
 
 int PCryptoki::destroyObject(CK_OBJECT_HANDLE obj, const char* what) {
+    forgetObjects();
     auto destroy = QELT_CK(fDestroyObject, C_DestroyObject);
     if (destroy == nullptr) return kNoSymbol;
     const CK_RV rv = destroy(m_hSession, obj);
@@ -282,6 +288,7 @@ int PCryptoki::destroyObject(CK_OBJECT_HANDLE obj, const char* what) {
 }
 
 int PCryptoki::setAttributes(CK_OBJECT_HANDLE obj, std::vector<CK_ATTRIBUTE>& tmpl) {
+    forgetObjects();
     auto set = QELT_CK(fSetAttributeValue, C_SetAttributeValue);
     if (set == nullptr) return kNoSymbol;
     const CK_RV rv = set(m_hSession, obj, tmpl.data(), static_cast<CK_ULONG>(tmpl.size()));
@@ -290,6 +297,7 @@ int PCryptoki::setAttributes(CK_OBJECT_HANDLE obj, std::vector<CK_ATTRIBUTE>& tm
 
 int PCryptoki::unwrapPrivateKey(const ByteString& privateKeyInfo, std::vector<CK_ATTRIBUTE>& tmpl,
                                 CK_OBJECT_HANDLE& obj) {
+    forgetObjects();
     auto generate = QELT_CK(fGenerateKey, C_GenerateKey);
     auto encryptInit = QELT_CK(fEncryptInit, C_EncryptInit);
     auto encrypt = QELT_CK(fEncrypt, C_Encrypt);
@@ -334,6 +342,15 @@ int PCryptoki::unwrapPrivateKey(const ByteString& privateKeyInfo, std::vector<CK
     }
     destroy(m_hSession, wrapKey);
     return result;
+}
+
+const PCryptoki::SigningObjects* PCryptoki::cachedSigningObjects(const std::string& keyId) const {
+    const auto it = m_SigningObjects.find(keyId);
+    return it == m_SigningObjects.end() ? nullptr : &it->second;
+}
+
+void PCryptoki::rememberSigningObjects(const std::string& keyId, const SigningObjects& objects) {
+    m_SigningObjects[keyId] = objects;
 }
 
 int PCryptoki::sign(CK_OBJECT_HANDLE key, CK_MECHANISM_TYPE mechanism, const ByteString& data, ByteString& signature) {

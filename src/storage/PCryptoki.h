@@ -15,6 +15,7 @@
 #include <p11-kit/pkcs11.h>
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "util/byte_string.h"
@@ -62,6 +63,22 @@ public:
     [[nodiscard]] int sign(CK_OBJECT_HANDLE key, CK_MECHANISM_TYPE mechanism, const ByteString& data,
                            ByteString& signature);
 
+    // What signing needs of a KeyID, kept for the session so that repeated
+    // signing costs the token's signature alone: finding objects and reading
+    // their attributes make a file-backed token re-read its store each time.
+    // The KeyID is the SHA-1 of the certificate, so its label always names the
+    // same certificate; a key handle that went stale (the object deleted by
+    // another program) is found again by the caller. Creating, destroying,
+    // logging in or out and closing the session forget everything.
+    struct SigningObjects {
+        CK_OBJECT_HANDLE key = CK_INVALID_HANDLE;
+        CK_KEY_TYPE keyType = 0;
+        ByteString cert;
+    };
+    const SigningObjects* cachedSigningObjects(const std::string& keyId) const;
+    void rememberSigningObjects(const std::string& keyId, const SigningObjects& objects);
+    void forgetObjects() { m_SigningObjects.clear(); }
+
     // The last failure: kind, entry point, CKR_ result and text.
     Failure failureKind() const { return m_Failure; }
     const char* failedFunction() const { return m_pszFunction; }
@@ -91,6 +108,7 @@ private:
     const char* m_pszFunction = "";
     CK_RV m_rv = CKR_OK;
     std::string m_LastError;
+    std::unordered_map<std::string, SigningObjects> m_SigningObjects;
 };
 
 }  // namespace qelt

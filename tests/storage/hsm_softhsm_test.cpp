@@ -191,6 +191,44 @@ TEST_F(HsmTest, SignaturesMadeOnTheTokenVerifyWithOpenssl) {
     EXPECT_NE(errInfo().find("SIGN_PRI_KEY="), std::string::npos);
 }
 
+TEST_F(HsmTest, RepeatedSigningFollowsObjectsChangedByAnotherSession) {
+    logIn();
+    ASSERT_EQ(write(cert, key), 0) << errInfo();
+    ASSERT_EQ(QELT_API_SetOption(ctx, QELT_OPT_CMS_CONTENTINFO), 0);
+    OwnedBinstr keyId(hexSha1(cert)), data(std::string("signed twice")), first, second;
+    ASSERT_EQ(QELT_HSM_SignData(ctx, &keyId, &data, &first), 0) << errInfo();
+
+    // Another context (its own session on the same token) deletes the pair.
+    void* other = nullptr;
+    ASSERT_EQ(QELT_API_Init(&other, workDir.c_str()), 0);
+    ASSERT_EQ(QELT_STORAGE_Load(other, const_cast<char*>(kSoftHsm)), 0);
+    unsigned long slots[8];
+    int n = 8;
+    ASSERT_EQ(QELT_HSM_GetSlotList(other, slots, &n), 0);
+    unsigned long slot = slots[0];
+    for (int i = 0; i < n; ++i) {
+        QELT_HSM_TOKEN_INFO info{};
+        if (QELT_HSM_GetTokenInfo(other, slots[i], &info) == 0 && std::string(info.label) == kTokenLabel)
+            slot = slots[i];
+    }
+    ASSERT_EQ(QELT_HSM_OpenSession(other, slot, QELT_HSM_RW_SESSION), 0);
+    ASSERT_EQ(QELT_HSM_Login(other, kUserPin), 0);
+    ASSERT_EQ(QELT_HSM_DeleteCertAndPriKey(other, &keyId), 0);
+
+    // The first context's kept key handle is stale: the key is looked up again and is missing.
+    EXPECT_EQ(QELT_HSM_SignData(ctx, &keyId, &data, &second), QELT_ERR_HSM_BASE);
+    EXPECT_NE(errInfo().find("SIGN_PRI_KEY="), std::string::npos) << errInfo();
+
+    // Written again (new handles) by the other context: the first signs with the new key.
+    OwnedBinstr cb(cert), kb(key);
+    ASSERT_EQ(QELT_HSM_WriteCertAndPriKey(other, &cb, &kb), 0);
+    ASSERT_EQ(QELT_HSM_SignData(ctx, &keyId, &data, &second), 0) << errInfo();
+    putFile(workDir / "again.der", second.vec());
+    EXPECT_TRUE(openssl(workDir, "cms -verify -inform DER -in again.der -noverify -out again.txt"));
+    EXPECT_EQ(textOfFile(workDir / "again.txt"), "signed twice");
+    EXPECT_EQ(QELT_API_Finish(&other), 0);
+}
+
 TEST_F(HsmTest, CallsOutOfOrderOrWithWrongPairsAreRefused) {
     OwnedBinstr keyId(std::string("00")), out, data(std::string("x"));
     EXPECT_EQ(QELT_HSM_ReadCert(ctx, &keyId, &out), QELT_ERR_DYNLIB_NOT_LOADED);
