@@ -12,7 +12,7 @@
 namespace {
 
 qelt::ByteString fixture(const char* name) {
-    const auto path = std::filesystem::path(__FILE__).parent_path() / "../tests/data/verify/certs" / name;
+    const auto path = std::filesystem::path(QELT_SOURCE_DIR) / "tests/data/verify/certs" / name;
     std::ifstream in(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return qelt::ByteString(bytes.data(), static_cast<int>(bytes.size()));

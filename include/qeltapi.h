@@ -808,6 +808,47 @@ QELT_EXPORT int QELT_LDAP_GetCRLByCert(void* pCtx, BINSTR* pCert, BINSTR* pCRL);
    the configuration's LDAP_INFO<n> sections name (keys DN and URL). */
 QELT_EXPORT int QELT_LDAP_GetCertPath(void* pCtx, BINSTR* pCert, const char* pszConfFilePath, BINSTR* pPath);
 
+/* ---- certificate verification ------------------------------------------
+   QELT_CERT_Verify validates one certificate completely: CA bundle (the one
+   set with QELT_API_SetCaPubs, else the cache under the work directory, else
+   built from the directory), path composition and RFC 3280 validation, trust
+   (the roots added with QELT_CERT_AddTrustedCert, or a trust list signed by
+   one of them), policies, and revocation of every certificate of the path by
+   ARL, CRL or OCSP. Results: 0 valid; 1214 a certificate is on hold; 1215
+   revoked; 1222 unknown to the OCSP responder; other codes name the check
+   that failed. Caches: <work>/cache/CaPubs, CRL, ARL, CTL. */
+#define QELT_VERIFY_SCOPE_FULL_PATH 1       /* required */
+#define QELT_VERIFY_SCOPE_STRICT_EE 8       /* end entities must not carry CA-only extensions */
+#define QELT_REVOKE_ALL 1                   /* CAs by ARL, the target by OCSP falling back to CRL */
+#define QELT_REVOKE_CA_BY_ARL 2
+#define QELT_REVOKE_TARGET_BY_CRL 4
+#define QELT_REVOKE_TARGET_BY_OCSP 8
+#define QELT_REVOKE_NONE 16
+#define QELT_CERT_TYPE_SIGN 1
+#define QELT_CERT_TYPE_KM 2
+#define QELT_CERT_TYPE_OCSP 3
+#define QELT_CERT_TYPE_TSA 4
+/* nScope and nRevocationOption: 0 keeps the current value. pszValidationTime:
+   "YYYYMMDDhhmmss" local time or with "Z" UTC, empty keeps the current one.
+   pszOCSPURL: a responder used when the certificate names none, or with the
+   prefix "[UseThisURLFirst]" always. */
+QELT_EXPORT int QELT_CERT_SetVerifyEnv(void* pCtx, int nScope, int nRevocationOption, unsigned char bUseCache,
+                                       const char* pszValidationTime, const char* pszOCSPURL);
+QELT_EXPORT int QELT_CERT_AddTrustedCert(void* pCtx, BINSTR* pTrustedCert);
+/* nCertType: QELT_CERT_TYPE_*. pszIPS: initial policy set, dotted OIDs joined
+   by ";" (empty: the configuration's [VALIDATOIN_OPTION] IPS). bSignOCSPReq 1
+   signs OCSP requests with pMyCert and pMyPriKey (decrypted PrivateKeyInfo). */
+QELT_EXPORT int QELT_CERT_Verify(void* pCtx, BINSTR* pCert, int nCertType, const char* pszIPS,
+                                 const char* pszConfFilePath, unsigned char bSignOCSPReq, BINSTR* pMyCert,
+                                 BINSTR* pMyPriKey);
+/* 0 whether good (*pnReason = -1) or listed in its issuer's CRL (*pnReason =
+   the CRL reason, pszRevokedTime (20 bytes) = "YYYY-MM-DD hh:mm:ss", or
+   "YYYYMMDDhhmmssZ" when it holds "java" on entry). */
+QELT_EXPORT int QELT_CERT_CheckStatByCRL(void* pCtx, BINSTR* pCert, char* pszRevokedTime, int* pnReason);
+/* Not supported: always 1007. */
+QELT_EXPORT int QELT_CERT_CheckStatByOCSP(void* pCtx, BINSTR* pCert, BINSTR* pIssuerCert, const char* pszOCSPURL,
+                                          char* pszRevokedTime, int* pnReason);
+
 #ifdef __cplusplus
 }
 #endif

@@ -9,8 +9,8 @@ namespace {
 
 // QELT_PEM_Encode type argument -> the codec's PEM type (bare, certificate,
 // WTLS certificate, CRL, PKCS7, PKCS7).
-constexpr int kPemTypeOfArgument[] = {PEM_NONE, PEM_CERTIFICATE, PEM_WTLS_CERTIFICATE,
-                                      PEM_X509_CRL, PEM_PKCS7, PEM_PKCS7_2};
+constexpr int kPemTypeOfArgument[] = {PEM_NONE,     PEM_CERTIFICATE, PEM_WTLS_CERTIFICATE,
+                                      PEM_X509_CRL, PEM_PKCS7,       PEM_PKCS7_2};
 
 }  // namespace
 
@@ -19,7 +19,8 @@ QELT_EXPORT int QELT_BASE64_Encode(void* pCtx, BINSTR* pData, BINSTR* pEncData) 
         if (!hasBytes(pData)) return call.invalid("인코딩할 데이터를 지정해 주세요."_cp949);
         if (pEncData == nullptr) return call.nullOutput("pEncData");
         ByteString text;
-        if (base64Encode(bytesOf(pData), text) != 0) return call.fail(QELT_ERR_BASE64_ENCODE, "BASE64 인코딩 실패"_cp949);
+        if (base64Encode(bytesOf(pData), text) != 0)
+            return call.fail(QELT_ERR_BASE64_ENCODE, "BASE64 인코딩 실패"_cp949);
         return call.putBytes(pEncData, text, "encData");
     });
 }

@@ -35,18 +35,36 @@ ByteString derOf(const ByteString& value) {
 
 }  // namespace
 
-int distributionPointEntries(const ByteString& extnValue, std::vector<ByteString>& out, ServiceFailure& failure) {
+int distributionPointEntries(const ByteString& extnValue, const RRDNSequence& certIssuer, std::vector<ByteString>& out,
+                             ServiceFailure& failure) {
     out.clear();
     RCRLDistPointsSyntax points;
-    bool ok = points.fromASN1Object(extnValue) == 0 && points.getElementCount() > 0;
+    bool ok = points.fromASN1Object(extnValue) == 0;
     for (int i = 0; ok && i < points.getElementCount(); ++i) {
         RDistributionPoint point;
-        if (points.getElement(i, point) != 0) {
-            ok = false;
-            break;
+        ok = points.getElement(i, point) == 0;
+        if (!ok || !point.hasDistributionPoint()) continue;
+        const RDistributionPointName& dpName = point.getDistributionPoint();
+        if (dpName.isNameRelativeToCRLIssuer()) {
+            // The CRL issuer's name (the cRLIssuer named, else the certificate's issuer) and the relative name.
+            RRDNSequence full(certIssuer);
+            if (point.hasCRLIssuer()) {
+                const RGeneralNames& issuers = point.getCRLIssuer();
+                RGeneralName first;
+                for (int n = 0; n < issuers.getElementCount(); ++n)
+                    if (issuers.getElement(n, first) == 0 && first.isDirectoryName()) {
+                        full = first.getDirectoryName();
+                        break;
+                    }
+            }
+            // The relative name as a plain SET (without the [1] tag it carries here).
+            RRelativeDistinguishedName rdn(dpName.getNameRelativeToCRLIssuer());
+            ByteString text;
+            ok = full.addElement(rdn.toASN1Object(1)) == 0 && UDNSettings::RDN2Str(full, text) == 0;
+            if (ok) out.push_back(std::move(text));
+            continue;
         }
-        if (!point.hasDistributionPoint() || !point.getDistributionPoint().isFullName()) continue;
-        const RGeneralNames& names = point.getDistributionPoint().getFullName();
+        const RGeneralNames& names = dpName.getFullName();
         for (int n = 0; ok && n < names.getElementCount(); ++n) {
             RGeneralName name;
             if (names.getElement(n, name) != 0) {
@@ -60,7 +78,7 @@ int distributionPointEntries(const ByteString& extnValue, std::vector<ByteString
             }
         }
     }
-    if (!ok) {
+    if (!ok || out.empty()) {
         out.clear();
         return failure.set(QELT_ERR_CERT_BAD_CRL_DP, "인증서 CRL 배포 지점 정보가 잘못되었습니다."_cp949);
     }

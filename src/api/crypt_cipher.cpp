@@ -25,7 +25,8 @@ struct SessionCipher {
 };
 
 constexpr SessionCipher kSessionCiphers[] = {
-    {QELT_SYM_DES, 8, 8, "DES 알고리즘은 Key가 8바이트 필요합니다."_cp949, "DES 알고리즘은 IV가 8바이트 필요합니다."_cp949},
+    {QELT_SYM_DES, 8, 8, "DES 알고리즘은 Key가 8바이트 필요합니다."_cp949,
+     "DES 알고리즘은 IV가 8바이트 필요합니다."_cp949},
     {QELT_SYM_3DES, 24, 8, "3DES 알고리즘은 Key가 24바이트 필요합니다."_cp949,
      "3DES 알고리즘은 IV가 8바이트 필요합니다."_cp949},
     {QELT_SYM_SEED, 16, 16, "SEED 알고리즘은 Key가 16바이트 필요합니다."_cp949,
@@ -85,10 +86,10 @@ int cryptBytes(ApiCall& call, bool decrypt, BINSTR* pIn, BINSTR* pOut) {
     const ByteString in = bytesOf(pIn);
     ByteString out;
     ZREncrypt enc;
-    const int rc = decrypt ? enc.DecryptData(ctx.nSymAlg, ctx.nSymMode, *ctx.pSessionKey, *ctx.pSessionIv, in, out,
-                                             paddingOf(ctx))
-                           : enc.EncryptData(ctx.nSymAlg, ctx.nSymMode, *ctx.pSessionKey, *ctx.pSessionIv, in, out,
-                                             paddingOf(ctx));
+    const int rc =
+        decrypt
+            ? enc.DecryptData(ctx.nSymAlg, ctx.nSymMode, *ctx.pSessionKey, *ctx.pSessionIv, in, out, paddingOf(ctx))
+            : enc.EncryptData(ctx.nSymAlg, ctx.nSymMode, *ctx.pSessionKey, *ctx.pSessionIv, in, out, paddingOf(ctx));
     if (rc != 0) return cipherFailed(call, decrypt, enc);
     return call.putBytes(pOut, out, decrypt ? "plainText" : "cipherText");
 }
@@ -150,7 +151,8 @@ int cryptFile(ApiCall& call, bool decrypt, const char* inPath, const char* outPa
         if (rc != 0) return cipherFailed(call, decrypt, enc);
         if (!writer.write(piece.data(), static_cast<size_t>(piece.length()))) return fileFailed(call, outPath);
     }
-    const int rc = decrypt ? enc.DecryptData_Final(&piece, paddingOf(ctx)) : enc.EncryptData_Final(&piece, paddingOf(ctx));
+    const int rc =
+        decrypt ? enc.DecryptData_Final(&piece, paddingOf(ctx)) : enc.EncryptData_Final(&piece, paddingOf(ctx));
     if (rc != 0) return cipherFailed(call, decrypt, enc);
     if (!writer.write(piece.data(), static_cast<size_t>(piece.length())) || !writer.finish())
         return fileFailed(call, outPath);

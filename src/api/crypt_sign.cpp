@@ -22,19 +22,23 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-int hashRefused(ApiCall& call) { return call.fail(QELT_ERR_HASH_ALGORITHM, "지원되지 않는 HASH 알고리즘입니다."_cp949); }
+int hashRefused(ApiCall& call) {
+    return call.fail(QELT_ERR_HASH_ALGORITHM, "지원되지 않는 HASH 알고리즘입니다."_cp949);
+}
 
 // Maps a failure of the private-key class while signing.
 int signFailure(ApiCall& call, const PPrivateKey& key, bool withCert) {
     switch (key.failure()) {
         case PPrivateKey::Failure::NeedPublicKey:
-            return call.fail(QELT_ERR_KCDSA_NEEDS_CERT, withCert
-                                                            ? "KCDSA 서명을 위해서는 인증서 정보를 지정해야 합니다."_cp949
-                                                            : "KCDSA 서명을 위해서는 공개키 정보를 지정해야 합니다."_cp949);
+            return call.fail(QELT_ERR_KCDSA_NEEDS_CERT,
+                             withCert ? "KCDSA 서명을 위해서는 인증서 정보를 지정해야 합니다."_cp949
+                                      : "KCDSA 서명을 위해서는 공개키 정보를 지정해야 합니다."_cp949);
         case PPrivateKey::Failure::NotPrivateKey:
             return call.fail(QELT_ERR_PRIKEY_NOT_PRIKEY, "복호화된 개인키가 아닙니다."_cp949);
-        case PPrivateKey::Failure::NotCertificate: return call.fail(QELT_ERR_CERT_NOT_CERT, "인증서가 아닙니다."_cp949);
-        default: return call.failCore(QELT_ERR_SIGN, "서명값을 생성하는데 실패하였습니다."_cp949, key);
+        case PPrivateKey::Failure::NotCertificate:
+            return call.fail(QELT_ERR_CERT_NOT_CERT, "인증서가 아닙니다."_cp949);
+        default:
+            return call.failCore(QELT_ERR_SIGN, "서명값을 생성하는데 실패하였습니다."_cp949, key);
     }
 }
 
@@ -94,9 +98,8 @@ int feedFile(ApiCall& call, const char* path, Update&& update, const ErrorHolder
 
 QELT_EXPORT int QELT_CRYPT_Sign(void* pCtx, BINSTR* pCert, BINSTR* pPriKey, int nHashAlg, BINSTR* pTBSData,
                                 BINSTR* pSignature) {
-    return api::run(pCtx, "QELT_CRYPT_Sign", [&](ApiCall& call) {
-        return sign(call, pCert, true, pPriKey, nHashAlg, pTBSData, pSignature);
-    });
+    return api::run(pCtx, "QELT_CRYPT_Sign",
+                    [&](ApiCall& call) { return sign(call, pCert, true, pPriKey, nHashAlg, pTBSData, pSignature); });
 }
 
 QELT_EXPORT int QELT_CRYPT_Sign2(void* pCtx, BINSTR* pPubKeyInfo, BINSTR* pPriKey, int nHashAlg, BINSTR* pTBSData,

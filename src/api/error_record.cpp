@@ -210,8 +210,8 @@ const char* orEmpty(const char* s) { return s == nullptr ? "" : s; }
 
 const char* ErrorMessageLookup(int code) {
     const auto* end = std::end(kMessages);
-    const auto* it = std::lower_bound(std::begin(kMessages), end, code,
-                                      [](const MessageEntry& e, int c) { return e.code < c; });
+    const auto* it =
+        std::lower_bound(std::begin(kMessages), end, code, [](const MessageEntry& e, int c) { return e.code < c; });
     return (it != end && it->code == code) ? it->text : "정의된 에러메시지가 없음"_cp949;
 }
 
@@ -223,8 +223,8 @@ void ClearError(ApiContext* ctx) {
     }
 }
 
-void RecordError(ApiContext* ctx, int code, int kind, const char* function, const char* message,
-                 const char* extraName, int extraCode, const char* extraText) {
+void RecordError(ApiContext* ctx, int code, int kind, const char* function, const char* message, const char* extraName,
+                 int extraCode, const char* extraText) {
     ctx->nErrCode = code;
     if (message == nullptr) return;
 

@@ -147,7 +147,7 @@ QELT_EXPORT int QELT_LDAP_GetCRLByCert(void* pCtx, BINSTR* pCert, BINSTR* pCRL) 
         ServiceFailure failure;
         std::vector<ByteString> entries;
         ByteString crl, dn;
-        if (distributionPointEntries(dps, entries, failure) != 0 ||
+        if (distributionPointEntries(dps, cert.certificate()->getTbsCertificate().getIssuer(), entries, failure) != 0 ||
             fetchCRLFromDistributionPoints(directorySettings(call.ctx()), isCA ? kArlAttribute : kCrlAttribute, entries,
                                            crl, dn, failure) != 0)
             return recordFailure(call, failure);

@@ -42,17 +42,16 @@ int writeEntry(ApiCall& call, const Profile& profile, const char* section, const
 QELT_EXPORT int QELT_UTIL_GetProfileInt(void* pCtx, char* pszPath, char* pszSection, char* pszEntry, int* pOut) {
     return api::run(pCtx, "QELT_UTIL_GetProfileInt", [&](ApiCall& call) {
         Profile profile;
-        if (const int rc = openProfile(call, profile, pszPath, pszSection, pszEntry, [&] {
-                return pOut ? QELT_OK : call.nullOutput("pOut");
-            }))
+        if (const int rc = openProfile(call, profile, pszPath, pszSection, pszEntry,
+                                       [&] { return pOut ? QELT_OK : call.nullOutput("pOut"); }))
             return rc;
         *pOut = profile.getIntLine(pszSection, pszEntry, 0);
         return QELT_OK;
     });
 }
 
-QELT_EXPORT int QELT_UTIL_GetProfileString(void* pCtx, char* pszPath, char* pszSection, char* pszEntry,
-                                           int nBuffSize, char* pszBuff) {
+QELT_EXPORT int QELT_UTIL_GetProfileString(void* pCtx, char* pszPath, char* pszSection, char* pszEntry, int nBuffSize,
+                                           char* pszBuff) {
     return api::run(pCtx, "QELT_UTIL_GetProfileString", [&](ApiCall& call) {
         Profile profile;
         if (const int rc = openProfile(call, profile, pszPath, pszSection, pszEntry, [&] {
@@ -75,21 +74,18 @@ QELT_EXPORT int QELT_UTIL_GetProfileString(void* pCtx, char* pszPath, char* pszS
 QELT_EXPORT int QELT_UTIL_SetProfileInt(void* pCtx, char* pszPath, char* pszSection, char* pszEntry, int nIn) {
     return api::run(pCtx, "QELT_UTIL_SetProfileInt", [&](ApiCall& call) {
         Profile profile;
-        if (const int rc = openProfile(call, profile, pszPath, pszSection, pszEntry, [] { return QELT_OK; }))
-            return rc;
+        if (const int rc = openProfile(call, profile, pszPath, pszSection, pszEntry, [] { return QELT_OK; })) return rc;
         char value[16];
         std::snprintf(value, sizeof value, "%d", nIn);
         return writeEntry(call, profile, pszSection, pszEntry, value);
     });
 }
 
-QELT_EXPORT int QELT_UTIL_SetProfileString(void* pCtx, char* pszPath, char* pszSection, char* pszEntry,
-                                           char* pszIn) {
+QELT_EXPORT int QELT_UTIL_SetProfileString(void* pCtx, char* pszPath, char* pszSection, char* pszEntry, char* pszIn) {
     return api::run(pCtx, "QELT_UTIL_SetProfileString", [&](ApiCall& call) {
         Profile profile;
-        if (const int rc = openProfile(call, profile, pszPath, pszSection, pszEntry, [&] {
-                return pszIn ? QELT_OK : call.nullOutput("pszIn");
-            }))
+        if (const int rc = openProfile(call, profile, pszPath, pszSection, pszEntry,
+                                       [&] { return pszIn ? QELT_OK : call.nullOutput("pszIn"); }))
             return rc;
         return writeEntry(call, profile, pszSection, pszEntry, pszIn);
     });

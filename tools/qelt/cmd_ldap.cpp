@@ -1,7 +1,6 @@
 // qelt ldap get / cn / crl / path: reading certificates, CRLs and trust lists
 // from an LDAP directory, and a certificate's CA bundle built from it.
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -32,19 +31,19 @@ int typeOf(const std::string& text) {
 }
 
 const char* kUsage =
-    "ldap get URL [-t TYPE | -a ATTRIBUTE] [-o OUT] | ldap cn HOST PORT CN [-t TYPE] [-o OUT] | "
-    "ldap crl CERT [-o OUT] | ldap path CERT -c CONF [-o OUT]";
+    "ldap get URL [-t TYPE | -a ATTRIBUTE] | ldap cn HOST PORT CN [-t TYPE] | ldap crl CERT | ldap path CERT --conf "
+    "FILE  [-o OUT]";
+const char* kTypeNames = "ca, sign, km, arl, crl, delta, ctl or wuser";
 
 // The configuration file, when given, sets the search time-out.
 int applyConf(Session& s, const Args& a) {
-    if (const auto conf = a.get("c"); conf)
+    if (const auto conf = a.get("conf"); conf)
         if (const int r = QELT_API_SetConfFile(s.ctx(), toCp949(*conf).c_str()); r != 0) return s.fail(r);
     return 0;
 }
 
 int writeResult(const Args& a, const Bin& data) {
-    std::string error;
-    if (!writeOutput(a.get("o", "-"), data.vec(), error)) return Session::usage(error);
+    writeOutput(a.get("o", "-"), data.span());
     return 0;
 }
 
@@ -61,25 +60,22 @@ int runLdap(Session& s, const Args& a) {
             r = QELT_LDAP_GetAnyDataByURL(s.ctx(), attribute->c_str(), url.c_str(), &out);
         } else {
             const int type = typeOf(a.get("t", "ca"));
-            if (type == 0) return Session::usage("ldap get: -t ca|sign|km|arl|crl|delta|ctl|wuser");
+            if (type == 0) return Session::usage(std::string("ldap get: -t takes ") + kTypeNames);
             r = QELT_LDAP_GetDataByURL(s.ctx(), type, url.c_str(), &out);
         }
         return r != 0 ? s.fail(r) : writeResult(a, out);
     }
     if (p[0] == "cn") {
-        if (p.size() < 4) return Session::usage("ldap cn HOST PORT CN [-t TYPE] [-o OUT]");
+        if (p.size() != 4) return Session::usage("ldap cn HOST PORT CN [-t TYPE] [-o OUT]");
         const int type = typeOf(a.get("t", "sign"));
-        if (type == 0) return Session::usage("ldap cn: -t ca|sign|km|arl|crl|delta|ctl|wuser");
-        char* end = nullptr;
-        const long port = std::strtol(p[2].c_str(), &end, 10);
-        if (end == p[2].c_str() || *end != 0 || port < 1 || port > 65535)
-            return Session::usage("ldap cn: PORT must be a number from 1 to 65535");
+        if (type == 0) return Session::usage(std::string("ldap cn: -t takes ") + kTypeNames);
+        const long long port = parseNumber(p[2], "PORT", 1, 65535);
         char dn[1024] = {0};
         if (const int r = QELT_LDAP_GetDataByCN(s.ctx(), p[1].c_str(), static_cast<int>(port), toCp949(p[3]).c_str(),
                                                 type, dn, &out);
             r != 0)
             return s.fail(r);
-        std::fprintf(stderr, "%s\n", toUtf8(dn).c_str());
+        std::fprintf(stderr, "%s\n", toUtf8(dn).c_str());  // the entry found, beside the data
         return writeResult(a, out);
     }
     std::vector<uint8_t> der;
@@ -90,8 +86,8 @@ int runLdap(Session& s, const Args& a) {
         return writeResult(a, out);
     }
     if (p[0] == "path") {
-        const auto conf = a.get("c");
-        if (!conf) return Session::usage("ldap path CERT -c CONF [-o OUT]");
+        const auto conf = a.get("conf");
+        if (!conf) return Session::usage("ldap path CERT --conf FILE [-o OUT]");
         if (const int r = QELT_LDAP_GetCertPath(s.ctx(), &cert, toCp949(*conf).c_str(), &out); r != 0) return s.fail(r);
         return writeResult(a, out);
     }
@@ -101,7 +97,17 @@ int runLdap(Session& s, const Args& a) {
 }  // namespace
 
 QELT_CLI_VERB({"ldap",
-               "ldap get URL [-t TYPE|-a ATTR] | cn HOST PORT CN | crl CERT | path CERT -c CONF  [-o OUT] [-c CONF]  "
-               "read from an LDAP directory",
+               "ldap get URL [-t TYPE | -a ATTRIBUTE] | cn HOST PORT CN [-t TYPE] | crl CERT | path CERT --conf FILE  "
+               "[-o OUT]",
                {},
-               &runLdap});
+               &runLdap,
+               {"Reads from an LDAP directory (anonymous bind): get reads the entry an ldap:// URL names (Korean "
+                "DNs typed in UTF-8); cn finds cn=CN anywhere under C=KR and prints the entry's DN on stderr; crl "
+                "follows a certificate's CRL distribution points (the ARL for a CA certificate); path builds a "
+                "certificate's CA bundle from the configuration's LDAP_INFO sections.",
+                {{"-t TYPE", "get, cn: ca (default for get), sign (default for cn), km, arl, crl, delta, ctl or wuser"},
+                 {"-a ATTRIBUTE", "get: any attribute instead of a type"},
+                 {"--conf FILE", "configuration file: LDAP_INFO sections (path), [LDAP] LDAP_TIME_OUT"},
+                 {"-o FILE", "write the value to FILE instead of standard output"}},
+                {"qelt ldap get 'ldap://dir.example.kr/cn=CA1,o=Example,c=KR' -t crl -o ca1.crl",
+                 "qelt ldap path ee.der --conf qelt.conf -o bundle.der"}}});
