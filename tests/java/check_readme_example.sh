@@ -12,7 +12,9 @@ fi
 out="$tmp/readme-example"
 mkdir -p "$out"
 "$javac" -cp "$jar" -d "$out" "$src/java/examples/SignVerify.java"
-result=$("$java" -Xcheck:jni -Djava.library.path="$libdir" -Djava.io.tmpdir="$out" -cp "$jar:$out" SignVerify \
+. "$src/tests/java/sanitizer_env.sh"
+java_sanitizer_env "$libdir"
+result=$(env "${java_env[@]}" "$java" -Xcheck:jni -Djava.library.path="$libdir" -Djava.io.tmpdir="$out" -cp "$jar:$out" SignVerify \
   "$src/tests/java/data/user.der" "$src/tests/java/data/user.p8" 2>&1)
 echo "$result"
 grep -q '^verified [0-9]*-byte message: "hello, world", signed by a [0-9]*-byte certificate$' <<<"$result"

@@ -9,10 +9,12 @@ jvm=()
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do jvm+=("$1"); shift; done
 shift
 mkdir -p "$tmp"
+. "$(dirname "$0")/sanitizer_env.sh"
+java_sanitizer_env "$libdir"
 log=$(mktemp "$tmp/java-log.XXXXXX")
 # The library's texts are CP949; EUC-KR, its subset that the JVM can take as
 # the default charset at start-up, carries the Hangul of its messages.
-"$java" -Xcheck:jni -Dfile.encoding=EUC-KR -Djava.library.path="$libdir" -Dqelt.data="$data" -Dqelt.tmp="$tmp" \
+env "${java_env[@]}" "$java" -Xcheck:jni -Dfile.encoding=EUC-KR -Djava.library.path="$libdir" -Dqelt.data="$data" -Dqelt.tmp="$tmp" \
   "${jvm[@]}" -cp "$cp" com.qelt.test.TestRunner "$@" >"$log" 2>&1
 rc=$?
 cat "$log"

@@ -235,11 +235,15 @@ int processForSigners(Session& s, const Args& a) {
     std::vector<uint8_t> message;
     if (const int rc = readDerOrPem(s, a.positional[0], message)) return rc;
     InputBytes content;
-    if (const auto contentPath = a.get("content")) content = mapInput(*contentPath);
+    const auto contentPath = a.get("content");
+    if (contentPath) content = mapInput(*contentPath);
+    // Without detached content the library hands the carried content back:
+    // into a record of our own, freed here, never into the view.
     BINSTR data = content.view();
-    Bin in(message);
+    Bin in(message), carried;
     int count = 0;
-    if (const int rc = QELT_CMS_ProcessSignedData2(s.ctx(), &in, &data, &count)) return s.fail(rc);
+    if (const int rc = QELT_CMS_ProcessSignedData2(s.ctx(), &in, contentPath ? &data : &carried.b, &count))
+        return s.fail(rc);
     return 0;
 }
 

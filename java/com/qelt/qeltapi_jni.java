@@ -259,4 +259,29 @@ public class qeltapi_jni {
     /** symAlg: 3DES, SEED or NEAT (CBC); an RSA recipient of at most 2040 bits. */
     public native int _WCMS_MakeWapEnvelopedData(byte[] recCert, byte[] data, int symAlg);
     public native int _WCMS_ProcessWapEnvelopedData(byte[] cert, byte[] priKey, byte[] wapEnvelopedData);
+
+    // ---- certificate verification (the CA bundle is capubs when set; caches under the work directory)
+    /**
+     * Validates a certificate completely (path, trust, policies, revocation) in one call, taking the whole
+     * environment a fresh context needs, in the order of the steps: the verification environment (scope 1,
+     * or 9 for the strict end-entity check; revocationOption 1 all, or the bits 2 CAs by ARL, 4 the target
+     * by CRL, 8 the target by OCSP, 16 none; useCache; validationTime "YYYYMMDDhhmmss[Z]"; ocspUrl; 0 or
+     * empty keep the defaults), the trusted roots (a certificate list as {@link #CERT_AddCert} builds it, or
+     * one certificate), the password of an encrypted myPriKey and the hash (0: default) of signed OCSP
+     * requests, then the certificate (certType 1 signing, 2 key management, 3 OCSP, 4 time-stamping), the
+     * initial policy set (dotted OIDs joined by ";", empty: the configuration's), the configuration file, and
+     * signOcspReq with the requester's certificate and key. 0 valid, 1214 on hold, 1215 revoked, 1222 unknown
+     * to the OCSP responder; other codes name the failed check.
+     */
+    public native int CERT_Verify(int scope, int revocationOption, int useCache, String validationTime,
+            String ocspUrl, byte[] trustedCerts, String myPriKeyPassword, int hashAlg, byte[] cert, int certType,
+            String ips, String confFile, int signOcspReq, byte[] myCert, byte[] myPriKey);
+    /**
+     * Looks the certificate up in its issuer's CRL (bundle from capubs, else the cache or the directory of
+     * confFile): 0 whether good or listed; {@link #nReturnInt} the CRL reason (-1 when good) and
+     * {@link #sReturnString} the revocation time "YYYYMMDDhhmmssZ" ("" when good).
+     */
+    public native int _CERT_CheckStatByCRL(byte[] cert);
+    /** Not supported in this build: 1007 (certificate status by OCSP is part of {@link #CERT_Verify}). */
+    public native int _CERT_CheckStatByOCSP(byte[] cert, byte[] issuerCert, String ocspUrl, String confFile);
 }

@@ -148,6 +148,8 @@ public class OnlineTest extends TestBase {
 
     public void testIdentityServerUnreachableOrUnnamed() throws Exception {
         qeltapi_jni api = new qeltapi_jni();
+        // CERT_VerifyByIVS caches the server certificate it is given under the work directory.
+        eq(0, api._API_Init(tmpDir("online-work").toString()), "work directory");
         Path dir = tmpDir("ivs-closed");
         Path conf = dir.resolve("ivs.ini");
         Files.writeString(conf, "[IVS]\nIP=127.0.0.1\nPORT=" + closedPort()
