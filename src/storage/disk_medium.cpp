@@ -35,11 +35,35 @@ void syncDirectory(const std::filesystem::path& dir) {
     ::close(fd);
 }
 
+// Where a write to `path` must land: the path itself when nothing or a
+// regular file is there, the file a symbolic link names (so the link stays
+// a link). Anything else (a directory, a device, a pipe, a socket, a dangling
+// link) is refused: the write ends in a rename, and renaming over a device
+// node would replace the device itself for a caller with the rights to do so.
+int resolveTarget(const char* path, std::filesystem::path& target) {
+    struct stat st {};
+    if (::lstat(path, &st) != 0) {
+        if (errno != ENOENT) return errno;
+        target = path;
+        return 0;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        std::error_code ec;
+        target = std::filesystem::canonical(path, ec);
+        if (ec) return ec.value();
+        if (::stat(target.c_str(), &st) != 0) return errno;
+    } else {
+        target = path;
+    }
+    return S_ISREG(st.st_mode) ? 0 : EINVAL;
+}
+
 }  // namespace
 
 int writeFileAtomically(const char* path, const ByteString& data, mode_t mode) {
     if (path == nullptr || *path == 0) return ENOENT;
-    const std::filesystem::path target(path);
+    std::filesystem::path target;
+    if (const int err = resolveTarget(path, target)) return err;
     const std::filesystem::path dir = target.parent_path();
     if (!dir.empty()) {
         std::error_code ec;
@@ -52,7 +76,7 @@ int writeFileAtomically(const char* path, const ByteString& data, mode_t mode) {
     if (err == 0) err = writeAll(fd, data.data(), static_cast<size_t>(data.length()));
     if (err == 0 && ::fsync(fd) != 0) err = errno;
     if (::close(fd) != 0 && err == 0) err = errno;
-    if (err == 0 && ::rename(temp.c_str(), path) != 0) err = errno;
+    if (err == 0 && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
     if (err != 0) {
         ::unlink(temp.c_str());
         return err;
@@ -63,6 +87,10 @@ int writeFileAtomically(const char* path, const ByteString& data, mode_t mode) {
 
 int deleteMediumFile(const char* path) {
     if (path == nullptr || *path == 0) return ENOENT;
+    // Only a file (or a link, which goes alone) is deleted: never a device or pipe.
+    struct stat st {};
+    if (::lstat(path, &st) != 0) return errno;
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return EINVAL;
     return ::unlink(path) == 0 ? 0 : errno;
 }
 

@@ -1,5 +1,7 @@
 #include "util/profile.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -97,8 +99,8 @@ int Profile::setPath(const char* path) {
     // The temporary file lies beside the profile; a '/' in the first position does not count.
     const std::string p(path);
     const size_t slash = p.rfind('/');
-    const std::string temp = (slash == std::string::npos || slash == 0) ? std::string(kTempName)
-                                                                          : p.substr(0, slash) + "/" + kTempName;
+    const std::string temp =
+        (slash == std::string::npos || slash == 0) ? std::string(kTempName) : p.substr(0, slash) + "/" + kTempName;
     if (temp.size() > kMaxTempPath) return kTempPathTooLong;
     if (!fileExists(path)) return kNoSuchFile;
     m_path = p;
@@ -192,6 +194,10 @@ int Profile::getStringLine(const char* section, const char* key, char* out, size
 }
 
 int Profile::write(const char* section, const char* key, const char* value) const {
+    // The profile is replaced by a rename: only a regular file may be (a
+    // device or pipe named as the profile would itself be replaced).
+    struct stat st {};
+    if (::stat(m_path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return kReplaceFailed;
     File in = openFile(m_path, "r");
     if (!in) {
         File created = openFile(m_path, "w");

@@ -128,6 +128,30 @@ TEST_F(StorageMediaTest, DiskWritesReplaceWholeFilesAndLeaveNothingBehindOnFailu
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
 }
 
+TEST_F(StorageMediaTest, DiskWritesGoThroughLinksAndNeverReplaceDevicesOrPipes) {
+    // A link to a key file: the file gets the new bytes, the link stays a link.
+    std::string real = (workDir / "real.der").string(), link = (workDir / "link.der").string();
+    putFile(real, Bytes(10, 0x11));
+    std::filesystem::create_symlink(real, link);
+    ASSERT_EQ(writeCert(QELT_MEDIA_DISK, link.data(), 1, cert), 0) << errInfo();
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(fileBytes(real), cert);
+
+    // A pipe (standing in for a device node) is neither replaced nor deleted.
+    std::string fifo = (workDir / "pipe").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(writeCert(QELT_MEDIA_DISK, fifo.data(), 1, cert), QELT_ERR_STORAGE_WRITE_CERT);
+    EXPECT_EQ(writeKey(QELT_MEDIA_DISK, fifo.data(), kPass, 1, QELT_SYM_SEED, key), QELT_ERR_STORAGE_WRITE_KEY);
+    EXPECT_NE(QELT_STORAGE_DeleteCert(ctx, QELT_MEDIA_DISK, fifo.data(), 1), 0);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    // A dangling link is refused too, and nothing is left beside any of them.
+    std::string dangling = (workDir / "dangling").string();
+    std::filesystem::create_symlink(workDir / "nowhere" / "x", dangling);
+    EXPECT_EQ(writeCert(QELT_MEDIA_DISK, dangling.data(), 1, cert), QELT_ERR_STORAGE_WRITE_CERT);
+    for (const auto& entry : std::filesystem::directory_iterator(workDir))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+}
+
 TEST_F(StorageMediaTest, PluginReceivesTheCallsWithTheCodesOfEachDataType) {
     ASSERT_EQ(load(), 0) << errInfo();
     ASSERT_EQ(writeCert(QELT_MEDIA_PLUGIN, kPin, 2, cert), 0) << errInfo();

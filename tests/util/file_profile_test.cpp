@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -42,7 +44,8 @@ TEST(WholeFile, ReadWriteAndDirectoryCreation) {
     EXPECT_EQ(untouched.view(), "keep");
     EXPECT_EQ(qelt::writeWholeFile("", ByteString("x")), qelt::WriteFileResult::EmptyPath);
     // A path without a separator that cannot be created directly.
-    EXPECT_EQ(qelt::writeWholeFile(std::string(300, 'n').c_str(), ByteString("x")), qelt::WriteFileResult::CannotCreate);
+    EXPECT_EQ(qelt::writeWholeFile(std::string(300, 'n').c_str(), ByteString("x")),
+              qelt::WriteFileResult::CannotCreate);
     EXPECT_EQ(qelt::writeWholeFile((dir.string() + "/" + std::string(600, 'n')).c_str(), ByteString("x")),
               qelt::WriteFileResult::BadPathLength);
 }
@@ -73,7 +76,8 @@ TEST_F(StorageFileApi, ReadAndWriteFile) {
     EXPECT_EQ(errInfo(), "[QELT_STORAGE_WriteFile] 저장할 데이터(pData)를 지정해 주세요."_cp949);
     const std::string underFile = path + "/child";  // a regular file cannot hold a child
     EXPECT_EQ(QELT_STORAGE_WriteFile(ctx, const_cast<char*>(underFile.c_str()), &data), QELT_ERR_FILE_WRITE);
-    EXPECT_EQ(errInfo(), "[QELT_STORAGE_WriteFile] \"" + underFile + "\" 위치에 파일을 저장하는데 실패하였습니다."_cp949);
+    EXPECT_EQ(errInfo(),
+              "[QELT_STORAGE_WriteFile] \"" + underFile + "\" 위치에 파일을 저장하는데 실패하였습니다."_cp949);
 }
 
 TEST(ProfileReaders, SpacingSectionsAndPrefixes) {
@@ -153,6 +157,17 @@ TEST(ProfileWriter, NulBytesDoNotJoinLines) {
     char buf[16];
     ASSERT_EQ(p.readB("TIP", "P", buf, sizeof buf), 0);
     EXPECT_STREQ(buf, "v");
+}
+
+// A profile path naming a pipe (as a device would) is never replaced.
+TEST(ProfileWriter, OnlyRegularFilesAreReplaced) {
+    const fs::path dir = scratchDir("ProfileWriterPipe");
+    const fs::path pipe = dir / "p.ini";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    qelt::Profile p;
+    ASSERT_EQ(p.setPath(pipe.c_str()), 0);
+    EXPECT_EQ(p.write("TIP", "P", "v"), qelt::Profile::kReplaceFailed);
+    EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
 class ProfileApi : public ApiTest {};
