@@ -223,6 +223,21 @@ int PSignedData::addAlgToDigestAlgorithmIdentifiers(const RAlgorithmIdentifier& 
 }
 
 int PSignedData::addSignerCert(const ByteString& cert, const ByteString& priKey, int nHashAlg) {
+    RCertificate decoded;
+    if (decoded.fromASN1Object(cert) != 0) {
+        // The digest algorithm is checked first, as before the certificate is read.
+        m_nHashAlg = nHashAlg != 0 ? nHashAlg : ALG_SHA1;
+        PAlgorithmUtil algs;
+        RAlgorithmIdentifier digestAlg;
+        if (algs.makeAlgorithmID(m_nHashAlg, digestAlg) != 0)
+            return fail(kClass, "addSignerCert", "digestAlg", 1, algs.errorText());
+        return fail(kClass, "addSignerInfo", "cert", 2, "Invalid certificate.");
+    }
+    return addSignerCert(cert, decoded, priKey, nHashAlg);
+}
+
+int PSignedData::addSignerCert(const ByteString& cert, const RCertificate& decoded, const ByteString& priKey,
+                               int nHashAlg) {
     constexpr const char* kMethod = "addSignerCert";
     m_nHashAlg = nHashAlg != 0 ? nHashAlg : ALG_SHA1;
     PAlgorithmUtil algs;
@@ -230,7 +245,7 @@ int PSignedData::addSignerCert(const ByteString& cert, const ByteString& priKey,
     if (algs.makeAlgorithmID(m_nHashAlg, digestAlg) != 0)
         return fail(kClass, kMethod, "digestAlg", 1, algs.errorText());
     if (addAlgToDigestAlgorithmIdentifiers(digestAlg) != 0) return m_nErrorCode;
-    if (const int rc = addSignerInfo(cert, priKey); rc != 0) return rc;
+    if (const int rc = addSignerInfo(cert, decoded, priKey); rc != 0) return rc;
     // A certificate already in the set (the same signer signing twice) is not repeated.
     RCertificateSet& set = certificateSet();
     bool present = false;
@@ -353,13 +368,10 @@ int PSignedData::BER2DER(RAttributes& attrs) {
     return 0;
 }
 
-int PSignedData::addSignerInfo(const ByteString& cert, const ByteString& priKey) {
+int PSignedData::addSignerInfo(const ByteString& cert, const RCertificate& decoded, const ByteString& priKey) {
     constexpr const char* kMethod = "addSignerInfo";
     ByteString tbs;
     if (getTBSData(cert, tbs) != 0) return m_nErrorCode;
-
-    RCertificate certificate;
-    if (certificate.fromASN1Object(cert) != 0) return fail(kClass, kMethod, "cert", 2, "Invalid certificate.");
 
     PPrivateKey key;
     if (key.setPrivateKeyInfo(priKey) != 0) return fail(kClass, kMethod, "priKey", kNotPrivateKey, key.errorText());
@@ -369,16 +381,14 @@ int PSignedData::addSignerInfo(const ByteString& cert, const ByteString& priKey)
             return fail(kClass, kMethod, "priKey", kNotPrivateKey, key.errorText());
         return fail(kClass, kMethod, "signature", 4, key.errorText());
     }
-    return appendSignerInfo(cert, signature);
+    return appendSignerInfo(decoded, signature);
 }
 
-// The SignerInfo of `cert` with the signed attributes getTBSData made and
-// `signature` over them, appended to the signer infos.
-int PSignedData::appendSignerInfo(const ByteString& cert, const ByteString& signature) {
+// The SignerInfo of the certificate `decoded` with the signed attributes
+// getTBSData made and `signature` over them, appended to the signer infos.
+int PSignedData::appendSignerInfo(const RCertificate& decoded, const ByteString& signature) {
     constexpr const char* kMethod = "addSignerInfo";
-    RCertificate certificate;
-    if (certificate.fromASN1Object(cert) != 0) return fail(kClass, kMethod, "cert", 2, "Invalid certificate.");
-    const RTBSCertificate& tbsCert = certificate.getTbsCertificate();
+    const RTBSCertificate& tbsCert = decoded.getTbsCertificate();
 
     RSignerInfo si;
     if (fillSignerInfo(tbsCert, m_nHashAlg, (m_ucOption & kPkcs7) != 0, si, *this, kClass, kMethod) != 0)

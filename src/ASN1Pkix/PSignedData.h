@@ -77,6 +77,9 @@ public:
     // Extra signed attribute appended after the standard ones.
     int addSignedAttribute(const RAttribute& attribute);
     int addSignerCert(const ByteString& cert, const ByteString& priKey, int nHashAlg);
+    // The same with the certificate already decoded by the caller (`decoded`
+    // is `cert`'s record), so a signer certificate is decoded once per call.
+    int addSignerCert(const ByteString& cert, const RCertificate& decoded, const ByteString& priKey, int nHashAlg);
     int makeSignedData(ByteString& out);
     // Writes the result into memory from `allocate` (asked once, for the exact
     // size; null refuses), so a large message is written only once.
@@ -104,8 +107,8 @@ public:
     int BER2DER(RAttributes& attrs);
 
 private:
-    int addSignerInfo(const ByteString& cert, const ByteString& priKey);
-    int appendSignerInfo(const ByteString& cert, const ByteString& signature);
+    int addSignerInfo(const ByteString& cert, const RCertificate& decoded, const ByteString& priKey);
+    int appendSignerInfo(const RCertificate& decoded, const ByteString& signature);
     int addAlgToDigestAlgorithmIdentifiers(const RAlgorithmIdentifier& alg);
     int getPureSigendData(const ByteString& in, ByteString& signedData);
     struct Writer;

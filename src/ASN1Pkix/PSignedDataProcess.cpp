@@ -164,6 +164,7 @@ bool PSignedDataProcess::splitContent(std::span<const uint8_t> sd, ByteString& s
 int PSignedDataProcess::parseSignedData(Asn1Input in, bool verify) {
     constexpr const char* kMethod = "parseSignedData";
     m_bParsed = m_bProcessed = false;
+    m_bContentCopied = false;
     m_Certs.clear();
     m_Crls.clear();
     m_Signers.clear();
@@ -302,11 +303,28 @@ int PSignedDataProcess::verifySigner(RSignerInfo& si, std::span<const uint8_t> d
         digest.assign(ByteString(data));
     } else {
         ZRHash hash;
-        // Hashed in slices: the engine takes int lengths.
-        constexpr size_t kSlice = size_t{1} << 30;
         bool ok = hash.DigestData_Init(hashAlg) == 0;
-        for (size_t off = 0; ok && off < data.size(); off += kSlice)
-            ok = hash.DigestData_Update(data.data() + off, static_cast<int>(std::min(kSlice, data.size() - off))) == 0;
+        const std::span<const uint8_t> content = getContent();
+        if (ok && !counter && m_ContentCopy && !m_bContentCopied && data.data() == content.data() &&
+            data.size() == content.size() && !data.empty()) {
+            // The caller's copy made on the way: each slice is copied, then
+            // hashed from the copy while it is still in the cache.
+            constexpr size_t kCacheSlice = size_t{64} << 10;
+            uint8_t* copy = m_ContentCopy(data.size());
+            if (copy == nullptr) return fail(kClass, kMethod, "hash", 14, "The content's copy has no memory.");
+            for (size_t off = 0; ok && off < data.size(); off += kCacheSlice) {
+                const size_t n = std::min(kCacheSlice, data.size() - off);
+                std::memcpy(copy + off, data.data() + off, n);
+                ok = hash.DigestData_Update(copy + off, static_cast<int>(n)) == 0;
+            }
+            m_bContentCopied = ok;
+        } else {
+            // Hashed in slices: the engine takes int lengths.
+            constexpr size_t kSlice = size_t{1} << 30;
+            for (size_t off = 0; ok && off < data.size(); off += kSlice)
+                ok = hash.DigestData_Update(data.data() + off, static_cast<int>(std::min(kSlice, data.size() - off))) ==
+                     0;
+        }
         if (!ok || hash.DigestData_Final(digest) != 0) return fail(kClass, kMethod, "hash", 14, hash.errorText());
     }
     const RAttributes& attrs = si.getSignedAttrs();

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -36,6 +37,16 @@ public:
     void setHashMode(bool on) { m_ucHashMode = on ? 1 : 0; }
     // Another certificate to look for signers among.
     int addSignerCert(const ByteString& cert);
+    // Where a caller that wants its own copy of the content has it made while
+    // the content is hashed for the first signer that hashes it: a large
+    // content is then read once, each slice copied and hashed while it is in
+    // the cache. `allocate(n)` is asked once for the content's n bytes; a null
+    // answer fails the verification like an allocation failure of the hash.
+    // contentCopied() tells whether the copy was made (no signer with signed
+    // attributes hashes the content: the caller copies getContent() itself).
+    using ContentMemory = std::function<uint8_t*(size_t)>;
+    void setContentCopy(ContentMemory allocate) { m_ContentCopy = std::move(allocate); }
+    bool contentCopied() const { return m_bContentCopied; }
     // A large data content is not copied: getContent() then points into `in`,
     // which must outlive the object's use of the content.
     int parseSignedData(Asn1Input in, bool verify);
@@ -105,6 +116,8 @@ private:
     std::vector<uint8_t> m_IsSigner;
     bool m_bParsed = false;
     bool m_bProcessed = false;
+    ContentMemory m_ContentCopy;
+    bool m_bContentCopied = false;
 };
 
 }  // namespace qelt

@@ -30,7 +30,9 @@ int PSignedData::composeSignedData(const ByteString& signature, ByteString& out)
         return fail(kClass, kMethod, "digestAlg", 2, algs.errorText());
     if (addAlgToDigestAlgorithmIdentifiers(digestAlg) != 0) return m_nErrorCode;
     const ByteString cert(m_SignerCert);
-    if (appendSignerInfo(cert, signature) != 0) return m_nErrorCode;
+    RCertificate decoded;
+    if (decoded.fromASN1Object(cert) != 0) return fail(kClass, "addSignerInfo", "cert", 2, "Invalid certificate.");
+    if (appendSignerInfo(decoded, signature) != 0) return m_nErrorCode;
     RCertificateSet& set = certificateSet();
     bool present = false;
     for (int i = 0; i < set.getElementCount() && !present; ++i) present = set.getElement(i) == cert;

@@ -1,5 +1,7 @@
 #include "ZRCrypto/zr_encrypt.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -15,7 +17,7 @@ namespace qelt {
 namespace {
 
 constexpr const char* kClass = "ZREncrypt";
-constexpr int kOutputSlack = 512;   // output capacity beyond the input for the engine calls
+constexpr int kOutputSlack = 512;  // output capacity beyond the input for the engine calls
 constexpr int kStreamThreshold = 1024;
 
 bool isRsa(int nAlg) {
@@ -28,10 +30,14 @@ bool isRsa(int nAlg) {
 int streamUnit(int nAlg) {
     switch (nAlg) {
         case ALG_SEED:
-        case ALG_NEAT: return 16;
-        case ALG_ARIA128: return 32;
-        case ALG_RC4: return 1;
-        default: return 8;
+        case ALG_NEAT:
+            return 16;
+        case ALG_ARIA128:
+            return 32;
+        case ALG_RC4:
+            return 1;
+        default:
+            return 8;
     }
 }
 
@@ -104,10 +110,10 @@ int ZREncrypt::oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key,
         WipedBuffer buf(ZCAP_STAGING_LEN);
         if (!buf) return fail(kClass, method, "ucOut", 26, "Momory allocation is failed.");
         int len = static_cast<int>(ZCAP_STAGING_LEN);
-        const int rc = decrypt ? ZCAP_PkDecryptData(*id, *mode, key.data(), key.length(), in.data(), in.length(),
-                                                    buf.data(), &len)
-                               : ZCAP_PkEncryptData(*id, *mode, key.data(), key.length(), in.data(), in.length(),
-                                                    buf.data(), &len);
+        const int rc =
+            decrypt
+                ? ZCAP_PkDecryptData(*id, *mode, key.data(), key.length(), in.data(), in.length(), buf.data(), &len)
+                : ZCAP_PkEncryptData(*id, *mode, key.data(), key.length(), in.data(), in.length(), buf.data(), &len);
         m_nEngineResult = rc;
         if (rc != ZCAP_OK) {
             msg.format("%s nAlgID = %d, nEncMode = %d, nPaddintType = %d, %s", operationName(decrypt), *id, *mode,
@@ -120,7 +126,8 @@ int ZREncrypt::oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key,
 
     if (nAlg == ALG_NEAT) {
         ByteString schedule;
-        if (*mode != ENGINE_MODE_CBC) return fail(kClass, method, "Mode", 18, "The NEAT algorithm only support CBC mode.");
+        if (*mode != ENGINE_MODE_CBC)
+            return fail(kClass, method, "Mode", 18, "The NEAT algorithm only support CBC mode.");
         if (nPadding < 0 || nPadding > 4) {
             msg.format("The PaddingType(%d) does not supported.", nPadding);
             return fail(kClass, method, "nPadding", 4, msg.c_str());
@@ -147,6 +154,155 @@ int ZREncrypt::oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key,
     return noGenKey(decrypt, nAlg, nMode, expanded, ivCopy, in.data(), in.length(), out, nPadding, method);
 }
 
+int ZREncrypt::EncryptDataTo(int nAlg, int nMode, const ByteString& key, const ByteString& iv,
+                             std::span<const uint8_t> in, const OutputMemory& allocate, size_t& outLen, int nPadding) {
+    return oneShotTo(false, nAlg, nMode, key, iv, in, allocate, outLen, nPadding);
+}
+int ZREncrypt::DecryptDataTo(int nAlg, int nMode, const ByteString& key, const ByteString& iv,
+                             std::span<const uint8_t> in, const OutputMemory& allocate, size_t& outLen, int nPadding) {
+    return oneShotTo(true, nAlg, nMode, key, iv, in, allocate, outLen, nPadding);
+}
+
+// The checks and failures are those of oneShot; what differs is where the
+// result goes. The engine's staged calls write the whole blocks straight into
+// the caller's memory and only the final block or two pass through a small
+// buffer here.
+int ZREncrypt::oneShotTo(bool decrypt, int nAlg, int nMode, const ByteString& key, const ByteString& iv,
+                         std::span<const uint8_t> in, const OutputMemory& allocate, size_t& outLen, int nPadding) {
+    const char* method = decrypt ? "DecryptData" : "EncryptData";
+    outLen = 0;
+    ByteString msg;
+    const auto id = engineIdOf(nAlg);
+    if (!id) {
+        msg.format("The AlgID(%d) does not supported.", nAlg);
+        return fail(kClass, method, "nAlg", 1, msg.c_str());
+    }
+    const auto mode = engineModeOf(nMode);
+    if (!mode) {
+        msg.format("The Mode(%d) does not supported.", nMode);
+        return fail(kClass, method, "nMode", 2, msg.c_str());
+    }
+    const bool publicKeyMode = *mode == ENGINE_MODE_PUBLIC || *mode == ENGINE_MODE_PRIVATE;
+    if (isRsa(nAlg) || publicKeyMode) {
+        // A public-key block is small: made as usual, then copied once.
+        ByteString out;
+        if (const int rc = oneShot(decrypt, nAlg, nMode, key, iv, ByteString(in.data(), static_cast<int>(in.size())),
+                                   out, nPadding))
+            return rc;
+        uint8_t* p = allocate(std::max<size_t>(static_cast<size_t>(out.length()), 1));
+        if (p == nullptr)
+            return fail(kClass, method, "allocate", kNoOutputMemory, "The output memory is not available.");
+        if (out.length() > 0) std::memcpy(p, out.data(), static_cast<size_t>(out.length()));
+        outLen = static_cast<size_t>(out.length());
+        return 0;
+    }
+    // The engine counts in int; one block of room is kept for the padding.
+    if (in.size() > static_cast<size_t>(INT_MAX) - 64) return fail(kClass, method, "in", 29, "The input is too long.");
+    const int inLen = static_cast<int>(in.size());
+    static const uint8_t kEmpty[1] = {0};
+    const uint8_t* inData = in.empty() ? kEmpty : in.data();
+    const bool streamCipher = nAlg == ALG_RC4;
+    int padding = ENGINE_PAD_NONE;
+    if (!streamCipher && nAlg != ALG_NEAT) {
+        const auto p = enginePaddingOf(nPadding);
+        if (!p) {
+            msg.format("The PaddingType(%d) does not supported.", nPadding);
+            return fail(kClass, method, "nPadding", 3, msg.c_str());
+        }
+        padding = *p;
+    }
+
+    if (nAlg == ALG_NEAT) {
+        if (*mode != ENGINE_MODE_CBC)
+            return fail(kClass, method, "Mode", 18, "The NEAT algorithm only support CBC mode.");
+        if (nPadding < 0 || nPadding > 4) {
+            msg.format("The PaddingType(%d) does not supported.", nPadding);
+            return fail(kClass, method, "nPadding", 4, msg.c_str());
+        }
+        ByteString schedule;
+        if (const int rc = GenerateKey(nAlg, key, schedule); rc != 0) return rc;
+        const size_t rest = in.size() % NEAT_BLOCK_LEN;
+        const size_t capacity = decrypt || nPadding == 0 ? in.size() : in.size() - rest + NEAT_BLOCK_LEN;
+        uint8_t* out = allocate(std::max<size_t>(capacity, 1));  // never a request for nothing
+        if (out == nullptr)
+            return fail(kClass, method, "allocate", kNoOutputMemory, "The output memory is not available.");
+        int len = static_cast<int>(capacity);
+        const int rc =
+            decrypt ? ZR_DecryptNeatCBC(schedule.data(), iv.data(), iv.length(), inData, inLen, out, &len, nPadding)
+                    : ZR_EncryptNeatCBC(schedule.data(), iv.data(), iv.length(), inData, inLen, out, &len, nPadding);
+        if (rc != NEAT_OK) {
+            msg.format("Failed %s : ErrCode = %d.", decrypt ? "ZR_DecryptNeatCBC" : "ZR_EncryptNeatCBC", rc);
+            return fail(kClass, method, "NEAT", 6, msg.c_str());
+        }
+        outLen = static_cast<size_t>(len);
+        return 0;
+    }
+
+    WipedBuffer keyArea(GENKEY_MAX_LEN);
+    if (!keyArea) return fail(kClass, method, "calloc", 25, "The memory allocation is failed");
+    int keyLen = GENKEY_MAX_LEN;
+    if (const int rc = ZCAP_GenerateKey(keyArea.data(), &keyLen, *id, key.data(), key.length()); rc != ZCAP_OK) {
+        msg.format("ZCAP_GenerateKey error %s", ZCAP_GetResultText(rc));
+        return fail(kClass, method, "ZCAP_GenerateKey", 25, msg.c_str());
+    }
+    size_t bs = 1;
+    zcapCipherInfo(*id, &bs, nullptr, nullptr);
+    // Encryption: the whole blocks plus the padded last one; decryption: at
+    // most the ciphertext (the padding is removed).
+    size_t capacity = decrypt || padding == ENGINE_PAD_NONE ? in.size() : in.size() - in.size() % bs + bs;
+    const int ivLen = iv.length() < 32 ? iv.length() : 32;
+    if (decrypt && padding != ENGINE_PAD_NONE && (*mode == ENGINE_MODE_CBC || *mode == ENGINE_MODE_ECB) && bs > 1 &&
+        bs <= 32 && in.size() >= bs && in.size() % bs == 0) {
+        // The last block is deciphered first (in CBC its chaining value is the
+        // block before it): its padding tells the plaintext's exact length, so
+        // that a caller's record of that size is written over instead of new
+        // memory being faulted in. A failure here is left to the whole
+        // decryption below, which reports it as it always has.
+        const bool chained = *mode == ENGINE_MODE_CBC && in.size() >= 2 * bs;
+        const uint8_t* chain = chained ? in.data() + in.size() - 2 * bs : (ivLen > 0 ? iv.data() : nullptr);
+        const int chainLen = chained ? static_cast<int>(bs) : ivLen;
+        ZcapContext last;
+        uint8_t block[64];
+        int kept = sizeof block, plain = 0;
+        int rc = ZCAP_DecryptInit(&last, keyArea.data(), keyLen, *id, *mode, chain, chainLen);
+        if (rc == ZCAP_OK)
+            rc = ZCAP_DecryptUpdate(&last, block, &kept, in.data() + in.size() - bs, static_cast<int>(bs));
+        plain = static_cast<int>(sizeof block) - kept;
+        if (rc == ZCAP_OK) rc = ZCAP_DecryptFinal(&last, block + kept, &plain, padding);
+        secureWipe(block, sizeof block);
+        if (rc == ZCAP_OK) capacity = in.size() - bs + static_cast<size_t>(kept) + static_cast<size_t>(plain);
+    }
+    const auto failed = [&](int rc) {
+        msg.format("%s nAlgID = %d, nEncMode = %d, nPaddintType = %d, %s", operationName(decrypt), *id, *mode, padding,
+                   ZCAP_GetResultText(rc));
+        return fail(kClass, method, operationName(decrypt), 27, msg.c_str());
+    };
+    auto ctx = std::unique_ptr<ZcapContext>(new (std::nothrow) ZcapContext);
+    if (!ctx) return failed(zcapWithStage(ZCAP_STAGE_INIT, ZCAP_MEMORY_ERROR));
+    int rc =
+        decrypt
+            ? ZCAP_DecryptInit(ctx.get(), keyArea.data(), keyLen, *id, *mode, ivLen > 0 ? iv.data() : nullptr, ivLen)
+            : ZCAP_EncryptInit(ctx.get(), keyArea.data(), keyLen, *id, *mode, ivLen > 0 ? iv.data() : nullptr, ivLen);
+    if (rc != ZCAP_OK) return failed(zcapWithStage(ZCAP_STAGE_INIT, rc));
+    uint8_t* out = allocate(std::max<size_t>(capacity, 1));  // never a request for nothing
+    if (out == nullptr) return fail(kClass, method, "allocate", kNoOutputMemory, "The output memory is not available.");
+    int first = static_cast<int>(capacity);
+    rc = decrypt ? ZCAP_DecryptUpdate(ctx.get(), out, &first, inData, inLen)
+                 : ZCAP_EncryptUpdate(ctx.get(), out, &first, inData, inLen);
+    if (rc != ZCAP_OK) return failed(zcapWithStage(ZCAP_STAGE_UPDATE, rc));
+    uint8_t tail[2 * 32];
+    int second = sizeof tail;
+    rc = decrypt ? ZCAP_DecryptFinal(ctx.get(), tail, &second, padding)
+                 : ZCAP_EncryptFinal(ctx.get(), tail, &second, padding);
+    if (rc == ZCAP_OK && static_cast<size_t>(first) + static_cast<size_t>(second) > capacity)
+        rc = ZCAP_NOT_ENOUGH_BUFFER;
+    if (rc == ZCAP_OK && second > 0) std::memcpy(out + first, tail, static_cast<size_t>(second));
+    secureWipe(tail, sizeof tail);
+    if (rc != ZCAP_OK) return failed(zcapWithStage(ZCAP_STAGE_FINAL, rc));
+    outLen = static_cast<size_t>(first) + static_cast<size_t>(second);
+    return 0;
+}
+
 int ZREncrypt::EncryptData_NoGenKey(int nAlg, int nMode, ByteString& expandedKey, ByteString& iv, const uint8_t* in,
                                     int inLen, ByteString& out, int nPadding) {
     return noGenKey(false, nAlg, nMode, expandedKey, iv, in, inLen, out, nPadding);
@@ -156,8 +312,8 @@ int ZREncrypt::DecryptData_NoGenKey(int nAlg, int nMode, ByteString& expandedKey
     return noGenKey(true, nAlg, nMode, expandedKey, iv, in, inLen, out, nPadding);
 }
 
-int ZREncrypt::noGenKey(bool decrypt, int nAlg, int nMode, ByteString& expandedKey, ByteString& iv,
-                        const uint8_t* in, int inLen, ByteString& out, int nPadding, const char* method) {
+int ZREncrypt::noGenKey(bool decrypt, int nAlg, int nMode, ByteString& expandedKey, ByteString& iv, const uint8_t* in,
+                        int inLen, ByteString& out, int nPadding, const char* method) {
     if (method == nullptr) method = decrypt ? "DecryptData_NoGenKey" : "EncryptData_NoGenKey";
     ByteString msg;
     const auto id = engineIdOf(nAlg);
@@ -177,7 +333,8 @@ int ZREncrypt::noGenKey(bool decrypt, int nAlg, int nMode, ByteString& expandedK
     }
 
     if (nAlg == ALG_NEAT) {
-        if (*mode != ENGINE_MODE_CBC) return fail(kClass, method, "Mode", 18, "The NEAT algorithm only support CBC mode.");
+        if (*mode != ENGINE_MODE_CBC)
+            return fail(kClass, method, "Mode", 18, "The NEAT algorithm only support CBC mode.");
         if (nPadding < 0 || nPadding > 4) {
             msg.format("The PaddingType(%d) does not supported.", nPadding);
             return fail(kClass, method, "nPadding", 4, msg.c_str());
@@ -270,8 +427,12 @@ int ZREncrypt::EncryptData_Update(const ByteString& in, ByteString* out) {
 int ZREncrypt::DecryptData_Update(const ByteString& in, ByteString* out) {
     return update(true, in.data(), in.length(), out);
 }
-int ZREncrypt::EncryptData_Update(const uint8_t* in, int inLen, ByteString* out) { return update(false, in, inLen, out); }
-int ZREncrypt::DecryptData_Update(const uint8_t* in, int inLen, ByteString* out) { return update(true, in, inLen, out); }
+int ZREncrypt::EncryptData_Update(const uint8_t* in, int inLen, ByteString* out) {
+    return update(false, in, inLen, out);
+}
+int ZREncrypt::DecryptData_Update(const uint8_t* in, int inLen, ByteString* out) {
+    return update(true, in, inLen, out);
+}
 
 int ZREncrypt::update(bool decrypt, const uint8_t* in, int inLen, ByteString* out) {
     const char* method = decrypt ? "DecryptData_Update" : "EncryptData_Update";

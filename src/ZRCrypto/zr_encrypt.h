@@ -5,7 +5,10 @@
 // The NEAT cipher takes its own path (engine/neat.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 
 #include "util/error_holder.h"
 
@@ -24,6 +27,25 @@ public:
                                   const ByteString& in, ByteString& out, int nPadding);
     [[nodiscard]] int DecryptData(int nAlg, int nMode, const ByteString& key, const ByteString& iv,
                                   const ByteString& in, ByteString& out, int nPadding);
+
+    // One-shot with a raw key, written straight into memory the caller hands
+    // out: `allocate(n)` is asked once for n bytes (at least 1, enough for the
+    // result) after the arguments are checked, and `outLen` receives how many
+    // were written. The input is read in place. For large data this is the
+    // form without copies: the result is written once, where it is kept. A
+    // null from `allocate` fails with kNoOutputMemory. Encryption asks for
+    // exactly the ciphertext's length, and so does a padded CBC or ECB
+    // decryption for the plaintext's (its last block is deciphered first);
+    // other decryptions ask for the ciphertext's length. After a failure the
+    // memory may hold part of the result: the caller wipes it.
+    using OutputMemory = std::function<uint8_t*(size_t)>;
+    static constexpr int kNoOutputMemory = 28;
+    [[nodiscard]] int EncryptDataTo(int nAlg, int nMode, const ByteString& key, const ByteString& iv,
+                                    std::span<const uint8_t> in, const OutputMemory& allocate, size_t& outLen,
+                                    int nPadding);
+    [[nodiscard]] int DecryptDataTo(int nAlg, int nMode, const ByteString& key, const ByteString& iv,
+                                    std::span<const uint8_t> in, const OutputMemory& allocate, size_t& outLen,
+                                    int nPadding);
 
     [[nodiscard]] int EncryptData_NoGenKey(int nAlg, int nMode, ByteString& expandedKey, ByteString& iv,
                                            const uint8_t* in, int inLen, ByteString& out, int nPadding);
@@ -47,6 +69,8 @@ public:
 private:
     int oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key, const ByteString& iv, const ByteString& in,
                 ByteString& out, int nPadding);
+    int oneShotTo(bool decrypt, int nAlg, int nMode, const ByteString& key, const ByteString& iv,
+                  std::span<const uint8_t> in, const OutputMemory& allocate, size_t& outLen, int nPadding);
     int noGenKey(bool decrypt, int nAlg, int nMode, ByteString& expandedKey, ByteString& iv, const uint8_t* in,
                  int inLen, ByteString& out, int nPadding, const char* method = nullptr);
     int init(bool decrypt, int nAlg, int nMode, const ByteString& key, const ByteString& iv);

@@ -92,7 +92,11 @@ public:
     // Memory for `len` bytes; null when out of memory.
     unsigned char* allocate(size_t len);
     // The record now holds the `len` bytes written, with their terminating NUL.
-    void commit();
+    void commit() { commit(m_len); }
+    // The record now holds the first `used` (<= len) bytes written: for
+    // outputs whose length is known only once they are made (a decryption
+    // removes its padding), allocate() is asked for the most they can take.
+    void commit(size_t used);
 
 private:
     BINSTR* m_out;

@@ -11,11 +11,12 @@ constexpr uint8_t kKeyEncipherment = 0x20;
 constexpr uint8_t kKeyAgreement = 0x08;
 }  // namespace
 
-int cmsKeyUsageProblem(const ByteString& cert, KeyUse use, std::string& message, ByteString& detail) {
-    PCertUtil util;
-    if (const int rc = util.parseCertificate(cert); rc != 0) {
+namespace {
+
+int keyUsageProblem(PCertUtil& util, int parseResult, KeyUse use, std::string& message, ByteString& detail) {
+    if (parseResult != 0) {
         detail.assign(util.errorChain());
-        if (rc == PCertUtil::kNotCertificate) {
+        if (parseResult == PCertUtil::kNotCertificate) {
             message = "인증서가 아닙니다."_cp949;
             return QELT_ERR_CERT_NOT_CERT;
         }
@@ -41,12 +42,31 @@ int cmsKeyUsageProblem(const ByteString& cert, KeyUse use, std::string& message,
     return QELT_OK;
 }
 
+int recorded(ApiCall& call, int code, const std::string& message, const ByteString& detail) {
+    if (code == QELT_OK) return 0;
+    return detail.isEmpty() ? call.fail(code, message.c_str()) : call.failCore(code, message.c_str(), detail.c_str());
+}
+
+}  // namespace
+
+int cmsKeyUsageProblem(const ByteString& cert, KeyUse use, std::string& message, ByteString& detail) {
+    PCertUtil util;
+    const int rc = util.parseCertificate(cert);
+    return keyUsageProblem(util, rc, use, message, detail);
+}
+
 int checkCmsKeyUsage(ApiCall& call, const ByteString& cert, KeyUse use) {
     std::string message;
     ByteString detail;
     const int code = cmsKeyUsageProblem(cert, use, message, detail);
-    if (code == QELT_OK) return 0;
-    return detail.isEmpty() ? call.fail(code, message.c_str()) : call.failCore(code, message.c_str(), detail.c_str());
+    return recorded(call, code, message, detail);
+}
+
+int checkCmsKeyUsage(ApiCall& call, PCertUtil& util, int parseResult, KeyUse use) {
+    std::string message;
+    ByteString detail;
+    const int code = keyUsageProblem(util, parseResult, use, message, detail);
+    return recorded(call, code, message, detail);
 }
 
 }  // namespace qelt::api

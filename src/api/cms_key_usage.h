@@ -6,6 +6,10 @@
 
 #include "api/api_call.h"
 
+namespace qelt {
+class PCertUtil;
+}
+
 namespace qelt::api {
 
 enum class KeyUse { Signing, Encryption };
@@ -20,5 +24,9 @@ int cmsKeyUsageProblem(const ByteString& cert, KeyUse use, std::string& message,
 
 // The same check, recorded on `call`: 0 or the recorded code.
 int checkCmsKeyUsage(ApiCall& call, const ByteString& cert, KeyUse use);
+// The same with the certificate decoded once by the caller: `util` has parsed
+// it (or failed to, which is reported as above). Its certificate() record can
+// then serve the rest of the call.
+int checkCmsKeyUsage(ApiCall& call, PCertUtil& util, int parseResult, KeyUse use);
 
 }  // namespace qelt::api

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "ASN1Pkix/PSignedData.h"
@@ -58,7 +59,11 @@ int caPubsOf(ApiCall& call, const ByteString& cert, ByteString& caPubs) {
 int makeSigned(ApiCall& call, BINSTR* pCert, BINSTR* pPriKey, const BINSTR* existing, BINSTR* pTBSData,
                const char* pszSigningTime, BINSTR* pOut, const char* outName) {
     const ByteString cert = bytesOf(pCert);
-    if (const int rc = api::checkCmsKeyUsage(call, cert, api::KeyUse::Signing)) return rc;
+    // The certificate is decoded once: its key usage, its hash and the SignerInfo all read this record.
+    PCertUtil certUtil;
+    const int parsed = certUtil.parseCertificate(cert);
+    if (const int rc = api::checkCmsKeyUsage(call, certUtil, parsed, api::KeyUse::Signing)) return rc;
+    const RCertificate& decoded = *certUtil.certificate();
     PSignedData sd;
     sd.setOption(PSignedData::kPkcs7);
     if (call.ctx().nOption & QELT_OPT_CMS_CONTENTINFO) sd.setOption(PSignedData::kWrapContentInfo);
@@ -83,8 +88,8 @@ int makeSigned(ApiCall& call, BINSTR* pCert, BINSTR* pPriKey, const BINSTR* exis
         sd.setSigningTime(nullptr);
     }
     int hash = 0;
-    if (const int rc = cms::chooseSignerHash(call, cert, hash)) return rc;
-    if (const int rc = sd.addSignerCert(cert, bytesOf(pPriKey), hash); rc != 0) {
+    if (const int rc = cms::chooseSignerHash(call, decoded, hash)) return rc;
+    if (const int rc = sd.addSignerCert(cert, decoded, bytesOf(pPriKey), hash); rc != 0) {
         if (rc == PSignedData::kNotPrivateKey)
             return call.fail(QELT_ERR_PRIKEY_NOT_PRIKEY, "복호화된 개인키가 아닙니다."_cp949);
         return call.failCore(QELT_ERR_CERT_INVALID, "잘못된 인증서 입니다."_cp949, sd);
@@ -123,14 +128,44 @@ int addOctets(RPlainText& list, const ByteString& value) {
     return list.addElement(octets);
 }
 
-// Writes the content, the first signer's certificate and time, and the signer
-// record list into the context. pTimeText may be null.
-int gatherSigners(ApiCall& call, PSignedDataProcess& proc, bool contentWanted, BINSTR* pData, BINSTR* pSignerCert,
+// The content record of a processing call. The content is copied while the
+// first signer's digest is computed (PSignedDataProcess::setContentCopy),
+// straight into the memory the caller's record will hold: a large message's
+// content is read once and written once.
+class ContentOutput {
+public:
+    ContentOutput(BINSTR* pData, const BINSTR* pSignedData, PSignedDataProcess& proc)
+        : m_record(pData), m_output(pData, {pSignedData}) {
+        proc.setContentCopy([this](size_t n) {
+            uint8_t* p = m_output.allocate(n);
+            m_noMemory = p == nullptr;
+            return p;
+        });
+    }
+    bool noMemory() const { return m_noMemory; }
+    // Puts the content into the caller's record; 0 or the recorded code.
+    int deliver(ApiCall& call, const PSignedDataProcess& proc) {
+        if (proc.contentCopied()) {
+            m_output.commit();
+            return 0;
+        }
+        const auto content = proc.getContent();
+        return call.putBytes(m_record, content.data(), static_cast<int>(content.size()), "data");
+    }
+
+private:
+    BINSTR* m_record;
+    BinstrOutput m_output;
+    bool m_noMemory = false;
+};
+
+// Writes the content (when `content` is given), the first signer's
+// certificate and time, and the signer record list into the context.
+// pTimeText may be null.
+int gatherSigners(ApiCall& call, PSignedDataProcess& proc, ContentOutput* content, BINSTR* pSignerCert,
                   char* pTimeText) {
-    if (contentWanted)
-        if (const int rc =
-                call.putBytes(pData, proc.getContent().data(), static_cast<int>(proc.getContent().size()), "data"))
-            return rc;
+    if (content != nullptr)
+        if (const int rc = content->deliver(call, proc)) return rc;
     int count = 0;
     if (proc.getSignerCount(count) != 0 || count == 0)
         return call.fail(QELT_ERR_NO_SIGNER_CERT, "서명한 사람의 인증서가 없습니다."_cp949);
@@ -168,12 +203,15 @@ int gatherSigners(ApiCall& call, PSignedDataProcess& proc, bool contentWanted, B
 }
 
 // Parses and verifies; 0 or the recorded code.
-int processSigned(ApiCall& call, BINSTR* pSignedData, BINSTR* pData, PSignedDataProcess& proc) {
+int processSigned(ApiCall& call, BINSTR* pSignedData, BINSTR* pData, PSignedDataProcess& proc,
+                  const ContentOutput* content) {
     if (hasBytes(pData)) proc.setContent(bytesOf(pData));
     // The message is read in place: it stays alive for the whole call.
     const int rc =
         proc.parseSignedData(std::span<const uint8_t>(pSignedData->pVal, static_cast<size_t>(pSignedData->nLen)), true);
     if (rc == 0) return 0;
+    // The allocation stands for the BINSTR the content would have been copied into.
+    if (content != nullptr && content->noMemory()) return call.failf(QELT_ERR_MEMORY, "QELT_BINSTR_SetData : data");
     if (rc == PSignedDataProcess::kNotSignedData)
         return call.fail(QELT_ERR_NOT_SIGNED, "서명 메시지(SignedData)가 아닙니다."_cp949);
     if (rc == PSignedDataProcess::kVerifyFailed)
@@ -242,10 +280,12 @@ QELT_EXPORT int QELT_CMS_ProcessSignedData(void* pCtx, BINSTR* pSignedData, BINS
         if (!hasBytes(pSignedData)) return call.invalid("서명 메시지(pSignedData)를 지정해 주세요."_cp949);
         if (pData == nullptr) return call.nullOutput("pData");
         if (pSignerCert == nullptr) return call.nullOutput("pSignerCert");
-        const bool contentWanted = !hasBytes(pData);
         PSignedDataProcess proc;
-        if (const int rc = processSigned(call, pSignedData, pData, proc)) return rc;
-        return gatherSigners(call, proc, contentWanted, pData, pSignerCert, pszSigningTime);
+        // An empty content record asks for the content; one with bytes gives a detached content.
+        std::optional<ContentOutput> content;
+        if (!hasBytes(pData)) content.emplace(pData, pSignedData, proc);
+        if (const int rc = processSigned(call, pSignedData, pData, proc, content ? &*content : nullptr)) return rc;
+        return gatherSigners(call, proc, content ? &*content : nullptr, pSignerCert, pszSigningTime);
     });
 }
 
@@ -254,13 +294,14 @@ QELT_EXPORT int QELT_CMS_ProcessSignedData2(void* pCtx, BINSTR* pSignedData, BIN
         if (!hasBytes(pSignedData)) return call.invalid("서명 메시지(pSignedData)를 지정해 주세요."_cp949);
         if (pData == nullptr) return call.nullOutput("pData");
         if (pSignerCnt == nullptr) return call.nullOutput("pSignerCnt");
-        const bool contentWanted = !hasBytes(pData);
         PSignedDataProcess proc;
-        if (const int rc = processSigned(call, pSignedData, pData, proc)) return rc;
+        std::optional<ContentOutput> content;
+        if (!hasBytes(pData)) content.emplace(pData, pSignedData, proc);
+        if (const int rc = processSigned(call, pSignedData, pData, proc, content ? &*content : nullptr)) return rc;
         int count = 0;
         if (proc.getSignerCount(count) == 0) *pSignerCnt = count;
         BINSTR firstCert{nullptr, 0};
-        const int rc = gatherSigners(call, proc, contentWanted, pData, &firstCert, nullptr);
+        const int rc = gatherSigners(call, proc, content ? &*content : nullptr, &firstCert, nullptr);
         QELT_BINSTR_Delete(&firstCert);
         return rc;
     });
@@ -310,7 +351,7 @@ namespace qelt::cms {
 int signerCaPubs(ApiCall& call, const ByteString& cert, ByteString& caPubs) { return caPubsOf(call, cert, caPubs); }
 
 int gatherSignerRecords(ApiCall& call, PSignedDataProcess& proc, BINSTR* pSignerCert, char* pTimeText) {
-    return gatherSigners(call, proc, false, nullptr, pSignerCert, pTimeText);
+    return gatherSigners(call, proc, nullptr, pSignerCert, pTimeText);
 }
 
 int readSignerRecord(ApiCall& call, int index, RPlainText& record) { return signerRecord(call, index, record, false); }

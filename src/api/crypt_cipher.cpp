@@ -3,6 +3,7 @@
 // and files with them, always in CBC mode.
 #include <cstdio>
 #include <memory>
+#include <span>
 
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRCrypto/random_source.h"
@@ -80,18 +81,30 @@ int storeSession(ApiCall& call, int algCode, const uint8_t* key, int keyLen, con
     return QELT_OK;
 }
 
+// The input is read in place and the result written once, straight into the
+// memory the caller's record keeps (BinstrOutput): a large message costs the
+// cipher and one pass of stores, not a chain of copies.
 int cryptBytes(ApiCall& call, bool decrypt, BINSTR* pIn, BINSTR* pOut) {
     ApiContext& ctx = call.ctx();
     if (!sessionSet(ctx)) return noSession(call);
-    const ByteString in = bytesOf(pIn);
-    ByteString out;
+    const std::span<const uint8_t> in(pIn->pVal, static_cast<size_t>(pIn->nLen));
+    BinstrOutput output(pOut, {pIn});
+    const ZREncrypt::OutputMemory memory = [&](size_t n) { return output.allocate(n); };
+    size_t written = 0;
     ZREncrypt enc;
-    const int rc =
-        decrypt
-            ? enc.DecryptData(ctx.nSymAlg, ctx.nSymMode, *ctx.pSessionKey, *ctx.pSessionIv, in, out, paddingOf(ctx))
-            : enc.EncryptData(ctx.nSymAlg, ctx.nSymMode, *ctx.pSessionKey, *ctx.pSessionIv, in, out, paddingOf(ctx));
+    const int rc = decrypt ? enc.DecryptDataTo(ctx.nSymAlg, ctx.nSymMode, *ctx.pSessionKey, *ctx.pSessionIv, in, memory,
+                                               written, paddingOf(ctx))
+                           : enc.EncryptDataTo(ctx.nSymAlg, ctx.nSymMode, *ctx.pSessionKey, *ctx.pSessionIv, in, memory,
+                                               written, paddingOf(ctx));
+    // The allocation stands for the BINSTR the result would have been copied into.
+    if (rc == ZREncrypt::kNoOutputMemory)
+        return call.failf(QELT_ERR_MEMORY, "QELT_BINSTR_SetData : %s", decrypt ? "plainText" : "cipherText");
     if (rc != 0) return cipherFailed(call, decrypt, enc);
-    return call.putBytes(pOut, out, decrypt ? "plainText" : "cipherText");
+    // A ciphertext of one padding block decrypts to nothing, which no BINSTR
+    // can hold: refused as the record's setter refuses an empty value.
+    if (written == 0) return call.putBytes(pOut, nullptr, 0, decrypt ? "plainText" : "cipherText");
+    output.commit(written);
+    return QELT_OK;
 }
 
 struct FileCloser {

@@ -1,10 +1,10 @@
 // The crypto layer: ZRHash (iteration, staged use, its error texts) and
 // ZREncrypt (one-shot, expanded-key chaining, streaming, NEAT, refusals).
 #include <gtest/gtest.h>
-
 #include <openssl/evp.h>
 
 #include <cstring>
+#include <random>
 #include <regex>
 
 #include "ZRCrypto/algorithm_ids.h"
@@ -62,7 +62,8 @@ TEST(ZRHashTest, ErrorTexts) {
     EXPECT_EQ(h.DigestData_Init(52), 2);  // made by the key classes, no engine identifier
     expectRecord(h, "zr_hash.cpp", "DigestData_Init", "nAlg", 2, "The AlgID(52) does not supported.");
     EXPECT_EQ(h.DigestData(ALG_RANDOM, ByteString("x"), out), 3);  // mapped, but no hash descriptor
-    expectRecord(h, "zr_hash.cpp", "DigestData", "ZCAP_DigestData", 3, "Init stage; Invalid algorithm identifier.(1105)");
+    expectRecord(h, "zr_hash.cpp", "DigestData", "ZCAP_DigestData", 3,
+                 "Init stage; Invalid algorithm identifier.(1105)");
     // The staged context survives final until the next init.
     ASSERT_EQ(h.DigestData_Init(ALG_HAS160), 0);
     ASSERT_EQ(h.DigestData_Final(out), 0);
@@ -153,9 +154,9 @@ struct Alg {
     size_t keyLen;
     size_t ivLen;
 };
-constexpr Alg kAlgs[] = {{ALG_DES, MODE_CBC, 8, 8},       {ALG_3DES, MODE_CBC, 24, 8},   {ALG_SEED, MODE_CBC, 16, 16},
-                         {ALG_NEAT, MODE_CBC, 16, 16},    {ALG_ARIA128, MODE_CBC, 16, 16}, {ALG_RC2_40, MODE_CBC, 5, 8},
-                         {ALG_RC4, MODE_CBC, 16, 0},      {ALG_DES, MODE_OFB, 8, 8},     {ALG_SEED, MODE_CFB, 16, 16},
+constexpr Alg kAlgs[] = {{ALG_DES, MODE_CBC, 8, 8},    {ALG_3DES, MODE_CBC, 24, 8},     {ALG_SEED, MODE_CBC, 16, 16},
+                         {ALG_NEAT, MODE_CBC, 16, 16}, {ALG_ARIA128, MODE_CBC, 16, 16}, {ALG_RC2_40, MODE_CBC, 5, 8},
+                         {ALG_RC4, MODE_CBC, 16, 0},   {ALG_DES, MODE_OFB, 8, 8},       {ALG_SEED, MODE_CFB, 16, 16},
                          {ALG_3DES, MODE_ECB, 24, 0}};
 
 // Streaming in uneven chunks gives the one-shot bytes, for every cipher and
@@ -163,8 +164,10 @@ constexpr Alg kAlgs[] = {{ALG_DES, MODE_CBC, 8, 8},       {ALG_3DES, MODE_CBC, 2
 TEST(ZREncryptTest, StreamingEqualsOneShot) {
     std::mt19937 rng(11);
     for (const Alg& a : kAlgs) {
-        for (size_t len : {size_t{0}, size_t{1}, size_t{1023}, size_t{1024}, size_t{1025}, size_t{4099}, size_t{20000}}) {
-            SCOPED_TRACE("alg " + std::to_string(a.code) + " mode " + std::to_string(a.mode) + " len " + std::to_string(len));
+        for (size_t len :
+             {size_t{0}, size_t{1}, size_t{1023}, size_t{1024}, size_t{1025}, size_t{4099}, size_t{20000}}) {
+            SCOPED_TRACE("alg " + std::to_string(a.code) + " mode " + std::to_string(a.mode) + " len " +
+                         std::to_string(len));
             const ByteString key = bs(randomBytes(rng, a.keyLen)), iv = bs(randomBytes(rng, a.ivLen));
             const Bytes in = randomBytes(rng, len);
             ZREncrypt e;
@@ -173,7 +176,9 @@ TEST(ZREncryptTest, StreamingEqualsOneShot) {
             for (bool decrypt : {false, true}) {
                 const Bytes src = decrypt ? vec(expect) : in;
                 ZREncrypt s;
-                ASSERT_EQ(decrypt ? s.DecryptData_Init(a.code, a.mode, key, iv) : s.EncryptData_Init(a.code, a.mode, key, iv), 0);
+                ASSERT_EQ(
+                    decrypt ? s.DecryptData_Init(a.code, a.mode, key, iv) : s.EncryptData_Init(a.code, a.mode, key, iv),
+                    0);
                 Bytes got;
                 ByteString piece;
                 for (size_t pos = 0; pos < src.size();) {
@@ -185,12 +190,90 @@ TEST(ZREncryptTest, StreamingEqualsOneShot) {
                     got.insert(got.end(), piece.data(), piece.data() + piece.length());
                     pos += n;
                 }
-                ASSERT_EQ(decrypt ? s.DecryptData_Final(&piece, 2) : s.EncryptData_Final(&piece, 2), 0) << s.errorText();
+                ASSERT_EQ(decrypt ? s.DecryptData_Final(&piece, 2) : s.EncryptData_Final(&piece, 2), 0)
+                    << s.errorText();
                 got.insert(got.end(), piece.data(), piece.data() + piece.length());
                 EXPECT_EQ(got, decrypt ? in : vec(expect));
             }
         }
     }
+}
+
+// The location record without its file and line, for comparing two paths' failures.
+std::string recordWithoutPlace(const ErrorHolder& h) {
+    const std::string text = h.errorText();
+    const auto close = text.find(']');
+    return close == std::string::npos ? text : text.substr(close + 1);
+}
+
+// Writing into the caller's memory gives the one-shot bytes and the same
+// refusals; the memory is asked for once, encryption asks for exactly the
+// ciphertext's length (so an output of the same size can be reused), a padded
+// CBC or ECB decryption for exactly the plaintext's, and other decryptions for
+// no more than the ciphertext's.
+TEST(ZREncryptTest, WritingIntoCallersMemoryEqualsOneShot) {
+    std::mt19937 rng(5);
+    for (const Alg& a : kAlgs) {
+        for (int padding : {0, 2}) {
+            for (size_t len : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{1023}, size_t{4099}}) {
+                SCOPED_TRACE("alg " + std::to_string(a.code) + " mode " + std::to_string(a.mode) + " padding " +
+                             std::to_string(padding) + " len " + std::to_string(len));
+                const ByteString key = bs(randomBytes(rng, a.keyLen)), iv = bs(randomBytes(rng, a.ivLen));
+                const Bytes in = randomBytes(rng, len);
+                ZREncrypt one, to;
+                ByteString expect;
+                const int rc = one.EncryptData(a.code, a.mode, key, iv, bs(in), expect, padding);
+                std::vector<uint8_t> memory;
+                int asked = 0;
+                const auto allocate = [&](size_t n) {
+                    ++asked;
+                    memory.assign(n, 0xEE);
+                    return memory.data();
+                };
+                size_t written = 99;
+                EXPECT_EQ(to.EncryptDataTo(a.code, a.mode, key, iv, in, allocate, written, padding), rc);
+                if (rc != 0) {
+                    EXPECT_EQ(recordWithoutPlace(to), recordWithoutPlace(one));
+                    continue;
+                }
+                ASSERT_EQ(asked, 1);
+                EXPECT_EQ(std::max<size_t>(written, 1), memory.size());
+                EXPECT_EQ(Bytes(memory.begin(), memory.begin() + static_cast<long>(written)), vec(expect));
+
+                for (bool damaged : {false, true}) {
+                    Bytes cipher = vec(expect);
+                    if (damaged && !cipher.empty()) cipher.back() ^= 0x41;
+                    ByteString plain;
+                    ZREncrypt back, backTo;
+                    const int drc = back.DecryptData(a.code, a.mode, key, iv, bs(cipher), plain, padding);
+                    asked = 0;
+                    EXPECT_EQ(backTo.DecryptDataTo(a.code, a.mode, key, iv, cipher, allocate, written, padding), drc);
+                    if (drc != 0) {
+                        EXPECT_EQ(recordWithoutPlace(backTo), recordWithoutPlace(back));
+                        continue;
+                    }
+                    EXPECT_EQ(asked, 1);
+                    EXPECT_LE(memory.size(), std::max<size_t>(cipher.size(), 1));
+                    // A padded CBC or ECB decryption knows the plaintext's length before it writes.
+                    if (padding != 0 && (a.mode == MODE_CBC || a.mode == MODE_ECB) && a.code != ALG_RC4 &&
+                        a.code != ALG_NEAT)
+                        EXPECT_EQ(memory.size(), std::max<size_t>(written, 1));
+                    EXPECT_EQ(Bytes(memory.begin(), memory.begin() + static_cast<long>(written)), vec(plain));
+                    if (!damaged) EXPECT_EQ(vec(plain), in);
+                }
+            }
+        }
+    }
+    // No memory to be had.
+    ZREncrypt e;
+    size_t written = 0;
+    const ByteString key(Bytes(16, 3).data(), 16);
+    EXPECT_EQ(e.EncryptDataTo(
+                  ALG_SEED, MODE_CBC, key, key, Bytes(40, 1), [](size_t) { return nullptr; }, written, 2),
+              ZREncrypt::kNoOutputMemory);
+    EXPECT_EQ(e.DecryptDataTo(
+                  ALG_NEAT, MODE_CBC, key, key, Bytes(32, 1), [](size_t) { return nullptr; }, written, 2),
+              ZREncrypt::kNoOutputMemory);
 }
 
 // _NoGenKey writes back the chaining value (and RC4's key state): two calls

@@ -3,7 +3,9 @@
 // input, and abandoned writes.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "api/api_call.h"
 #include "pkey_test_keys.h"
@@ -79,6 +81,60 @@ TEST(BinstrOutput, AbandonedWritesLeaveNoHalfValue) {
     }
     EXPECT_EQ(other.str(), "abcde");
     EXPECT_EQ(other.b.pVal[5], 0);
+}
+
+// A value committed shorter than the room asked for (a decryption that
+// removed its padding): the record holds exactly the bytes used.
+TEST(BinstrOutput, CommitsFewerBytesThanAskedFor) {
+    OwnedBinstr fresh, reused(std::string(64, 'r'));
+    for (OwnedBinstr* rec : {std::addressof(fresh), std::addressof(reused)}) {
+        BinstrOutput o(&*rec, {});
+        unsigned char* p = o.allocate(40);
+        ASSERT_NE(p, nullptr);
+        std::memset(p, 's', 40);
+        o.commit(25);
+        EXPECT_EQ(rec->str(), std::string(25, 's'));
+        EXPECT_EQ(rec->b.pVal[25], 0);
+    }
+    // Large values (past the huge-page hint) are ordinary values too.
+    OwnedBinstr large;
+    {
+        BinstrOutput o(&large, {});
+        unsigned char* p = o.allocate(size_t{5} << 20);
+        ASSERT_NE(p, nullptr);
+        std::memset(p, 'L', size_t{5} << 20);
+        o.commit((size_t{5} << 20) - 3);
+    }
+    EXPECT_EQ(large.b.nLen, (5 << 20) - 3);
+    EXPECT_EQ(large.b.pVal[large.b.nLen - 1], 'L');
+    EXPECT_EQ(large.b.pVal[large.b.nLen], 0);
+}
+
+// The content handed back by processing is copied while it is hashed: it is
+// exactly the signed content across the copy's slices and with two signers,
+// and a content that does not match its digest leaves the record empty.
+TEST_F(BinstrOutputTest, ProcessedContentIsCopiedWhileHashed) {
+    std::string content((size_t{5} << 20) + 7, '\0');
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 2654435761u >> 13);
+    OwnedBinstr cert(signer().cert), key(signer().pkcs8), tbs(content), one, two;
+    ASSERT_EQ(QELT_CMS_MakeSignedData(ctx, &cert, &key, &tbs, nullptr, &one), 0) << errInfo();
+    EXPECT_EQ(contentOf(one.vec()), content);
+    ASSERT_EQ(QELT_CMS_MakeSignedDataWithAddSigner(ctx, &cert, &key, &one, nullptr, &two), 0) << errInfo();
+    OwnedBinstr msg(two.vec()), data, signerCert;
+    ASSERT_EQ(QELT_CMS_ProcessSignedData(ctx, &msg, &data, &signerCert, nullptr), 0) << errInfo();
+    EXPECT_EQ(data.str(), content);
+    EXPECT_EQ(signerCert.vec(), signer().cert);
+
+    Bytes tampered = one.vec();
+    const Bytes piece(content.begin() + 70000, content.begin() + 70016);
+    const auto at = std::search(tampered.begin(), tampered.end(), piece.begin(), piece.end());
+    ASSERT_NE(at, tampered.end());
+    *at ^= 0x20;
+    OwnedBinstr bad(tampered), nothing;
+    int count = 0;
+    EXPECT_EQ(QELT_CMS_ProcessSignedData2(ctx, &bad, &nothing, &count), QELT_ERR_SIGNED_INVALID);
+    EXPECT_EQ(nothing.b.pVal, nullptr);
+    EXPECT_EQ(nothing.b.nLen, 0);
 }
 
 }  // namespace

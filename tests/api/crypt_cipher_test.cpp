@@ -160,6 +160,53 @@ TEST_F(CryptCipher, EncryptDecryptRoundTripsAndRefusals) {
     EXPECT_EQ(out.vec().size(), 16u);
 }
 
+// The result is written once into the caller's record: over an older value
+// that has room (its tail wiped, the NUL after the new value), into new memory
+// otherwise, and correctly when the output record is the input record itself.
+TEST_F(CryptCipher, OutputRecordsReusedAndShared) {
+    setSession(QELT_SYM_SEED, 16, 16);
+    const std::vector<uint8_t> message(1000, 'q'), longer(5000, 'L');
+    const auto expected = encrypt(message);
+
+    OwnedBinstr in(message), out(longer);
+    ASSERT_EQ(QELT_CRYPT_Encrypt(ctx, &in, &out), 0) << errInfo();
+    EXPECT_EQ(out.vec(), expected);
+    EXPECT_EQ(out.b.pVal[out.b.nLen], 0);
+    OwnedBinstr cipher(expected), back(longer);
+    ASSERT_EQ(QELT_CRYPT_Decrypt(ctx, &cipher, &back), 0) << errInfo();
+    EXPECT_EQ(back.vec(), message);
+    EXPECT_EQ(back.b.pVal[back.b.nLen], 0);
+
+    // In place: the input is read while the result is written.
+    OwnedBinstr same(message);
+    ASSERT_EQ(QELT_CRYPT_Encrypt(ctx, &same, &same), 0) << errInfo();
+    EXPECT_EQ(same.vec(), expected);
+    ASSERT_EQ(QELT_CRYPT_Decrypt(ctx, &same, &same), 0) << errInfo();
+    EXPECT_EQ(same.vec(), message);
+
+    // A failed decryption leaves no plaintext in the record: the old value, or nothing.
+    auto broken = expected;
+    broken[broken.size() - 20] ^= 1;  // the last block's padding no longer checks
+    OwnedBinstr bad(broken), kept(longer);
+    EXPECT_EQ(QELT_CRYPT_Decrypt(ctx, &bad, &kept), QELT_ERR_DECRYPT);
+    EXPECT_TRUE(kept.vec() == longer || kept.vec().empty());
+    OwnedBinstr small(std::string("xy"));
+    EXPECT_EQ(QELT_CRYPT_Decrypt(ctx, &bad, &small), QELT_ERR_DECRYPT);
+    EXPECT_EQ(small.str(), "xy");
+}
+
+// A ciphertext of one padding block decrypts to nothing, which no record can hold.
+TEST_F(CryptCipher, EmptyPlaintextIsRefused) {
+    setSession(QELT_SYM_ARIA, 16, 16);
+    const auto emptyPath = workDir / "empty.bin", outPath = workDir / "pad.bin";
+    writeFile(emptyPath, {});
+    ASSERT_EQ(QELT_CRYPT_Encrypt_File(ctx, emptyPath.c_str(), outPath.c_str()), 0) << errInfo();
+    OwnedBinstr pad(bytesOfFile(outPath)), out;
+    EXPECT_EQ(QELT_CRYPT_Decrypt(ctx, &pad, &out), QELT_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(errInfo(), "[QELT_CRYPT_Decrypt] QELT_BINSTR_SetData : plainText");
+    EXPECT_TRUE(out.vec().empty());
+}
+
 // The file functions give byte for byte the in-memory result, across chunks.
 TEST_F(CryptCipher, FilesMatchInMemory) {
     std::mt19937 rng(1);
@@ -194,10 +241,12 @@ TEST_F(CryptCipher, FileRefusals) {
     setSession(QELT_SYM_ARIA, 16, 16);
     const std::string missing = (workDir / "missing.bin").string();
     EXPECT_EQ(QELT_CRYPT_Encrypt_File(ctx, missing.c_str(), outPath.c_str()), QELT_ERR_FILE_READ);
-    EXPECT_EQ(errInfo(), "[QELT_CRYPT_Encrypt_File] \""_cp949 + missing + "\" 위치의 파일을 읽는데 실패하였습니다."_cp949);
+    EXPECT_EQ(errInfo(),
+              "[QELT_CRYPT_Encrypt_File] \""_cp949 + missing + "\" 위치의 파일을 읽는데 실패하였습니다."_cp949);
     const std::string badOut = (workDir / "no-such-dir" / "out.bin").string();
     EXPECT_EQ(QELT_CRYPT_Encrypt_File(ctx, plainPath.c_str(), badOut.c_str()), QELT_ERR_FILE_READ);
-    EXPECT_EQ(errInfo(), "[QELT_CRYPT_Encrypt_File] \""_cp949 + badOut + "\" 위치의 파일을 읽는데 실패하였습니다."_cp949);
+    EXPECT_EQ(errInfo(),
+              "[QELT_CRYPT_Encrypt_File] \""_cp949 + badOut + "\" 위치의 파일을 읽는데 실패하였습니다."_cp949);
 
     // A full disk: the write fails past the first buffers and the call names the output.
     if (std::filesystem::exists("/dev/full")) {
@@ -227,9 +276,10 @@ TEST_F(CryptCipher, InteropWithOpensslEnc) {
     for (const SessionAlg& a : kSessionAlgs) {
         SCOPED_TRACE(a.opensslName);
         setSession(a.code, a.keyLen, a.ivLen);
-        const std::string common = std::string("openssl enc -") + a.opensslName + " -K " + hex(key) + " -iv " + hex(iv) +
-                                   (a.legacy ? " -provider legacy -provider default" : "");
-        if (std::system((common + " -in " + plainPath.string() + " -out " + sslOut.string() + " 2>/dev/null").c_str()) != 0) {
+        const std::string common = std::string("openssl enc -") + a.opensslName + " -K " + hex(key) + " -iv " +
+                                   hex(iv) + (a.legacy ? " -provider legacy -provider default" : "");
+        if (std::system(
+                (common + " -in " + plainPath.string() + " -out " + sslOut.string() + " 2>/dev/null").c_str()) != 0) {
             EXPECT_TRUE(a.legacy) << "openssl refused a cipher of its default provider";
             continue;  // no legacy provider on this machine
         }

@@ -35,6 +35,9 @@ TEST(JavaLdap, NativesReadTheTestDirectory) {
 
     const std::vector<uint8_t> good = directory.cert("ee_good");
     writeFile(dir / "good.der", good);
+    // The certificates the verification natives check through the directory.
+    writeFile(dir / "revoked.der", directory.cert("ee_revoked"));
+    writeFile(dir / "hold.der", directory.cert("ee_hold"));
     void* ctx = nullptr;
     ASSERT_EQ(QELT_API_Init(&ctx, dir.c_str()), 0);
     BINSTR cert{const_cast<uint8_t*>(good.data()), static_cast<int>(good.size())};

@@ -36,8 +36,8 @@ TEST(KeyCli, EncryptChangePasswordDecrypt) {
 TEST(KeyCli, InfoAndKeyPairCheck) {
     const auto dir = scratchDir("KeyCliInfo");
     for (const char* name : {"a", "b"})
-        ASSERT_TRUE(runIn(dir, std::string("openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 -out ") + name +
-                                   ".pem 2>/dev/null && openssl pkcs8 -topk8 -nocrypt -in " + name +
+        ASSERT_TRUE(runIn(dir, std::string("openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:1024 -out ") +
+                                   name + ".pem 2>/dev/null && openssl pkcs8 -topk8 -nocrypt -in " + name +
                                    ".pem -outform DER -out " + name + ".der"));
     ASSERT_TRUE(runIn(dir, "openssl req -x509 -new -key a.pem -subj /CN=a -days 2 -out a.crt"));
     const std::string qelt = std::string("QELT_WORKDIR=") + dir.string() + " " + QELT_CLI_PATH;

@@ -12,12 +12,24 @@ namespace qelt::test {
 
 namespace fs = std::filesystem;
 
+namespace {
+// A directory holding only "qelt", the built tool, to put in front of PATH.
+const fs::path& toolDir() {
+    static const fs::path dir = [] {
+        static RemovedAtExit holder{scratchDir("qelt-path." + std::to_string(getpid()))};
+        fs::create_symlink(QELT_CLI_PATH, holder.path / "qelt");
+        return holder.path;
+    }();
+    return dir;
+}
+}  // namespace
+
 QeltRun runShell(const fs::path& dir, const std::string& command) {
     static int serial = 0;
     const fs::path out = dir / (".run-out." + std::to_string(++serial));
     const fs::path err = dir / (".run-err." + std::to_string(serial));
     const std::string script = "cd '" + dir.string() + "' && export QELT_WORKDIR='" + (dir / ".work").string() +
-                               "' && qelt() { '" + QELT_CLI_PATH + "' \"$@\"; } && { " + command + " ; } >'" +
+                               "' PATH='" + toolDir().string() + "':\"$PATH\" && { " + command + "\n} >'" +
                                out.string() + "' 2>'" + err.string() + "'";
     const pid_t pid = fork();
     if (pid == 0) {

@@ -15,8 +15,8 @@ struct QeltRun {
     std::string err;
 };
 
-// Runs `command` with sh -c in `dir`; "qelt" in the command is the built tool
-// (a shell function), QELT_WORKDIR points into `dir`.
+// Runs `command` with sh -c in `dir`, the built qelt first on PATH and
+// QELT_WORKDIR in `dir`.
 QeltRun runShell(const std::filesystem::path& dir, const std::string& command);
 // The whole file, or "" when it cannot be read.
 std::string fileText(const std::filesystem::path& p);

@@ -22,7 +22,7 @@
 namespace qelt_cli {
 
 void failCommand(const std::string& message) { throw CommandError(kExitFailure, message); }
-void usageError(const std::string& message) { throw CommandError(kExitUsage, message); }
+void usageError(const std::string& message) { throw CommandError(kExitUsage, message, true); }
 
 bool Args::has(const std::string& name) const {
     return options.count(name) != 0 || std::find(flags.begin(), flags.end(), name) != flags.end();
@@ -105,6 +105,8 @@ int Session::usage(const std::string& message) {
 }
 
 bool verbose() { return state().verbose; }
+
+void noteOnSuccess(const std::string& line) { state().notes.push_back(line); }
 
 // ---- texts
 

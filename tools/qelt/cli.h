@@ -53,11 +53,15 @@ inline constexpr int kExitUsage = 2;
 // Ends the command: main prints "qelt: <what()>" and exits with `status`.
 class CommandError : public std::runtime_error {
 public:
-    CommandError(int status, const std::string& message) : std::runtime_error(message), m_status(status) {}
+    CommandError(int status, const std::string& message, bool pointToHelp = false)
+        : std::runtime_error(message), m_status(status), m_pointToHelp(pointToHelp) {}
     int status() const { return m_status; }
+    // A mistake on the command line that the verb's help explains.
+    bool pointToHelp() const { return m_pointToHelp; }
 
 private:
     int m_status;
+    bool m_pointToHelp;
 };
 [[noreturn]] void failCommand(const std::string& message);  // exit 1
 [[noreturn]] void usageError(const std::string& message);   // exit 2
@@ -101,6 +105,9 @@ private:
 
 // True when -v was given: library messages keep their internal trace.
 bool verbose();
+// A line for stderr once the command has succeeded (its outputs in place),
+// such as "verified: 2 signers"; a failing command prints only its failure.
+void noteOnSuccess(const std::string& line);
 
 // ---- inputs
 
@@ -151,6 +158,12 @@ InputBytes mapInput(const std::string& path, bool allowEmpty = false);
 // unreadable, directory and empty files end the command exactly as readInput
 // does; the file is recorded as an input. Returns the path.
 const std::string& checkInputFile(const std::string& path);
+// A path a library function writes by itself (a storage medium's file, which
+// the library replaces whole): refused (exit 2) before anything is written
+// when it is one of the command's inputs, and (exit 1) when it is a
+// directory or any other file that is not a regular one (the library renames
+// a new file over it, which would replace a device). Returns the path.
+const std::string& checkOutputFile(const std::string& path);
 // True when `path` names a regular file (not "-", not a device or a pipe).
 bool isRegularFile(const std::string& path);
 
@@ -184,6 +197,8 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
     const std::string& path() const;
+    // Writes `bytes` into path() (replacing what it holds); failures end the command.
+    void write(std::span<const uint8_t> bytes) const;
 
 private:
     PendingOutput* m_pending;

@@ -130,6 +130,10 @@ std::vector<uint8_t> readFileToUpdate(const std::string& path) {
     struct stat st {};
     if (path.empty() || path == "-") usageError("the file to update must be named");
     if (stat(path.c_str(), &st) != 0 && errno == ENOENT) return {};
+    if (S_ISDIR(st.st_mode)) failCommand("cannot update " + path + ": it is a directory");
+    if (!S_ISREG(st.st_mode)) failCommand("cannot update " + path + ": it is not a regular file");
+    if (const InputRecord* in = inputMatching(st))
+        throw CommandError(kExitUsage, "the file to update " + path + " is the input " + in->path);
     OpenInput in;
     openInput(path, true, in);
     auto& records = inputRecords();
@@ -151,6 +155,20 @@ const std::string& checkInputFile(const std::string& path) {
 bool isRegularFile(const std::string& path) {
     struct stat st {};
     return !path.empty() && path != "-" && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+const std::string& checkOutputFile(const std::string& path) {
+    if (path.empty() || path == "-") usageError("the library writes this file itself: name a file");
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return path;  // made by the library
+    if (S_ISDIR(st.st_mode)) failCommand("cannot write " + path + ": it is a directory");
+    if (const InputRecord* in = inputMatching(st))
+        throw CommandError(kExitUsage,
+                           "the output " + path + " is the input " + in->path + ": give another output file");
+    // The library replaces the file by renaming a new one over it: a device
+    // (/dev/full, /dev/null) or a pipe would be replaced, not written to.
+    if (!S_ISREG(st.st_mode)) failCommand("cannot write " + path + ": it is not a regular file");
+    return path;
 }
 
 // ---- mapped inputs
@@ -325,7 +343,7 @@ std::vector<std::unique_ptr<PendingOutput>>& pendingOutputs() {
 }
 
 [[noreturn]] void sameAsInput(const std::string& target, const std::string& input) {
-    usageError("the output " + target + " is the input " + input + ": give another output file");
+    throw CommandError(kExitUsage, "the output " + target + " is the input " + input + ": give another output file");
 }
 
 // Prepares the pending output of `target`: refusals first, then the
@@ -447,6 +465,16 @@ const std::string& ScratchFile::path() const { return m_pending->writePath; }
 OutputFile::~OutputFile() = default;  // the pending record lives until finishOutputs
 const std::string& OutputFile::path() const { return m_pending->writePath; }
 
+void OutputFile::write(std::span<const uint8_t> bytes) const {
+    const int fd = open(path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) cannotWrite(m_pending->target, std::strerror(errno));
+    const bool ok = writeAll(fd, bytes.data(), bytes.size());
+    const int writeErr = errno;
+    const bool closed = close(fd) == 0;
+    if (!ok) cannotWrite(m_pending->target, std::strerror(writeErr));
+    if (!closed) cannotWrite(m_pending->target, std::strerror(errno));
+}
+
 bool writeOutput(const std::string& path, const uint8_t* data, size_t len, std::string& error) {
     error.clear();
     if (path.empty() || path == "-") {
@@ -468,13 +496,7 @@ bool writeOutput(const std::string& path, const uint8_t* data, size_t len, std::
         return true;
     }
     const OutputFile out(path);
-    const int fd = open(out.path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) cannotWrite(path, std::strerror(errno));
-    const bool ok = writeAll(fd, data, len);
-    const int writeErr = errno;
-    const bool closed = close(fd) == 0;
-    if (!ok) cannotWrite(path, std::strerror(writeErr));
-    if (!closed) cannotWrite(path, std::strerror(errno));
+    out.write(std::span<const uint8_t>(data, len));
     return true;
 }
 

@@ -6,12 +6,14 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace qelt_cli {
 
 struct CliState {
-    bool verbose = false;  // -v: library messages keep their location records
-    std::string verbName;  // the verb being run, for usage messages
+    bool verbose = false;            // -v: library messages keep their location records
+    std::string verbName;            // the verb being run, for usage messages
+    std::vector<std::string> notes;  // printed to stderr when the command succeeds
 };
 
 CliState& state();

@@ -178,7 +178,7 @@ QELT_CLI_VERB({"cert",
                 "and text around them), times in local time with their UTC offset. days prints the days of validity "
                 "left and fails (exit 1) when the certificate has expired or fewer than DAYS remain.",
                 {{"-t DAYS", "days: the renewal threshold (default 0)"}},
-                {"qelt cert show cert.pem", "qelt cert days cert.der -t 30"}}});
+                {"qelt cert show ee.pem", "qelt cert days ee.der -t 30"}}});
 QELT_CLI_VERB({"certs",
                "certs add LIST CERT... | certs count LIST | certs get LIST INDEX [-o OUT]",
                {},
@@ -187,4 +187,4 @@ QELT_CLI_VERB({"certs",
                 "(created when missing; every certificate of a PEM chain), count them, or take the INDEX-th out "
                 "(from 0).",
                 {{"-o FILE", "get: write the certificate to FILE instead of standard output"}},
-                {"qelt certs add bundle.der ca.pem ee.der", "qelt certs get bundle.der 1 -o ee.der"}}});
+                {"qelt certs add bundle.der ca.pem ee.der", "qelt certs get bundle.der 1 -o got.der"}}});

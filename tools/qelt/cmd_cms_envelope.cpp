@@ -162,7 +162,7 @@ QELT_CLI_VERB({"cms encrypt",
                  {"--detached-content FILE", "write the ciphertext to FILE, apart from the message"},
                  {"--in-memory", "map IN and use the in-memory function"},
                  {"-o, --out FILE", "write the message to FILE instead of standard output"}},
-                {"qelt cms encrypt -a seed -i data.txt -o msg.der alice.pem bob.der"}}});
+                {"qelt cms encrypt -a seed -i data.txt -o msg2.der ee.pem bob.der"}}});
 QELT_CLI_VERB({"cms decrypt",
                "cms decrypt -c CERT -k KEY [FILE] [-o OUT]",
                {"in-memory"},
@@ -175,7 +175,7 @@ QELT_CLI_VERB({"cms decrypt",
                  {"--in-memory", "map the message and use the in-memory function"},
                  {"--file FILE", "the message as an option (the same as FILE)"},
                  {"-o, --out FILE", "write the content to FILE instead of standard output"}},
-                {"qelt cms decrypt -c alice.pem -k alice.p8 msg.der -o data.out"}}});
+                {"qelt cms decrypt -c ee.pem -k ee.p8 msg.der -o data.out"}}});
 QELT_CLI_VERB(
     {"cms recipients",
      "cms recipients [FILE]",
@@ -193,11 +193,11 @@ QELT_CLI_VERB({"cms encdata",
                  {"--pem", "PEM instead of DER"},
                  {"-o FILE", "write the message to FILE instead of standard output"}},
                 {"qelt cms encdata -a seed -k 00112233445566778899aabbccddeeff --iv 0f0e0d0c0b0a09080706050403020100 "
-                 "data.txt -o ed.der"}}});
+                 "data.bin -o ed2.der"}}});
 QELT_CLI_VERB({"cms decdata",
                "cms decdata -k KEYHEX [IN] [-o OUT]",
                {},
                &runDecData,
                {"Opens an EncryptedData with the given key.",
                 {{"-k KEYHEX", "the key in hex"}, {"-o FILE", "write the content to FILE instead of standard output"}},
-                {"qelt cms decdata -k 00112233445566778899aabbccddeeff ed.der"}}});
+                {"qelt cms decdata -k 00112233445566778899aabbccddeeff ed.der -o ed.out"}}});

@@ -279,7 +279,7 @@ int runTbs(Session& s, const Args& a) {
     if (time.empty()) {
         // The second step must use the same time: say which one was taken.
         time = nowText();
-        std::fprintf(stderr, "signing time: %s (give it to cms compose with -t)\n", time.c_str());
+        noteOnSuccess("signing time: " + time + " (give it to cms compose with -t)");
     }
     Bin c(cert), out;
     BINSTR d = data.view();
@@ -344,7 +344,7 @@ QELT_CLI_VERB({"cms tbs",
                  {"-t TIME", "the signing time, YYYYMMDDhhmmss in local time (Z at the end for UTC)"},
                  {"-a HASH", "sha1, md5, has160 or sha256 (default: the certificate's own)"},
                  {"-o FILE", "write the bytes to FILE instead of standard output"}},
-                {"qelt cms tbs -c cert.pem -t 20250102030405 m.txt -o tbs.der"}}});
+                {"qelt cms tbs -c ee.pem -t 20250102030405 hello.txt -o tbs.der"}}});
 QELT_CLI_VERB({"cms compose",
                "cms compose -c CERT -t YYYYMMDDhhmmss --sig SIGNATURE [-a HASH] [--bare|--pem] DATA [-o OUT]",
                {"contentinfo", "bare", "pem"},
@@ -359,7 +359,7 @@ QELT_CLI_VERB({"cms compose",
                  {"--contentinfo", "a ContentInfo (the default)"},
                  {"--pem", "PEM around the ContentInfo"},
                  {"-o FILE", "write the message to FILE instead of standard output"}},
-                {"qelt cms compose -c cert.pem -t 20250102030405 --sig sig.bin m.txt -o signed.p7"}}});
+                {"qelt cms compose -c ee.pem -t 20250102030405 --sig sig.bin hello.txt -o composed.p7"}}});
 QELT_CLI_VERB({"cms tst-get",
                "cms tst-get [--index N] [--tbt] [--content DATA] SIGNED [-o OUT]",
                {"tbt"},
@@ -369,7 +369,7 @@ QELT_CLI_VERB({"cms tst-get",
                  {"--tbt", "the signature value instead of the token"},
                  {"--content FILE", "the content of a detached message"},
                  {"-o FILE", "write to FILE instead of standard output"}},
-                {"qelt cms tst-get --tbt signed.p7 -o tbt.bin"}}});
+                {"qelt cms tst-get --tbt hello.p7 -o tbt.bin"}}});
 QELT_CLI_VERB({"cms tst-set",
                "cms tst-set [--index N] --token TOKEN SIGNED [-o OUT]",
                {},
@@ -378,4 +378,4 @@ QELT_CLI_VERB({"cms tst-set",
                 {{"--index N", "the signer, from 0 (default 0)"},
                  {"--token FILE", "the time-stamp token (DER or PEM)"},
                  {"-o FILE", "write the message to FILE instead of standard output"}},
-                {"qelt cms tst-set --token tok.der signed.p7 -o stamped.p7"}}});
+                {"qelt cms tst-set --token tok.der hello.p7 -o stamped.p7"}}});

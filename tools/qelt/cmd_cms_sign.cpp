@@ -97,7 +97,7 @@ int runSign(Session& s, const Args& a) {
 
 void reportSigners(Session& s) {
     const int count = signerCount(s);
-    std::fprintf(stderr, "verified: %d signer%s\n", count, count == 1 ? "" : "s");
+    noteOnSuccess("verified: " + std::to_string(count) + " signer" + (count == 1 ? "" : "s"));
 }
 
 // A message file in DER (bare or in a ContentInfo): verified by the file
@@ -203,7 +203,7 @@ QELT_CLI_VERB({"cms sign",
                  {"--detached-content DATA", "the same as --detached with FILE = DATA"},
                  {"--contentinfo", "a ContentInfo (the default; kept for older scripts)"},
                  {"-o, --out FILE", "write the message to FILE instead of standard output"}},
-                {"qelt cms sign -c ee.pem -k ee.p8 hello.txt -o hello.p7"}}});
+                {"qelt cms sign -c ee.pem -k ee.p8 hello.txt -o hello2.p7"}}});
 QELT_CLI_VERB({"cms verify",
                "cms verify [--content DATA] [FILE] [-o OUT]",
                {"in-memory"},
@@ -216,7 +216,7 @@ QELT_CLI_VERB({"cms verify",
                  {"--file SIGNED", "the message as an option (the same as FILE)"},
                  {"--detached-content FILE", "the same as --content"},
                  {"-o, --out FILE", "write the content to FILE instead of standard output"}},
-                {"qelt cms verify hello.p7 -o hello.txt",
+                {"qelt cms verify hello.p7 -o hello.out",
                  "openssl cms -sign -nodetach -binary -outform DER -signer ee.pem -inkey ee.key -in hello.txt | qelt "
                  "cms verify"}}});
 QELT_CLI_VERB({"cms signers",

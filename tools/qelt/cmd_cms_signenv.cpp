@@ -49,7 +49,7 @@ int runDecVerify(Session& s, const Args& a) {
         if (QELT_CERT_GetSubjectName(s.ctx(), sizeof subject, subject) == 0) name = toUtf8(subject);
         QELT_CERT_Unload(s.ctx());
     }
-    std::fprintf(stderr, "verified: signed by %s\n", name.c_str());
+    noteOnSuccess("verified: signed by " + name);
     if (const auto signerPath = a.get("signer")) writeOutput(*signerPath, signer.span());
     writeOutput(a.get("o", "-"), data.span());
     return 0;
@@ -72,7 +72,7 @@ QELT_CLI_VERB({"cms signenc",
                  {"--bare", "the bare structure instead of a ContentInfo"},
                  {"--pem", "PEM around the ContentInfo"},
                  {"-o FILE", "write the message to FILE instead of standard output"}},
-                {"qelt cms signenc -c alice.pem -k alice.p8 -r bob.pem data.txt -o msg.p7"}}});
+                {"qelt cms signenc -c ee.pem -k ee.p8 -r bob.der hello.txt -o se2.p7"}}});
 QELT_CLI_VERB({"cms decverify",
                "cms decverify -c CERT -k KEY [--signer OUT] [FILE] [-o OUT]",
                {},
@@ -82,4 +82,4 @@ QELT_CLI_VERB({"cms decverify",
                  {"-k KEY", "the recipient's decrypted private key (PKCS#8)"},
                  {"--signer FILE", "also write the signer's certificate to FILE"},
                  {"-o FILE", "write the content to FILE instead of standard output"}},
-                {"qelt cms decverify -c bob.pem -k bob.p8 msg.p7 -o data.txt"}}});
+                {"qelt cms decverify -c bob.der -k bob.p8 se.p7 -o hello.out"}}});

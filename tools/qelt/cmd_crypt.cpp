@@ -113,7 +113,7 @@ QELT_CLI_VERB({"enc",
                 "output replaces OUT only when the whole input is encrypted.",
                 kCipherOptions,
                 {"qelt enc -a seed -k 00112233445566778899aabbccddeeff -i 0f0e0d0c0b0a09080706050403020100 data.bin "
-                 "-o data.enc"}}});
+                 "-o data.seed"}}});
 QELT_CLI_VERB({"dec",
                "dec -a ALG -k KEYHEX -i IVHEX [--no-padding] [IN] [-o OUT]",
                {"file", "no-padding", "in-memory"},
@@ -122,4 +122,4 @@ QELT_CLI_VERB({"dec",
                 "damaged ciphertext leaves OUT as it was.",
                 kCipherOptions,
                 {"qelt dec -a seed -k 00112233445566778899aabbccddeeff -i 0f0e0d0c0b0a09080706050403020100 data.enc "
-                 "-o data.bin"}}});
+                 "-o data.out"}}});

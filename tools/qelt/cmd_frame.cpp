@@ -77,10 +77,15 @@ int runProfile(Session& s, const Args& a) {
         return 0;
     }
     std::string value = toCp949(p[4]);
+    const int number = a.has("int") ? static_cast<int>(parseNumber(p[4], "VALUE", INT_MIN, INT_MAX)) : 0;
+    // The library rewrites a copy beside the file, which replaces it when the command succeeds.
+    const std::vector<uint8_t> current = readFileToUpdate(path);
+    const OutputFile out(path);
+    out.write(current);
+    std::string copy = out.path();
     const int rc = a.has("int")
-                       ? QELT_UTIL_SetProfileInt(s.ctx(), path.data(), section.data(), entry.data(),
-                                                 static_cast<int>(parseNumber(p[4], "VALUE", INT_MIN, INT_MAX)))
-                       : QELT_UTIL_SetProfileString(s.ctx(), path.data(), section.data(), entry.data(), value.data());
+                       ? QELT_UTIL_SetProfileInt(s.ctx(), copy.data(), section.data(), entry.data(), number)
+                       : QELT_UTIL_SetProfileString(s.ctx(), copy.data(), section.data(), entry.data(), value.data());
     return rc ? s.fail(rc) : 0;
 }
 
@@ -104,7 +109,7 @@ QELT_CLI_VERB({"base64",
                &runBase64,
                {"Base64 without line breaks: encode FILE (or standard input), or decode Base64 text back to bytes.",
                 {{"-o FILE", "write the result to FILE instead of standard output"}},
-                {"qelt base64 encode data.bin -o data.b64", "qelt base64 decode data.b64 -o data.bin"}}});
+                {"qelt base64 encode data.bin -o data.b64", "qelt base64 decode data.b64 -o data.back"}}});
 QELT_CLI_VERB({"pem",
                "pem encode [--type N] [FILE] [-o OUT] | pem decode [FILE] [-o OUT]",
                {},
@@ -114,7 +119,7 @@ QELT_CLI_VERB({"pem",
                 {{"--type N",
                   "the label: 0 none, 1 CERTIFICATE, 2 WTLS CERTIFICATE, 3 X509 CRL, 4 and 5 PKCS7 (default 0)"},
                  {"-o FILE", "write the result to FILE instead of standard output"}},
-                {"qelt pem encode --type 1 cert.der -o cert.pem", "qelt pem decode cert.pem -o cert.der"}}});
+                {"qelt pem encode --type 1 ee.der -o ee2.pem", "qelt pem decode ee.pem -o ee2.der"}}});
 QELT_CLI_VERB({"profile",
                "profile get [--int] FILE SECTION ENTRY | profile set [--int] FILE SECTION ENTRY VALUE",
                {"int"},
@@ -122,7 +127,7 @@ QELT_CLI_VERB({"profile",
                {"Reads or writes one entry of an INI-style profile file; sections, entries and values are typed in "
                 "UTF-8 and kept in CP949.",
                 {{"--int", "the value is a whole number"}},
-                {"qelt profile set app.ini LDAP HOST ldap.example.kr", "qelt profile get --int app.ini LDAP PORT"}}});
+                {"qelt profile set app.ini LDAP HOST ldap2.example.kr", "qelt profile get --int app.ini LDAP PORT"}}});
 QELT_CLI_VERB({"time",
                "time TEXT",
                {},

@@ -13,19 +13,9 @@ using namespace qelt_cli;
 
 namespace {
 
-constexpr const char* kSynopsis =
-    "hsm slots|objects|login|passwd|write|sign|delete --module LIB [--slot ID | --label TOKEN] "
-    "[--pin PIN | env QELT_HSM_PIN] [--new-pin PIN | env QELT_HSM_NEWPIN] [--key-id ID] [CERT KEY | DATA] [-o OUT]  "
-    "list slots and token objects, check or change the user PIN, write a certificate and its decrypted key, "
-    "sign DATA on the token (CMS SignedData; --key-id from 'hsm objects'), delete a KeyID's objects";
+constexpr const char* kSynopsis = "hsm: the first word is slots, objects, login, passwd, write, sign or delete";
 
 constexpr unsigned long kTokenInitialized = 0x400;  // CKF_TOKEN_INITIALIZED
-
-std::string fromOptionOrEnv(const Args& a, const char* option, const char* env) {
-    if (auto p = a.get(option)) return toCp949(*p);
-    const char* e = std::getenv(env);
-    return e ? toCp949(e) : std::string();
-}
 
 // Loads the module and lists the slots; prints them for "slots". 0 or the exit status.
 int listSlots(Session& s, const Args& a, std::vector<unsigned long>& slots, bool print) {
@@ -72,16 +62,28 @@ int chooseSlot(Session& s, const Args& a, const std::vector<unsigned long>& slot
 int runHsm(Session& s, const Args& a) {
     if (a.positional.empty()) return Session::usage(kSynopsis);
     const std::string op = a.positional[0];
+    // Files first: a missing or unreadable input is reported before the token is touched.
+    std::vector<uint8_t> cert, key;
+    InputBytes data;
+    if (op == "write") {
+        if (a.positional.size() != 3) return Session::usage("hsm write: CERT and KEY files are needed");
+        if (int rc = readDerOrPem(s, a.positional[1], cert)) return rc;
+        if (int rc = readDerOrPem(s, a.positional[2], key)) return rc;
+    } else if (op == "sign") {
+        data = mapInput(a.positional.size() > 1 ? a.positional[1] : "-");
+    }
     std::vector<unsigned long> slots;
     if (int rc = listSlots(s, a, slots, op == "slots")) return rc;
     if (op == "slots") return 0;
     unsigned long slot = 0;
     if (int rc = chooseSlot(s, a, slots, slot)) return rc;
     if (int rc = QELT_HSM_OpenSession(s.ctx(), slot, QELT_HSM_RW_SESSION)) return s.fail(rc);
-    std::string pin = fromOptionOrEnv(a, "pin", "QELT_HSM_PIN");
-    if (op != "objects" || !pin.empty())
+    // Listing the objects needs no login unless a PIN is given.
+    const bool login = op != "objects" || a.get("pin") || std::getenv("QELT_HSM_PIN");
+    SecretText pin =
+        login ? readPassword(a, "pin", "QELT_HSM_PIN", "user PIN of the token: ") : SecretText(std::string());
+    if (login)
         if (int rc = QELT_HSM_Login(s.ctx(), pin.data())) return s.fail(rc);
-    std::string error;
 
     if (op == "objects") {
         int count = 0;
@@ -102,13 +104,9 @@ int runHsm(Session& s, const Args& a) {
     } else if (op == "login") {
         std::printf("the PIN opens the token\n");
     } else if (op == "passwd") {
-        std::string newPin = fromOptionOrEnv(a, "new-pin", "QELT_HSM_NEWPIN");
+        SecretText newPin = readPassword(a, "new-pin", "QELT_HSM_NEWPIN", "new user PIN: ");
         if (int rc = QELT_HSM_ChangePIN(s.ctx(), pin.data(), newPin.data())) return s.fail(rc);
     } else if (op == "write") {
-        if (a.positional.size() < 3) return Session::usage("hsm write: CERT and KEY files are needed");
-        std::vector<uint8_t> cert, key;
-        if (int rc = readDerOrPem(s, a.positional[1], cert)) return rc;
-        if (int rc = readDerOrPem(s, a.positional[2], key)) return rc;
         Bin c(cert), k(key);
         if (int rc = QELT_HSM_WriteCertAndPriKey(s.ctx(), &c, &k)) return s.fail(rc);
     } else if (op == "sign" || op == "delete") {
@@ -118,13 +116,12 @@ int runHsm(Session& s, const Args& a) {
         if (op == "delete") {
             if (int rc = QELT_HSM_DeleteCertAndPriKey(s.ctx(), &id)) return s.fail(rc);
         } else {
-            std::vector<uint8_t> data;
-            if (!readInput(a.positional.size() > 1 ? a.positional[1] : "-", data, error)) return Session::usage(error);
             // What other tools read: the SignedData in a ContentInfo.
             if (!a.has("bare")) QELT_API_SetOption(s.ctx(), QELT_OPT_CMS_CONTENTINFO);
-            Bin in(data), out;
+            BINSTR in = data.view();
+            Bin out;
             if (int rc = QELT_HSM_SignData(s.ctx(), &id, &in, &out)) return s.fail(rc);
-            if (!writeOutput(a.get("o", a.get("out", "-")), out.vec(), error)) return Session::usage(error);
+            writeOutput(a.get("o", a.get("out", "-")), out.span());
         }
     } else {
         return Session::usage(kSynopsis);
@@ -136,4 +133,22 @@ int runHsm(Session& s, const Args& a) {
 
 }  // namespace
 
-QELT_CLI_VERB({"hsm", kSynopsis, {"bare"}, &runHsm});
+QELT_CLI_VERB({"hsm",
+               "hsm slots|objects|login|passwd|write|sign|delete --module LIB [--slot ID | --label TOKEN] [--pin PIN] "
+               "[--new-pin PIN] [--key-id ID] [CERT KEY | DATA] [-o OUT]",
+               {"bare"},
+               &runHsm,
+               {"Works with a PKCS#11 token through its Cryptoki module: lists the slots (slots) and the token's "
+                "certificates with their KeyIDs (objects), checks or changes the user PIN (login, passwd), writes a "
+                "certificate with its decrypted private key (write), signs DATA on the token as a CMS SignedData "
+                "(sign), deletes a KeyID's objects (delete).",
+                {{"--module LIB", "the token's PKCS#11 library"},
+                 {"--slot ID", "the slot number from 'hsm slots' (default: the first initialised token)"},
+                 {"--label TOKEN", "the token with this label instead"},
+                 {"--pin PIN", "the user PIN: TEXT, file:PATH or env:VAR (default $QELT_HSM_PIN, else a prompt)"},
+                 {"--new-pin PIN", "passwd: the new PIN, the same forms (default $QELT_HSM_NEWPIN)"},
+                 {"--key-id ID", "sign, delete: the KeyID shown by 'hsm objects'"},
+                 {"--bare", "sign: the bare SignedData instead of a ContentInfo"},
+                 {"-o, --out FILE", "sign: write the message to FILE instead of standard output"}},
+                {"qelt hsm write --module /usr/lib/softhsm/libsofthsm2.so --pin 123456 ee.der ee.p8",
+                 "qelt hsm objects --module /usr/lib/softhsm/libsofthsm2.so"}}});

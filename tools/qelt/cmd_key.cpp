@@ -102,5 +102,5 @@ QELT_CLI_VERB({"key",
                  {"--new-pass PASS", "passwd: the new password, the same forms (or QELT_KEY_NEWPASS)"},
                  {"--pem", "write PEM instead of DER"},
                  {"-o, --out FILE", "write the key to FILE instead of standard output"}},
-                {"qelt key encrypt -a 3des --pass file:pw.txt --pem key.der -o key.enc.pem",
-                 "qelt key check key.der cert.pem"}}});
+                {"qelt key encrypt -a 3des --pass file:pw.txt --pem ee.p8 -o ee.3des.pem",
+                 "qelt key check ee.p8 ee.pem"}}});

@@ -92,7 +92,7 @@ int runUnite(Session& s, const Args& a) {
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
         if (line.empty()) continue;
         std::vector<uint8_t> share;
-        if (!fromHex(line, share)) return Session::usage("unite: every line must be one share in hex");
+        if (!fromHex(line, share)) failCommand("unite: every line must be one share in hex");
         parsed.push_back(std::move(share));
     }
     std::vector<BINSTR> shares;
@@ -136,7 +136,7 @@ QELT_CLI_VERB({"share",
                  {"-k THRESHOLD", "how many shares restore the key"},
                  {"--key HEX", "the key in hex instead of FILE"},
                  {"-o FILE", "write the shares to FILE instead of standard output"}},
-                {"qelt share -n 5 -k 3 --key 00112233445566778899aabbccddeeff -o shares.txt"}}});
+                {"qelt share -n 5 -k 3 --key 00112233445566778899aabbccddeeff -o shares.out"}}});
 QELT_CLI_VERB({"unite",
                "unite [FILE] [-o OUT]",
                {},
@@ -144,4 +144,4 @@ QELT_CLI_VERB({"unite",
                {"Restores a key from shares given one per line in hex (blank lines skipped); prints the key in hex, "
                 "or writes its bytes to OUT.",
                 {{"-o FILE", "write the key's bytes to FILE"}},
-                {"head -3 shares.txt | qelt unite"}}});
+                {"qelt unite shares.txt", "head -3 shares.txt | qelt unite"}}});

@@ -42,9 +42,9 @@ int runVerify(Session& s, const Args& a) {
     Bin loaded(cert.vec());
     char subject[1024] = {0};
     if (QELT_CERT_Load(s.ctx(), &loaded) == 0 && QELT_CERT_GetSubjectName(s.ctx(), sizeof subject, subject) == 0)
-        std::fprintf(stderr, "response OK, signed by %s\n", toUtf8(subject).c_str());
+        noteOnSuccess("response OK, signed by " + toUtf8(subject));
     else
-        std::fprintf(stderr, "response OK\n");
+        noteOnSuccess("response OK");
     return 0;
 }
 
@@ -57,7 +57,7 @@ QELT_CLI_VERB({"sigea challenge",
                {"The server's first step: a fresh challenge of 16 random bytes (DER) for the client to sign. "
                 "Keep it to check the response.",
                 {{"-o FILE", "write the challenge to FILE instead of standard output"}},
-                {"qelt sigea challenge -o ch.der"}}});
+                {"qelt sigea challenge -o challenge.der"}}});
 QELT_CLI_VERB({"sigea respond",
                "sigea respond -c CERT -k KEY CHALLENGE [-o RESPONSE]",
                {},
@@ -67,7 +67,7 @@ QELT_CLI_VERB({"sigea respond",
                 {{"-c CERT", "the client's signing certificate (DER or PEM)"},
                  {"-k KEY", "its decrypted private key (PKCS#8, DER or PEM)"},
                  {"-o FILE", "write the response to FILE instead of standard output"}},
-                {"qelt sigea respond -c cert.der -k key.p8 ch.der -o resp.der"}}});
+                {"qelt sigea respond -c alice.pem -k alice.p8 ch.der -o response.der"}}});
 QELT_CLI_VERB({"sigea verify",
                "sigea verify CHALLENGE RESPONSE [-o CLIENT_CERT]",
                {},

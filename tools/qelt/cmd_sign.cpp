@@ -147,7 +147,7 @@ QELT_CLI_VERB({"sign",
                  {"-o FILE", "write the signature to FILE instead of standard output"},
                  {"--file", "insist on the file function (the default for a regular file)"},
                  {"--in-memory", "map DATA and use the in-memory function instead"}},
-                {"qelt sign -k key.p8 -c cert.der -a sha256 data -o data.sig"}}});
+                {"qelt sign -k ee.p8 -c ee.pem -a sha256 data.bin -o data.sig2"}}});
 QELT_CLI_VERB({"verify",
                "verify (-c CERT | --pubkey SPKI) [-a HASH] [--file] DATA SIG",
                {"file"},
@@ -157,7 +157,7 @@ QELT_CLI_VERB({"verify",
                  {"--pubkey SPKI", "the public key info instead of a certificate"},
                  kHashOption,
                  {"--file", "the staged file verification (needs -c)"}},
-                {"qelt verify -c cert.der -a sha256 data data.sig"}}});
+                {"qelt verify -c ee.pem -a sha256 data.bin data.sig"}}});
 QELT_CLI_VERB({"asym",
                "asym encrypt|decrypt (-k KEY | -c CERT | --pubkey SPKI) [--pkcs1] [IN] [-o OUT]",
                {"pkcs1"},
@@ -169,7 +169,7 @@ QELT_CLI_VERB({"asym",
                  {"--pubkey SPKI", "the public key info"},
                  {"--pkcs1", "PKCS#1 v1.5 padding instead of OAEP"},
                  {"-o FILE", "write the result to FILE instead of standard output"}},
-                {"qelt asym encrypt -c cert.der data -o data.enc", "qelt asym decrypt -k key.p8 data.enc"}}});
+                {"qelt asym encrypt -c ee.der hello.txt -o hello.rsa", "qelt asym decrypt -k ee.p8 hello.rsa"}}});
 QELT_CLI_VERB({"pubkey",
                "pubkey info SPKI",
                {},

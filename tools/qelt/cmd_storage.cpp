@@ -12,11 +12,7 @@ using namespace qelt_cli;
 namespace {
 
 constexpr const char* kSynopsis =
-    "storage read-cert|read-key|write-cert|write-key|delete-cert|delete-key "
-    "(--file PATH | --plugin LIB [--pin PIN | env QELT_STORAGE_PIN]) [--type 1|2|16|32] "
-    "[--pass P | env QELT_KEY_PASS] [-a des|3des|seed|neat|aria] [IN] [-o OUT]  "
-    "read, write or delete a certificate or a private key (decrypted PKCS#8 DER; stored encrypted under the "
-    "password) on a disk file or through a storage plug-in";
+    "storage: the first word is read-cert, read-key, write-cert, write-key, delete-cert or delete-key";
 
 struct Named {
     const char* name;
@@ -28,12 +24,6 @@ constexpr Named kCiphers[] = {{"des", QELT_SYM_DES},
                               {"neat", QELT_SYM_NEAT},
                               {"aria", QELT_SYM_ARIA}};
 
-std::string fromOptionOrEnv(const Args& a, const char* option, const char* env) {
-    if (auto p = a.get(option)) return toCp949(*p);
-    const char* e = std::getenv(env);
-    return e ? toCp949(e) : std::string();
-}
-
 int runStorage(Session& s, const Args& a) {
     if (a.positional.empty()) return Session::usage(kSynopsis);
     const std::string op = a.positional[0];
@@ -44,33 +34,38 @@ int runStorage(Session& s, const Args& a) {
         info = *file;
     } else if (auto lib = a.get("plugin")) {
         media = QELT_MEDIA_PLUGIN;
-        info = fromOptionOrEnv(a, "pin", "QELT_STORAGE_PIN");
+        if (a.get("pin"))
+            info = readPassword(a, "pin", nullptr, "").str();
+        else if (const char* env = std::getenv("QELT_STORAGE_PIN"))
+            info = toCp949(env);
         std::string path = *lib;
         if (int rc = QELT_STORAGE_Load(s.ctx(), path.data())) return s.fail(rc);
     } else {
         return Session::usage("storage: --file PATH or --plugin LIB is needed");
     }
-    const std::string typeText = a.get("type", "1");
-    int type = 0;
-    for (const char* t : {"1", "2", "16", "32"})
-        if (typeText == t) type = std::atoi(t);
-    if (type == 0) return Session::usage("storage: --type takes 1, 2, 16 or 32");
-    std::string pass = fromOptionOrEnv(a, "pass", "QELT_KEY_PASS");
-    char* passArg = pass.empty() ? nullptr : pass.data();
+    const int type = static_cast<int>(a.number("type", 1, 32, 1));
+    if (type != 1 && type != 2 && type != 16 && type != 32)
+        return Session::usage("storage: --type takes 1, 2, 16 or 32");
+    const bool keyOp = op == "read-key" || op == "write-key" || op == "delete-key";
+    SecretText pass =
+        keyOp ? readPassword(a, "pass", "QELT_KEY_PASS", "password of the stored key: ") : SecretText(std::string());
+    char* passArg = pass.str().empty() ? nullptr : pass.data();
     const std::string in = a.positional.size() > 1 ? a.positional[1] : "-";
     const std::string out = a.get("o", a.get("out", "-"));
-    std::string error;
 
     if (op == "read-cert" || op == "read-key") {
         Bin value;
         const int rc = op == "read-cert" ? QELT_STORAGE_ReadCert(s.ctx(), media, info.data(), type, &value)
                                          : QELT_STORAGE_ReadPriKey(s.ctx(), media, info.data(), passArg, type, &value);
         if (rc != 0) return s.fail(rc);
-        return writeOutput(out, value.vec(), error) ? 0 : Session::usage(error);
+        writeOutput(out, value.span());
+        return 0;
     }
     if (op == "write-cert" || op == "write-key") {
         std::vector<uint8_t> der;
         if (int rc = readDerOrPem(s, in, der)) return rc;
+        // A disk medium is a file the library writes itself: never one of the command's inputs.
+        if (media == QELT_MEDIA_DISK) checkOutputFile(info);
         Bin value(der);
         if (op == "write-cert") {
             if (int rc = QELT_STORAGE_WriteCert(s.ctx(), media, info.data(), type, &value)) return s.fail(rc);
@@ -98,4 +93,21 @@ int runStorage(Session& s, const Args& a) {
 
 }  // namespace
 
-QELT_CLI_VERB({"storage", kSynopsis, {}, &runStorage});
+QELT_CLI_VERB({"storage",
+               "storage read-cert|read-key|write-cert|write-key|delete-cert|delete-key (--file PATH | --plugin LIB) "
+               "[--type N] [--pass P] [-a ALG] [IN] [-o OUT]",
+               {},
+               &runStorage,
+               {"Reads, writes or deletes a certificate or a private key on a storage medium: a disk file (written "
+                "whole, atomically) or a storage plug-in module. Keys go in and out decrypted (PKCS#8 DER) and are "
+                "stored encrypted under the password.",
+                {{"--file PATH", "the disk file that holds the item"},
+                 {"--plugin LIB", "the storage plug-in module instead of a disk file"},
+                 {"--pin PIN", "the plug-in's PIN: TEXT, file:PATH or env:VAR (default $QELT_STORAGE_PIN)"},
+                 {"--type N", "1 signing certificate/key (default), 2 key-distribution, 16 and 32 the others"},
+                 {"--pass PASSWORD",
+                  "the stored key's password: TEXT, file:PATH or env:VAR (default $QELT_KEY_PASS, else a prompt)"},
+                 {"-a, --alg NAME", "write-key: des, 3des, seed (default), neat or aria"},
+                 {"-o, --out FILE", "read-cert, read-key: write the item to FILE instead of standard output"}},
+                {"qelt storage write-key --file sign.key --pass file:pw.txt -a seed ee.p8",
+                 "qelt storage read-key --file sign.key --pass file:pw.txt -o back.p8"}}});

@@ -99,4 +99,4 @@ QELT_CLI_VERB({"vid check",
                 {{"-c CERT", "the certificate (DER or PEM)"},
                  {"-k KEY", "the holder's decrypted private key (PKCS#8), which keeps the random number"},
                  {"--random HEX", "the random number itself, in hexadecimal, instead of -k"}},
-                {"qelt vid check -c cert.der -k key.p8 8001011234567"}}});
+                {"qelt vid check -c user.der -k user.p8 8001011234567"}}});

@@ -45,7 +45,7 @@ int runVerify(Session& s, const Args& a) {
     char subject[1024] = {0};
     Bin loaded(signer.vec());
     if (QELT_CERT_Load(s.ctx(), &loaded) == 0) QELT_CERT_GetSubjectName(s.ctx(), sizeof subject, subject);
-    std::fprintf(stderr, "signature OK, signed by %s at %s (local time)\n", toUtf8(subject).c_str(), when);
+    noteOnSuccess("signature OK, signed by " + toUtf8(subject) + " at " + when + " (local time)");
     writeOutput(a.get("o", "-"), data.span());
     return 0;
 }
@@ -98,7 +98,7 @@ QELT_CLI_VERB({"wcms sign",
                  {"-k KEY", "its decrypted private key (PKCS#8, DER or PEM)"},
                  {"-t TIME", "the signing time YYYYMMDDhhmmss in local time (default now)"},
                  kOutput},
-                {"qelt wcms sign -c cert.der -k key.p8 text.txt -o text.sc"}}});
+                {"qelt wcms sign -c alice.pem -k alice.p8 hello.txt -o signed.sc"}}});
 QELT_CLI_VERB({"wcms verify",
                "wcms verify [MSG] [-o DATA] [--signer CERT_OUT]",
                {},
@@ -106,7 +106,7 @@ QELT_CLI_VERB({"wcms verify",
                {"Checks a WAP SignedContent, prints who signed it and when, and writes the content.",
                 {{"-o FILE", "write the content to FILE instead of standard output"},
                  {"--signer FILE", "write the signer's certificate to FILE"}},
-                {"qelt wcms verify text.sc -o text.txt --signer signer.der"}}});
+                {"qelt wcms verify hello.sc -o content.txt --signer signer.der"}}});
 QELT_CLI_VERB({"wcms encrypt",
                "wcms encrypt -c RECIPIENT_CERT [-a 3des|seed|neat] [DATA] [-o OUT]",
                {},
@@ -116,7 +116,7 @@ QELT_CLI_VERB({"wcms encrypt",
                 {{"-c CERT", "the recipient's certificate (DER or PEM)"},
                  {"-a NAME", "3des (default), seed or neat, in CBC mode"},
                  kOutput},
-                {"qelt wcms encrypt -c bob.der -a seed text.txt -o text.env"}}});
+                {"qelt wcms encrypt -c biz.der -a seed hello.txt -o sealed.env"}}});
 QELT_CLI_VERB({"wcms decrypt",
                "wcms decrypt -c CERT -k KEY [MSG] [-o OUT]",
                {},
@@ -125,4 +125,4 @@ QELT_CLI_VERB({"wcms decrypt",
                 {{"-c CERT", "the recipient's certificate (DER or PEM)"},
                  {"-k KEY", "its decrypted private key (PKCS#8, DER or PEM)"},
                  kOutput},
-                {"qelt wcms decrypt -c bob.der -k bob.p8 text.env -o text.txt"}}});
+                {"qelt wcms decrypt -c biz.der -k biz.p8 hello.env -o opened.txt"}}});

@@ -128,7 +128,7 @@ void printVerbList(const std::vector<const Verb*>& list) {
 }
 
 void printHelp() {
-    std::printf("usage: qelt [-v] VERB [ARGS]    qelt help VERB    qelt --version\n\nverbs:\n");
+    std::printf("usage: qelt [-v] VERB [ARGS]    qelt help VERB    qelt help --list    qelt --version\n\nverbs:\n");
     printVerbList(sortedVerbs(""));
     std::printf(
         "\nFILE arguments may be '-' (standard input or output); without -o, output goes to standard output.\n"
@@ -196,6 +196,10 @@ const Verb* findVerb(int argc, char** argv, int first, int& used) {
 int help(int argc, char** argv, int first, bool asked) {
     if (first >= argc) {
         printHelp();
+        return 0;
+    }
+    if (!std::strcmp(argv[first], "--list")) {  // the verb names, one per line (for scripts and completion)
+        for (const Verb* v : sortedVerbs("")) std::printf("%s\n", v->name.c_str());
         return 0;
     }
     int used = 0;
@@ -276,7 +280,7 @@ int main(int argc, char** argv) {
     } catch (const CommandError& e) {
         std::fprintf(stderr, "qelt: %s\n", e.what());
         status = e.status();
-        if (status == kExitUsage && !state().verbName.empty())
+        if (e.pointToHelp() && !state().verbName.empty())
             std::fprintf(stderr, "(see qelt %s --help)\n", state().verbName.c_str());
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "qelt: out of memory\n");
@@ -290,6 +294,8 @@ int main(int argc, char** argv) {
     }
     status = closeStandardOutput(status);
     status = finishOutputs(status);
+    if (status == 0)
+        for (const std::string& note : state().notes) std::fprintf(stderr, "%s\n", note.c_str());
     // Nothing more goes to standard output: a failure to close it is the last word.
     if (std::fclose(stdout) != 0 && status == 0) {
         std::fprintf(stderr, "qelt: cannot write standard output: %s\n", std::strerror(errno));

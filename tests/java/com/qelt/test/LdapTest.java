@@ -66,4 +66,35 @@ public class LdapTest extends TestBase {
             check(e.getMessage().contains("LDAP 디렉토리 Port(nPort)를 지정해 주세요."), e.getMessage());
         }
     }
+
+    /**
+     * The verification natives with nothing given but the trusted root: the CA
+     * bundle built from the directory, CRLs and the ARL fetched through the
+     * certificates' distribution points, all cached in the work directory.
+     */
+    public void testVerificationThroughTheDirectory() throws Exception {
+        qeltapi_jni api = new qeltapi_jni();
+        Path work = DIR.resolve("java-verify-work");
+        eq(0, api._API_Init(work.toString()), "work directory");
+        api.confFile = CONF;
+        byte[] root = Files.readAllBytes(VERIFY.resolve("certs/root.der"));
+        byte[] good = Files.readAllBytes(DIR.resolve("good.der"));
+        byte[] revoked = Files.readAllBytes(DIR.resolve("revoked.der"));
+        byte[] hold = Files.readAllBytes(DIR.resolve("hold.der"));
+        // 6: the CA certificates by the ARL, the target by its CRL.
+        eq(0, api.CERT_Verify(1, 6, 1, "", "", root, "", 0, good, 1, "", CONF, 0, null, null), "good");
+        for (String kind : new String[] {"CaPubs", "CRL", "ARL"})
+            try (java.util.stream.Stream<Path> files = Files.list(work.resolve("cache").resolve(kind))) {
+                check(files.count() >= 1, kind + " cached");
+            }
+        failed(api, api.CERT_Verify(1, 6, 1, "", "", root, "", 0, revoked, 1, "", CONF, 0, null, null), 1215,
+                "폐지된 인증서가 있습니다.");
+        failed(api, api.CERT_Verify(1, 6, 1, "", "", root, "", 0, hold, 1, "", CONF, 0, null, null), 1214,
+                "효력정지된 인증서입니다.");
+        eq(0, api._CERT_CheckStatByCRL(revoked), "status of the revoked certificate");
+        eq(1, api.nReturnInt, "keyCompromise");
+        eq(15, api.sReturnString.length(), "revocation time " + api.sReturnString);
+        eq(0, api._CERT_CheckStatByCRL(good), "status of the good certificate");
+        eq(-1, api.nReturnInt, "good");
+    }
 }
