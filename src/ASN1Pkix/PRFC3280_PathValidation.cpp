@@ -1,12 +1,12 @@
 #include "ASN1Pkix/PRFC3280_PathValidation.h"
 
 #include <algorithm>
+#include <array>
 #include <new>
+#include <span>
 
 #include "ASN1Pkix/pkix_time.h"
 #include "ASN1Pkix/trust_and_identity.h"
-#include "ZRCrypto/algorithm_ids.h"
-#include "ZRCrypto/zr_hash.h"
 #include "ZRProcess/UDNSettings.h"
 
 namespace qelt {
@@ -14,6 +14,76 @@ namespace qelt {
 namespace {
 constexpr const char* kClass = "PRFC3280_PathValidation";
 constexpr int kExaminationsPerBundleCert = 10;
+
+using SharedCert = std::shared_ptr<const PathCertificate>;
+
+bool sameBytes(const ByteString& kept, std::span<const uint8_t> input) {
+    return kept.bytes().size() == input.size() && std::equal(input.begin(), input.end(), kept.bytes().begin());
+}
+
+// Certificates decoded lately on this thread, keyed by the exact input bytes
+// they were decoded from: the same bundle and often the same target come back
+// call after call, and decoding them is a large part of a validation. Only
+// inputs that decoded are kept, and a different input, even one differing in a
+// single byte, never matches, so an answer is never taken from another
+// certificate. Being per thread it takes no lock; a few slots replaced in turn
+// and a size limit per input bound the memory a thread keeps.
+struct DecodedCache {
+    static constexpr size_t kBundleSlots = 2;
+    static constexpr size_t kTargetSlots = 8;
+    static constexpr size_t kMaxBundleBytes = 256 * 1024;
+    static constexpr size_t kMaxTargetBytes = 32 * 1024;
+
+    struct Bundle {
+        ByteString input;
+        std::vector<SharedCert> certs;
+    };
+    struct Target {
+        ByteString input;
+        SharedCert cert;
+    };
+    std::array<Bundle, kBundleSlots> bundles;
+    std::array<Target, kTargetSlots> targets;
+    size_t nextBundle = 0, nextTarget = 0;
+
+    const std::vector<SharedCert>* findBundle(std::span<const uint8_t> input) const {
+        for (const Bundle& b : bundles)
+            if (!b.certs.empty() && sameBytes(b.input, input)) return &b.certs;
+        return nullptr;
+    }
+    void keepBundle(std::span<const uint8_t> input, const std::vector<SharedCert>& certs) {
+        if (input.size() > kMaxBundleBytes || certs.empty()) return;
+        Bundle& slot = bundles[nextBundle];
+        slot.input = ByteString(input);
+        slot.certs = certs;
+        nextBundle = (nextBundle + 1) % kBundleSlots;
+    }
+    SharedCert findTarget(std::span<const uint8_t> input) const {
+        for (const Target& t : targets)
+            if (t.cert && sameBytes(t.input, input)) return t.cert;
+        return nullptr;
+    }
+    void keepTarget(std::span<const uint8_t> input, const SharedCert& cert) {
+        if (input.size() > kMaxTargetBytes) return;
+        Target& slot = targets[nextTarget];
+        slot.input = ByteString(input);
+        slot.cert = cert;
+        nextTarget = (nextTarget + 1) % kTargetSlots;
+    }
+};
+
+DecodedCache& decodedCache() {
+    thread_local DecodedCache cache;
+    return cache;
+}
+
+// Settles the facts a decoded certificate works out on first use, so that a
+// kept certificate is only read from then on.
+void settle(const PathCertificate& cert, bool asBundleMember) {
+    (void)cert.isSelfIssued();
+    (void)cert.subjectKeyIdentifier();
+    if (asBundleMember) (void)cert.isSelfSigned();
+}
 }  // namespace
 
 PRFC3280_PathValidation::PRFC3280_PathValidation() = default;
@@ -94,20 +164,47 @@ int PRFC3280_PathValidation::composeCertPath(Asn1Input targetCert, Asn1Input caP
     m_pCertInfo.clear();
     m_Decoded.clear();
     try {
-        RPCaPubs bundle;
-        if (bundle.fromASN1Object(caPubs) != 0) return fail(kClass, kMethod, "caPubs", 1, bundle.errorText());
-        auto target = std::make_unique<PathCertificate>();
-        if (target->decode(targetCert) != 0) return fail(kClass, kMethod, "userCertificate", 2, target->errorText());
-        std::vector<const PathCertificate*> candidates;
-        m_Decoded.push_back(std::move(target));
-        for (int k = 0; k < bundle.getElementCount(); ++k) {
-            auto cert = std::make_unique<PathCertificate>();
-            const auto bytes = bundle.getElement(k);
-            if (cert->decode(bytes) != 0) {
-                ByteString label;
-                label.format("%dth CA Certificate", k);
-                return fail(kClass, kMethod, label.c_str(), 4, cert->errorText());
+        DecodedCache& cache = decodedCache();
+        const std::vector<SharedCert>* keptBundle = cache.findBundle(caPubs.bytes());
+        std::vector<SharedCert> bundleCerts;
+        const auto addTarget = [&]() -> int {
+            SharedCert target = cache.findTarget(targetCert.bytes());
+            if (!target) {
+                auto decoded = std::make_shared<PathCertificate>();
+                if (decoded->decode(targetCert) != 0)
+                    return fail(kClass, kMethod, "userCertificate", 2, decoded->errorText());
+                settle(*decoded, false);
+                target = decoded;
+                cache.keepTarget(targetCert.bytes(), target);
             }
+            m_Decoded.push_back(std::move(target));
+            return 0;
+        };
+        if (keptBundle == nullptr) {
+            RPCaPubs bundle;
+            if (bundle.fromASN1Object(caPubs) != 0) return fail(kClass, kMethod, "caPubs", 1, bundle.errorText());
+            // The target is decoded before any bundle member, so that a bad
+            // target is reported as such even when the bundle is bad too.
+            if (addTarget() != 0) return 2;
+            for (int k = 0; k < bundle.getElementCount(); ++k) {
+                auto cert = std::make_shared<PathCertificate>();
+                const auto bytes = bundle.getElement(k);
+                if (cert->decode(bytes) != 0) {
+                    ByteString label;
+                    label.format("%dth CA Certificate", k);
+                    return fail(kClass, kMethod, label.c_str(), 4, cert->errorText());
+                }
+                settle(*cert, true);
+                bundleCerts.push_back(std::move(cert));
+            }
+            cache.keepBundle(caPubs.bytes(), bundleCerts);
+        } else {
+            // The bundle decoded before, so only the target can fail here.
+            if (addTarget() != 0) return 2;
+            bundleCerts = *keptBundle;
+        }
+        std::vector<const PathCertificate*> candidates;
+        for (SharedCert& cert : bundleCerts) {
             candidates.push_back(cert.get());
             m_Decoded.push_back(std::move(cert));
         }
@@ -157,19 +254,13 @@ int PRFC3280_PathValidation::trustRootCert(bool& found) {
     resetForGetter();
     if (m_pTrustAnchor.empty()) return fail(kClass, kMethod, "m_pTrustAnchor", 1, "First, Set Trust anchor.");
     if (m_pCertInfo.empty()) return fail(kClass, kMethod, "m_pCertInfo", 2, "First, Compose Cert Path.");
-    // Anchors are matched by their exact encoding, not by name and key.
-    ZRHash hash;
-    ByteString rootDigest, anchorDigest;
-    if (hash.DigestData(ALG_SHA1, m_pCertInfo.front().cert->der(), rootDigest) != 0)
-        return fail(kClass, kMethod, "Root Certificate", 3, hash.errorText());
-    for (const ByteString& anchor : m_pTrustAnchor) {
-        if (hash.DigestData(ALG_SHA1, anchor, anchorDigest) != 0)
-            return fail(kClass, kMethod, "m_pTrustAnchor", 4, hash.errorText());
-        if (anchorDigest == rootDigest) {
-            found = true;
-            break;
-        }
-    }
+    // Anchors are matched by their exact encoding, not by name and key. The
+    // encodings are compared directly: equal encodings are what equal SHA-1
+    // digests of them stand for, without hashing the root and every anchor on
+    // each call (and without trusting a digest collision).
+    const ByteString& root = m_pCertInfo.front().cert->der();
+    found = std::any_of(m_pTrustAnchor.begin(), m_pTrustAnchor.end(),
+                        [&](const ByteString& anchor) { return sameBytes(anchor, root.bytes()); });
     return 0;
 }
 

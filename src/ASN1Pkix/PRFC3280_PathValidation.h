@@ -90,7 +90,7 @@ public:
     // Identifier); 7 no self-signed root was reached; 8 allocation failure.
     int composeCertPath(Asn1Input targetCert, Asn1Input caPubs);
     // Whether the root's encoding is one of the trust anchors'. 0; 1 no trust
-    // anchor; 2 no path; 3/4 a digest failed.
+    // anchor; 2 no path.
     int trustRootCert(bool& found);
     // 0; 1 no path; 2 allocation; 3 root processing; 4 a CA certificate; 5
     // preparation for the next certificate; 6 the target; 7 wrap-up.
@@ -150,7 +150,9 @@ private:
     void setReason(int reason, const ByteString& message) { setReason(reason, message.c_str()); }
 
     std::vector<ByteString> m_pTrustAnchor;
-    std::vector<std::unique_ptr<PathCertificate>> m_Decoded;  // the target and the bundle, decoded once
+    // The target and the bundle, decoded once; shared with the thread's cache
+    // of decoded certificates, so only read.
+    std::vector<std::shared_ptr<const PathCertificate>> m_Decoded;
     std::vector<CertInfo> m_pCertInfo;
 
     int m_nTargetMode = kTargetEndEntity;

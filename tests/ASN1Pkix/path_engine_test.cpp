@@ -5,7 +5,10 @@
 // verification service reports.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "ASN1Pkix/PRFC3280_PathValidation.h"
 #include "path_test_support.h"
@@ -425,6 +428,73 @@ TEST(PathEngine, CriticalExtensionsEmptySubjectsAndTheStrictOption) {
     EXPECT_TRUE(r.chain.find("The name constraints extension, which MUST be used only in a CA certificate.") !=
                 std::string::npos)
         << r.chain;
+}
+
+// Decoded bundles and targets are kept per thread by their exact bytes: a
+// certificate with the same names and keys but other contents, or a bundle
+// differing in one byte, must be judged on its own bytes, and going back to
+// the first inputs must give the first answer again.
+TEST(PathEngine, KeptDecodingsNeverAnswerForAnotherCertificate) {
+    const Chain c("rsa");
+    const ByteString good = c.caPubs(), ee = c.eeCert(), root = c.rootCert();
+    const auto run = [&](const ByteString& target, const ByteString& caPubs) {
+        Engine e;
+        return validate(e, target, caPubs, root);
+    };
+    ASSERT_EQ(run(ee, good).verify, 0);
+
+    // The same CA, not yet valid: only its validity differs.
+    Chain twin("rsa");
+    twin.caSpec_.notBefore = at(2035, 1, 1);
+    const ByteString twinBundle = twin.caPubs();
+    Outcome r = run(ee, twinBundle);
+    EXPECT_EQ(r.verify, 4) << r.chain;
+    EXPECT_EQ(r.reason, Engine::kReasonCAValidity);
+    EXPECT_EQ(run(ee, good).verify, 0);
+
+    // One byte of the CA's signature changed inside the bundle.
+    ByteString flipped = good;
+    const ByteString ca = c.caCert();
+    const int caAt = flipped.find(ca.data(), ca.length());
+    ASSERT_GE(caAt, 0);
+    flipped.data()[caAt + ca.length() - 5] ^= 0x01;
+    r = run(ee, flipped);
+    EXPECT_EQ(r.verify, 4) << r.chain;
+    EXPECT_TRUE(r.chain.find("basicCertProcess-signature(2)") != std::string::npos) << r.chain;
+
+    // The same end entity, expired: the target is not taken from the kept one.
+    Chain expiredEe("rsa");
+    expiredEe.eeSpec_.notAfter = at(2029, 1, 1);
+    r = run(expiredEe.eeCert(), good);
+    EXPECT_EQ(r.verify, 6) << r.chain;
+    EXPECT_EQ(r.reason, Engine::kReasonValidity);
+    EXPECT_EQ(run(ee, good).verify, 0);
+
+    // With the bundle kept, a target that does not decode is still refused as such.
+    Engine bad;
+    EXPECT_EQ(bad.composeCertPath(ByteString("\x30\x03\x02\x01\x01", 5), good), 2);
+    // Trust follows the anchors of each call, not those of an earlier one.
+    Engine untrusted;
+    untrusted.addTrustAnchor(dataFile("rsa_root.der"));
+    bool found = true;
+    ASSERT_EQ(untrusted.composeCertPath(ee, good), 0);
+    EXPECT_EQ(untrusted.trustRootCert(found), 0);
+    EXPECT_FALSE(found);
+
+    // Threads validating the good and the not-yet-valid bundles at the same
+    // time each get their own answers.
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int k = 0; k < 10; ++k) {
+                const bool useGood = (k + t) % 2 == 0;
+                const Outcome o = run(ee, useGood ? good : twinBundle);
+                if (o.verify != (useGood ? 0 : 4)) ++wrong;
+            }
+        });
+    for (std::thread& th : threads) th.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace
