@@ -38,7 +38,7 @@ protected:
     std::string message() const { return m_ctx->pszErrMsg != nullptr ? m_ctx->pszErrMsg : ""; }
     // A certificate of the RSA CA with this serial number.
     ByteString subjectWithSerial(std::vector<uint8_t> serial) {
-        CertSpec s = eeSpec(qeltName("Subject"), m_spec.issuer, ee.spki, ca.spki);
+        CertPlan s = eeSpec(qeltName("Subject"), m_spec.issuer, ee.spki, ca.spki);
         s.serial = std::move(serial);
         return issue(s, ca);
     }
@@ -181,8 +181,8 @@ TEST_F(CrlCheck, EachCheckRefusesWithItsMessage) {
         {"user certificates only, CA subject",
          [&](CrlSpec& c, Signer&, ByteString& s) {
              c.extensions.push_back(raw("2 5 29 28", true, ByteString("\x30\x03\x81\x01\xFF", 5)));
-             CertSpec spec = caSpec(qeltName("Sub"), c.issuer, signer("rsa_ee").spki, signer("rsa_ca").spki);
-             s = issue(spec, signer("rsa_ca"));
+             CertPlan plan = caSpec(qeltName("Sub"), c.issuer, signer("rsa_ee").spki, signer("rsa_ca").spki);
+             s = issue(plan, signer("rsa_ca"));
          },
          QELT_ERR_CRL_INVALID, "The onlyContainsUserCerts is true but, the subject Certificate is CA Certificate."},
         {"distribution point of the IDP not the certificate's",
@@ -193,31 +193,31 @@ TEST_F(CrlCheck, EachCheckRefusesWithItsMessage) {
              ASSERT_EQ(list.getElement(0, dp), 0);
              // An IDP is a DistributionPoint-shaped SEQUENCE with the same [0] name.
              c.extensions.push_back(raw("2 5 29 28", true, ByteString(dp.toASN1Object())));
-             CertSpec spec = eeSpec(qeltName("Subject"), c.issuer, signer("rsa_ee").spki, signer("rsa_ca").spki);
-             spec.extensions.push_back(crlDistributionPoint("ldap://b.example/cn=crl"));
-             s = issue(spec, signer("rsa_ca"));
+             CertPlan plan = eeSpec(qeltName("Subject"), c.issuer, signer("rsa_ee").spki, signer("rsa_ca").spki);
+             plan.extensions.push_back(crlDistributionPoint("ldap://b.example/cn=crl"));
+             s = issue(plan, signer("rsa_ca"));
          },
          QELT_ERR_CRL_INVALID, "The distributionPoint of the IDP does not match"},
         {"a cRLIssuer in the certificate's point makes it indirect",
          [&](CrlSpec& c, Signer&, ByteString& s) {
-             CertSpec spec = eeSpec(qeltName("Subject"), other, signer("rsa_ee").spki, signer("rsa_root").spki);
-             spec.extensions.push_back(crlDistributionPoint("ldap://a.example/cn=crl", &c.issuer));
-             s = issue(spec, signer("rsa_root"));
+             CertPlan plan = eeSpec(qeltName("Subject"), other, signer("rsa_ee").spki, signer("rsa_root").spki);
+             plan.extensions.push_back(crlDistributionPoint("ldap://a.example/cn=crl", &c.issuer));
+             s = issue(plan, signer("rsa_root"));
          },
          kCrlIndirectFailed, "The CRL does not contain an IDP with the indirectCRL boolean asserted."},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.what);
-        CrlSpec spec = m_spec;
+        CrlSpec plan = m_spec;
         Signer key = ca;
         ByteString subjectCert = subject;
-        k.change(spec, key, subjectCert);
+        k.change(plan, key, subjectCert);
         CrlRevocation out;
-        EXPECT_EQ(verify(issueCrl(spec, key), subjectCert, out), k.code) << message();
+        EXPECT_EQ(verify(issueCrl(plan, key), subjectCert, out), k.code) << message();
         if (k.detail != nullptr) EXPECT_NE(message().find(k.detail), std::string::npos) << message();
     }
     // An issuer without cRLSign.
-    CertSpec noCrlSign = caSpec(m_spec.issuer, qeltName("Root"), ca.spki, signer("rsa_root").spki);
+    CertPlan noCrlSign = caSpec(m_spec.issuer, qeltName("Root"), ca.spki, signer("rsa_root").spki);
     noCrlSign.extensions[1] = keyUsage(0x04);
     ApiCall call(*m_ctx, "test");
     CrlRevocation out;

@@ -51,7 +51,7 @@ Outcome validate(Engine& e, const ByteString& target, const ByteString& caPubs, 
 struct Chain {
     Signer root, ca, ee;
     RRDNSequence rootName = qeltName("Root"), caName = qeltName("CA"), eeName = qeltName("EE");
-    CertSpec rootSpec, caSpec_, eeSpec_;
+    CertPlan rootSpec, caSpec_, eeSpec_;
 
     explicit Chain(const std::string& family)
         : root(signer(family + "_root")), ca(signer(family + "_ca")), ee(signer(family + "_ee")) {
@@ -119,7 +119,7 @@ TEST(PathEngine, CompositionFindsTheIssuerAnywhereAndStopsOnCyclesAndMissingRoot
     const Signer& kb = c.root;
     const ByteString certA = issue(caSpec(a, b, ka.spki, kb.spki), kb);
     const ByteString certB = issue(caSpec(b, a, kb.spki, ka.spki), ka);
-    CertSpec leaf = eeSpec(qeltName("Leaf"), a, c.ee.spki, ka.spki);
+    CertPlan leaf = eeSpec(qeltName("Leaf"), a, c.ee.spki, ka.spki);
     Engine loop;
     const int rc = loop.composeCertPath(issue(leaf, ka), bundle({certA, certB}));
     EXPECT_EQ(rc, 3);
@@ -161,7 +161,7 @@ TEST(PathEngine, TrustAnchorsMatchByExactEncoding) {
     EXPECT_TRUE(found);
 
     // Same name and key, another serial number: not the same anchor.
-    CertSpec twin = c.rootSpec;
+    CertPlan twin = c.rootSpec;
     twin.serial = {0x02};
     Engine other;
     other.addTrustAnchor(issue(twin, c.root));
@@ -211,7 +211,7 @@ TEST(PathEngine, ValidityNestsAndUsesTheValidationTime) {
 TEST(PathEngine, BasicConstraintsAndPathLength) {
     Chain c("rsa");
     // Root and target only: wrap-up follows the root at once.
-    CertSpec direct = eeSpec(qeltName("Direct"), c.rootName, c.ee.spki, c.root.spki);
+    CertPlan direct = eeSpec(qeltName("Direct"), c.rootName, c.ee.spki, c.root.spki);
     Engine two;
     EXPECT_EQ(validate(two, issue(direct, c.root), bundle({c.rootCert()}), c.rootCert()).verify, 0);
     EXPECT_EQ(two.getCertCount(), 2);
@@ -219,8 +219,8 @@ TEST(PathEngine, BasicConstraintsAndPathLength) {
     // pathLen 0 on the CA forbids a further CA below it.
     const RRDNSequence subName = qeltName("Sub CA");
     c.caSpec_.extensions[0] = basicConstraints(true, 0);
-    CertSpec sub = caSpec(subName, c.caName, c.ee.spki, c.ca.spki);
-    CertSpec leaf = eeSpec(qeltName("Leaf"), subName, c.root.spki, c.ee.spki);
+    CertPlan sub = caSpec(subName, c.caName, c.ee.spki, c.ca.spki);
+    CertPlan leaf = eeSpec(qeltName("Leaf"), subName, c.root.spki, c.ee.spki);
     Engine deep;
     Outcome r = validate(deep, issue(leaf, c.ee), bundle({c.caCert(), issue(sub, c.ca), c.rootCert()}), c.rootCert());
     EXPECT_EQ(r.reason, Engine::kReasonBasicConstraints);

@@ -303,19 +303,19 @@ RTime timeOf(int64_t seconds) {
     return RTime(der);
 }
 
-ByteString issue(const CertSpec& spec, const Signer& issuer) {
+ByteString issue(const CertPlan& plan, const Signer& issuer) {
     RTBSCertificate tbs;
     tbs.setVersion(2);
-    tbs.editSerialNumber().setInteger(spec.serial.data(), static_cast<int>(spec.serial.size()), 0);
+    tbs.editSerialNumber().setInteger(plan.serial.data(), static_cast<int>(plan.serial.size()), 0);
     tbs.setSignature(algorithm(issuer.sigOid));
-    tbs.setIssuer(spec.issuer);
+    tbs.setIssuer(plan.issuer);
     RValidity validity;
-    validity.setNotBefore(timeOf(spec.notBefore));
-    validity.setNotAfter(timeOf(spec.notAfter));
+    validity.setNotBefore(timeOf(plan.notBefore));
+    validity.setNotAfter(timeOf(plan.notAfter));
     tbs.setValidity(validity);
-    tbs.setSubject(spec.subject);
-    tbs.setSubjectPublicKeyInfo(RSubjectPublicKeyInfo(spec.spki));
-    if (!spec.extensions.empty()) tbs.setExtensions(extensionsOf(spec.extensions));
+    tbs.setSubject(plan.subject);
+    tbs.setSubjectPublicKeyInfo(RSubjectPublicKeyInfo(plan.spki));
+    if (!plan.extensions.empty()) tbs.setExtensions(extensionsOf(plan.extensions));
     const ByteString tbsDer(tbs.toASN1Object());
     EXPECT_EQ(tbs.errorCode(), 0) << tbs.errorText();
     RCertificate cert;
@@ -327,9 +327,9 @@ ByteString issue(const CertSpec& spec, const Signer& issuer) {
     return der;
 }
 
-CertSpec caSpec(const RRDNSequence& subject, const RRDNSequence& issuer, const ByteString& spki,
+CertPlan caSpec(const RRDNSequence& subject, const RRDNSequence& issuer, const ByteString& spki,
                 const ByteString& issuerSpki) {
-    CertSpec s;
+    CertPlan s;
     s.subject = subject;
     s.issuer = issuer;
     s.spki = spki;
@@ -339,9 +339,9 @@ CertSpec caSpec(const RRDNSequence& subject, const RRDNSequence& issuer, const B
     return s;
 }
 
-CertSpec eeSpec(const RRDNSequence& subject, const RRDNSequence& issuer, const ByteString& spki,
+CertPlan eeSpec(const RRDNSequence& subject, const RRDNSequence& issuer, const ByteString& spki,
                 const ByteString& issuerSpki) {
-    CertSpec s;
+    CertPlan s;
     s.subject = subject;
     s.issuer = issuer;
     s.spki = spki;
@@ -358,16 +358,16 @@ ByteString bundle(std::initializer_list<ByteString> certs) {
     return ByteString(list.toASN1Object());
 }
 
-ByteString issueCrl(const CrlSpec& spec, const Signer& issuer) {
+ByteString issueCrl(const CrlSpec& plan, const Signer& issuer) {
     GTBSCertList tbs;
     tbs.setVersion(1);
     tbs.setSignature(algorithm(issuer.sigOid));
-    tbs.setIssuer(spec.issuer);
-    tbs.setThisUpdate(timeOf(spec.thisUpdate));
-    if (spec.nextUpdate != 0) tbs.setNextUpdate(timeOf(spec.nextUpdate));
-    if (!spec.entries.empty()) {
+    tbs.setIssuer(plan.issuer);
+    tbs.setThisUpdate(timeOf(plan.thisUpdate));
+    if (plan.nextUpdate != 0) tbs.setNextUpdate(timeOf(plan.nextUpdate));
+    if (!plan.entries.empty()) {
         ByteString entries;
-        for (const CrlEntry& e : spec.entries) {
+        for (const CrlEntry& e : plan.entries) {
             RRevokedCertificate entry;
             entry.editUserCertificate().setInteger(e.serial.data(), static_cast<int>(e.serial.size()), 0);
             entry.setRevocationDate(timeOf(e.when));
@@ -397,8 +397,8 @@ ByteString issueCrl(const CrlSpec& spec, const Signer& issuer) {
         any.set(list);
         tbs.setRevokedCertificates(any);
     }
-    if (!spec.extensions.empty()) {
-        tbs.setCrlExtensions(extensionsOf(spec.extensions));
+    if (!plan.extensions.empty()) {
+        tbs.setCrlExtensions(extensionsOf(plan.extensions));
     }
     const ByteString tbsDer(tbs.toASN1Object());
     EXPECT_EQ(tbs.errorCode(), 0) << tbs.errorText();

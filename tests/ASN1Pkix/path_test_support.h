@@ -59,22 +59,22 @@ RGeneralName otherName();
 RTime timeOf(int64_t seconds);
 int64_t at(int year, int month, int day, int hour = 0, int min = 0, int sec = 0);
 
-struct CertSpec {
+struct CertPlan {
     RRDNSequence subject, issuer;
     ByteString spki;  // the subject's key
     int64_t notBefore = 0, notAfter = 0;
     std::vector<uint8_t> serial{0x01};
     std::vector<Ext> extensions;
 };
-// The DER certificate of `spec`, signed by `issuer`.
-ByteString issue(const CertSpec& spec, const Signer& issuer);
+// The DER certificate of `plan`, signed by `issuer`.
+ByteString issue(const CertPlan& plan, const Signer& issuer);
 
-// A CA certificate spec of the usual shape: basic constraints, keyCertSign and
+// A CA certificate plan of the usual shape: basic constraints, keyCertSign and
 // cRLSign, key identifiers.
-CertSpec caSpec(const RRDNSequence& subject, const RRDNSequence& issuer, const ByteString& spki,
+CertPlan caSpec(const RRDNSequence& subject, const RRDNSequence& issuer, const ByteString& spki,
                 const ByteString& issuerSpki);
-// An end-entity spec: digitalSignature, key identifiers.
-CertSpec eeSpec(const RRDNSequence& subject, const RRDNSequence& issuer, const ByteString& spki,
+// An end-entity plan: digitalSignature, key identifiers.
+CertPlan eeSpec(const RRDNSequence& subject, const RRDNSequence& issuer, const ByteString& spki,
                 const ByteString& issuerSpki);
 
 // A DER SEQUENCE OF Certificate.
@@ -94,6 +94,6 @@ struct CrlSpec {
     std::vector<CrlEntry> entries;
     std::vector<Ext> extensions;
 };
-ByteString issueCrl(const CrlSpec& spec, const Signer& issuer);
+ByteString issueCrl(const CrlSpec& plan, const Signer& issuer);
 
 }  // namespace qelt::test::path

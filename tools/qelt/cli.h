@@ -296,7 +296,7 @@ struct Bin {
 // "-a, --alg NAME", "--pem") and what it does. A word after the names means
 // the option takes a value.
 struct OptionHelp {
-    std::string spec;
+    std::string syntax;
     std::string text;
 };
 

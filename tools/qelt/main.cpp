@@ -17,20 +17,20 @@ namespace {
 
 // ---- options a verb declares in its help
 
-struct OptionSpec {
+struct OptionSyntax {
     std::vector<std::string> names;  // without dashes
     bool takesValue = false;
 };
 
 // "-a, --alg NAME" -> {a, alg}, takes a value.
-OptionSpec parseSpec(const std::string& spec) {
-    OptionSpec out;
+OptionSyntax parseOptionSyntax(const std::string& syntax) {
+    OptionSyntax out;
     size_t i = 0;
-    while (i < spec.size()) {
-        while (i < spec.size() && (spec[i] == ' ' || spec[i] == ',' || spec[i] == '|')) ++i;
+    while (i < syntax.size()) {
+        while (i < syntax.size() && (syntax[i] == ' ' || syntax[i] == ',' || syntax[i] == '|')) ++i;
         size_t j = i;
-        while (j < spec.size() && spec[j] != ' ' && spec[j] != ',' && spec[j] != '|') ++j;
-        const std::string word = spec.substr(i, j - i);
+        while (j < syntax.size() && syntax[j] != ' ' && syntax[j] != ',' && syntax[j] != '|') ++j;
+        const std::string word = syntax.substr(i, j - i);
         if (word.size() > 1 && word[0] == '-')
             out.names.push_back(word.substr(word[1] == '-' ? 2 : 1));
         else if (!word.empty())
@@ -54,8 +54,8 @@ Args parse(const Verb& verb, int argc, char** argv) {
     std::set<std::string> flags(verb.flags.begin(), verb.flags.end()), valued;
     const bool strict = !verb.help.options.empty();
     for (const OptionHelp& o : verb.help.options) {
-        const OptionSpec spec = parseSpec(o.spec);
-        for (const std::string& n : spec.names) (spec.takesValue ? valued : flags).insert(n);
+        const OptionSyntax syntax = parseOptionSyntax(o.syntax);
+        for (const std::string& n : syntax.names) (syntax.takesValue ? valued : flags).insert(n);
     }
     bool optionsDone = false;
     for (int i = 0; i < argc; ++i) {
@@ -160,15 +160,15 @@ void printVerbHelp(const Verb& v) {
     if (!v.help.summary.empty()) std::printf("\n%s\n", wrapped(v.help.summary, 0).c_str());
     if (!v.help.options.empty()) {
         size_t width = 0;
-        for (const OptionHelp& o : v.help.options) width = std::max(width, o.spec.size());
+        for (const OptionHelp& o : v.help.options) width = std::max(width, o.syntax.size());
         width = std::min<size_t>(width, 26);
         std::printf("\noptions:\n");
         for (const OptionHelp& o : v.help.options) {
-            if (o.spec.size() > width)
-                std::printf("  %s\n  %*s  %s\n", o.spec.c_str(), static_cast<int>(width), "",
+            if (o.syntax.size() > width)
+                std::printf("  %s\n  %*s  %s\n", o.syntax.c_str(), static_cast<int>(width), "",
                             wrapped(o.text, width + 4).c_str());
             else
-                std::printf("  %-*s  %s\n", static_cast<int>(width), o.spec.c_str(),
+                std::printf("  %-*s  %s\n", static_cast<int>(width), o.syntax.c_str(),
                             wrapped(o.text, width + 4).c_str());
         }
     }
