@@ -15,11 +15,11 @@ namespace {
 int record(ApiCall& call, const ivs::Failure& f) {
     switch (f.kind) {
         case ErrKind::Core:
-            return call.failCore(f.code, f.message.c_str(), f.detail.c_str());
+            return call.failCore(f.code, f.message.c_str(), f.libText.c_str());
         case ErrKind::Ivs:
-            return call.failIvs(f.code, f.message.c_str(), f.extraCode, f.detail.c_str());
+            return call.failIvs(f.code, f.message.c_str(), f.libCode, f.libText.c_str());
         case ErrKind::Ldap:
-            return call.failLdap(f.code, f.message.c_str(), f.extraCode, f.detail.c_str());
+            return call.failLdap(f.code, f.message.c_str(), f.libCode, f.libText.c_str());
         default:
             return call.fail(f.code, f.message.c_str());
     }

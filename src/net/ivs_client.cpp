@@ -231,8 +231,8 @@ int Client::fetchFromDirectory(ServerCert which, ByteString& cert, Failure& fail
     if (lower.message.isEmpty()) return failure.setf(kind.code, kind.failed, url, kind.attribute);
     failure.setf(kind.code, kind.detail, url, kind.attribute, lower.message.c_str());
     failure.kind = lower.kind;
-    failure.extraCode = lower.libCode;
-    failure.detail.assign(lower.libText);
+    failure.libCode = lower.libCode;
+    failure.libText = lower.libText;
     return kind.code;
 }
 

@@ -234,7 +234,7 @@ int Response::verifySignature(const ByteString& signCert, Failure& failure) cons
                                     kSignatureHash) != 0) {
         badResponse(failure, "응답 메시지의 서명값 검증 실패"_cp949);
         failure.kind = ErrKind::Core;
-        failure.detail.assign(key.errorText());
+        failure.libText.assign(key.errorText());
         return failure.code;
     }
     return 0;

@@ -1,8 +1,9 @@
-// ServiceFailure: what a step of the directory client or of the certificate
-// verification service hands back when it fails: the result code, the message
-// the exported function records, and, when a lower layer failed, that layer's
-// own detail (the directory's result code and text, or a core object's error
-// chain). Outer steps put their own words in front of the message
+// ServiceFailure: what a step of the directory client, the certificate
+// verification service or the identity-verification client hands back when it
+// fails: the result code, the message the exported function records, and, when
+// a lower layer failed, that layer's own detail (the directory's result code
+// and text, the identity server's response code and description, or a core
+// object's error chain). Outer steps put their own words in front of the message
 // ("... - <message>") and keep the code and the detail, so the caller sees
 // one composed message.
 #pragma once
@@ -19,8 +20,8 @@ struct ServiceFailure {
     int code = 0;
     ByteString message;
     ErrKind kind = ErrKind::Frame;
-    int libCode = 0;     // the directory's result code (ErrKind::Ldap)
-    ByteString libText;  // the directory's text, or a core object's error chain
+    int libCode = 0;     // the directory's result code (ErrKind::Ldap) or the server's RespCode (ErrKind::Ivs)
+    ByteString libText;  // the directory's text, the server's RespDesc, or a core object's error chain
 
     // Each setter replaces the whole failure and returns the code.
     int set(int c, const char* text) {
@@ -46,12 +47,20 @@ struct ServiceFailure {
         libText.assign(ldapText == nullptr ? "" : ldapText);
         return c;
     }
-    int setCore(int c, const char* text, const ErrorHolder& object) {
+    int setIvs(int c, const char* text, int respCode, const ByteString& respDesc) {
         set(c, text);
-        kind = ErrKind::Core;
-        libText.assign(object.errorText());
+        kind = ErrKind::Ivs;
+        libCode = respCode;
+        libText.assign(respDesc);
         return c;
     }
+    int setCore(int c, const char* text, const char* chain) {
+        set(c, text);
+        kind = ErrKind::Core;
+        libText.assign(chain);
+        return c;
+    }
+    int setCore(int c, const char* text, const ErrorHolder& object) { return setCore(c, text, object.errorText()); }
     // Puts the composed `format` in front of the message, as in "<format>%s";
     // code and detail stay.
     void prepend(const char* format, ...) __attribute__((format(printf, 2, 3))) {

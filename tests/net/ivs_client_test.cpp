@@ -310,7 +310,7 @@ TEST_F(IvsReader, AnswersAreCheckedStepByStep) {
     ivs::Failure f;
     ASSERT_EQ(r.read(good, ivs::MessageType::IdentityVerification, nonce, f), 0) << f.message.c_str();
     EXPECT_EQ(r.certificate(), bs(identData("ivs_sign.der")));
-    EXPECT_EQ(r.verifySignature(bs(identData("ivs_sign.der")), f), 0) << f.detail.c_str();
+    EXPECT_EQ(r.verifySignature(bs(identData("ivs_sign.der")), f), 0) << f.libText.c_str();
     EXPECT_EQ(r.result(f), 0);
     EXPECT_EQ(r.verifySignature(bs(identData("ivs_sign2.der")), f), QELT_ERR_IVS_BAD_RESPONSE);
 
