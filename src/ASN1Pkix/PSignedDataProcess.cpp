@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "ASN1Pkix/PAlgorithmUtil.h"
 #include "ASN1Pkix/signed_data_oids.h"
@@ -11,6 +12,7 @@
 #include "ZRProcess/PCertUtil.h"
 #include "ZRProcess/PPublicKey.h"
 #include "util/cp949_literal.h"
+#include "util/io_thread.h"
 
 namespace qelt {
 
@@ -35,6 +37,33 @@ ByteString signedAttrsTbs(RSignerInfo& si) {
     ByteString tbs(si.editSignedAttrs().toASN1Object(0));
     if (!tbs.isEmpty()) tbs.setByteAt(0, 0x31);
     return tbs;
+}
+
+// Hashes `data` and copies it to `copy`. A large content is copied by a
+// helper thread while this one hashes: the copy's cost is mostly the kernel
+// handing out and zeroing fresh pages, which then overlaps the digest instead
+// of adding to it. A small content, or no thread to be had, is copied slice by
+// slice and each slice hashed from the copy while it is still in the cache.
+bool hashWhileCopying(ZRHash& hash, std::span<const uint8_t> data, uint8_t* copy) {
+    constexpr size_t kSlice = size_t{1} << 30;  // the engine takes int lengths
+    constexpr size_t kParallelFrom = size_t{4} << 20;
+    std::thread copier;
+    if (data.size() >= kParallelFrom && std::thread::hardware_concurrency() > 1 &&
+        startIoThread(copier, [data, copy] { std::memcpy(copy, data.data(), data.size()); })) {
+        bool ok = true;
+        for (size_t off = 0; ok && off < data.size(); off += kSlice)
+            ok = hash.DigestData_Update(data.data() + off, static_cast<int>(std::min(kSlice, data.size() - off))) == 0;
+        copier.join();
+        return ok;
+    }
+    constexpr size_t kCacheSlice = size_t{64} << 10;
+    bool ok = true;
+    for (size_t off = 0; ok && off < data.size(); off += kCacheSlice) {
+        const size_t n = std::min(kCacheSlice, data.size() - off);
+        std::memcpy(copy + off, data.data() + off, n);
+        ok = hash.DigestData_Update(copy + off, static_cast<int>(n)) == 0;
+    }
+    return ok;
 }
 
 }  // namespace
@@ -307,16 +336,9 @@ int PSignedDataProcess::verifySigner(RSignerInfo& si, std::span<const uint8_t> d
         const std::span<const uint8_t> content = getContent();
         if (ok && !counter && m_ContentCopy && !m_bContentCopied && data.data() == content.data() &&
             data.size() == content.size() && !data.empty()) {
-            // The caller's copy made on the way: each slice is copied, then
-            // hashed from the copy while it is still in the cache.
-            constexpr size_t kCacheSlice = size_t{64} << 10;
             uint8_t* copy = m_ContentCopy(data.size());
             if (copy == nullptr) return fail(kClass, kMethod, "hash", 14, "The content's copy has no memory.");
-            for (size_t off = 0; ok && off < data.size(); off += kCacheSlice) {
-                const size_t n = std::min(kCacheSlice, data.size() - off);
-                std::memcpy(copy + off, data.data() + off, n);
-                ok = hash.DigestData_Update(copy + off, static_cast<int>(n)) == 0;
-            }
+            ok = hashWhileCopying(hash, data, copy);
             m_bContentCopied = ok;
         } else {
             // Hashed in slices: the engine takes int lengths.

@@ -1,5 +1,6 @@
 // The library's helper threads for file input and output (the streaming
-// CMS functions, file encryption) start here, with every signal blocked:
+// CMS functions, file encryption) and for copying a large signed content
+// beside its digest start here, with every signal blocked:
 // signals meant for the process go to the application's threads, and a
 // write to a pipe nobody reads any more fails with EPIPE in the helper
 // instead of raising SIGPIPE.

@@ -110,8 +110,9 @@ TEST(BinstrOutput, CommitsFewerBytesThanAskedFor) {
     EXPECT_EQ(large.b.pVal[large.b.nLen], 0);
 }
 
-// The content handed back by processing is copied while it is hashed: it is
-// exactly the signed content across the copy's slices and with two signers,
+// The content handed back by processing is copied while it is hashed (from
+// 4 MiB on by a helper thread beside the digest): it is exactly the signed
+// content with two signers,
 // and a content that does not match its digest leaves the record empty.
 TEST_F(BinstrOutputTest, ProcessedContentIsCopiedWhileHashed) {
     std::string content((size_t{5} << 20) + 7, '\0');

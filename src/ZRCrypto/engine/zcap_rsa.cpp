@@ -1,6 +1,7 @@
 // RSA: PKCS#1 v1.5 encryption and signature blocks, OAEP, and the engine's
 // RSA encryption descriptors. OpenSSL performs the modular exponentiations
-// only (RSA_NO_PADDING; private operations blinded and with CRT).
+// only (private operations constant-time, by CRT, and checked with the public
+// exponent before release).
 #include "ZRCrypto/engine/zcap_rsa.h"
 
 #include <openssl/err.h>
@@ -226,18 +227,27 @@ bool publicPower(const RsaKey& key, const BIGNUM* x, BIGNUM* out, BN_CTX* ctx) {
 
 // Whether t^e = c modulo one prime factor r of the key (cr = c mod r, mont
 // prepared for r). t is reduced with the constant-time division of a secret
-// number; the exponentiation itself runs on unflagged copies, because a
-// flagged base or modulus would send it down the fixed-window path that
-// costs five times as much for a 17-bit public exponent. Its sequence of
-// Montgomery multiplications depends only on e, and those multiplications
-// end without a data-dependent branch.
+// number, then raised to e by square-and-multiply in Montgomery form: the
+// sequence of Montgomery multiplications depends only on the public e, and
+// each of them ends without a data-dependent branch. Done by hand rather than
+// by BN_mod_exp_mont, which for a 17-bit exponent spends as much on its
+// set-up (temporaries, a Montgomery one, a reduction of the base) as on the
+// seventeen squarings themselves; the temporaries come from `ctx`.
 bool agreesModPrime(const RsaKey& key, const BIGNUM* t, const BIGNUM* r, BN_MONT_CTX* mont, const BIGNUM* cr,
                     BN_CTX* ctx) {
-    BnPtr reduced = bnSecure(), base(BN_secure_new()), modulus(BN_secure_new()), power(BN_secure_new());
-    return reduced && base && modulus && power && BN_mod(reduced.get(), t, r, ctx) == 1 &&
-           BN_copy(base.get(), reduced.get()) != nullptr && BN_copy(modulus.get(), r) != nullptr &&
-           BN_mod_exp_mont(power.get(), base.get(), key.e.get(), modulus.get(), ctx, mont) == 1 &&
-           BN_cmp(power.get(), cr) == 0;
+    const BIGNUM* e = key.e.get();
+    BN_CTX_start(ctx);
+    BIGNUM* base = BN_CTX_get(ctx);
+    BIGNUM* power = BN_CTX_get(ctx);
+    bool ok = power != nullptr && BN_mod(base, t, r, ctx) == 1 && BN_to_montgomery(base, base, mont, ctx) == 1 &&
+              BN_copy(power, base) != nullptr;
+    for (int bit = BN_num_bits(e) - 2; ok && bit >= 0; --bit) {
+        ok = BN_mod_mul_montgomery(power, power, power, mont, ctx) == 1;
+        if (ok && BN_is_bit_set(e, bit)) ok = BN_mod_mul_montgomery(power, power, base, mont, ctx) == 1;
+    }
+    ok = ok && BN_from_montgomery(power, power, mont, ctx) == 1 && BN_cmp(power, cr) == 0;
+    BN_CTX_end(ctx);
+    return ok;
 }
 
 }  // namespace
@@ -265,23 +275,33 @@ bool rawPublic(const RsaKey& key, const uint8_t* in, uint8_t* out, size_t k) {
 bool rawPrivate(const RsaKey& key, const uint8_t* in, uint8_t* out, size_t k) {
     if (!key.isPrivate() || k != key.bytes()) return false;
     const BIGNUM *n = key.n.get(), *p = key.p.get(), *q = key.q.get();
+    // Temporaries from the context's secure pool (wiped when it is freed)
+    // instead of seven numbers allocated and cleansed one by one.
     BnCtxPtr ctx(BN_CTX_secure_new());
-    BnPtr c = bnSecure(), cp = bnSecure(), cq = bnSecure(), m1 = bnSecure(), m2 = bnSecure(), h = bnSecure(),
-          t = bnSecure();
     MontPtr mp(BN_MONT_CTX_new()), mq(BN_MONT_CTX_new());
-    bool ok = ctx && c && cp && cq && m1 && m2 && h && t && mp && mq &&
-              BN_bin2bn(in, static_cast<int>(k), c.get()) && BN_cmp(c.get(), n) < 0 &&
-              BN_MONT_CTX_set(mp.get(), p, ctx.get()) == 1 && BN_MONT_CTX_set(mq.get(), q, ctx.get()) == 1 &&
-              BN_mod(cp.get(), c.get(), p, ctx.get()) == 1 && BN_mod(cq.get(), c.get(), q, ctx.get()) == 1 &&
-              BN_mod_exp_mont_consttime_x2(m1.get(), cp.get(), key.dp.get(), p, mp.get(), m2.get(), cq.get(),
-                                           key.dq.get(), q, mq.get(), ctx.get()) == 1 &&
-              // m = m2 + q * (qInv (m1 - m2) mod p)
-              BN_mod_sub(h.get(), m1.get(), m2.get(), p, ctx.get()) == 1 &&
-              BN_mod_mul(h.get(), h.get(), key.qinv.get(), p, ctx.get()) == 1 &&
-              BN_mul(t.get(), h.get(), q, ctx.get()) == 1 && BN_add(t.get(), t.get(), m2.get()) == 1 &&
-              BN_cmp(t.get(), n) < 0 && agreesModPrime(key, t.get(), p, mp.get(), cp.get(), ctx.get()) &&
-              agreesModPrime(key, t.get(), q, mq.get(), cq.get(), ctx.get()) &&
-              BN_bn2binpad(t.get(), out, static_cast<int>(k)) == static_cast<int>(k);
+    if (!ctx || !mp || !mq) return false;
+    BN_CTX_start(ctx.get());
+    BIGNUM* c = BN_CTX_get(ctx.get());
+    BIGNUM* cp = BN_CTX_get(ctx.get());
+    BIGNUM* cq = BN_CTX_get(ctx.get());
+    BIGNUM* m1 = BN_CTX_get(ctx.get());
+    BIGNUM* m2 = BN_CTX_get(ctx.get());
+    BIGNUM* h = BN_CTX_get(ctx.get());
+    BIGNUM* t = BN_CTX_get(ctx.get());
+    if (t != nullptr)
+        for (BIGNUM* b : {c, cp, cq, m1, m2, h, t}) BN_set_flags(b, BN_FLG_CONSTTIME);
+    const bool ok = t != nullptr && BN_bin2bn(in, static_cast<int>(k), c) && BN_cmp(c, n) < 0 &&
+                    BN_MONT_CTX_set(mp.get(), p, ctx.get()) == 1 && BN_MONT_CTX_set(mq.get(), q, ctx.get()) == 1 &&
+                    BN_mod(cp, c, p, ctx.get()) == 1 && BN_mod(cq, c, q, ctx.get()) == 1 &&
+                    BN_mod_exp_mont_consttime_x2(m1, cp, key.dp.get(), p, mp.get(), m2, cq, key.dq.get(), q, mq.get(),
+                                                 ctx.get()) == 1 &&
+                    // m = m2 + q * (qInv (m1 - m2) mod p)
+                    BN_mod_sub(h, m1, m2, p, ctx.get()) == 1 &&
+                    BN_mod_mul(h, h, key.qinv.get(), p, ctx.get()) == 1 && BN_mul(t, h, q, ctx.get()) == 1 &&
+                    BN_add(t, t, m2) == 1 && BN_cmp(t, n) < 0 && agreesModPrime(key, t, p, mp.get(), cp, ctx.get()) &&
+                    agreesModPrime(key, t, q, mq.get(), cq, ctx.get()) &&
+                    BN_bn2binpad(t, out, static_cast<int>(k)) == static_cast<int>(k);
+    BN_CTX_end(ctx.get());
     if (!ok) ERR_clear_error();
     return ok;
 }

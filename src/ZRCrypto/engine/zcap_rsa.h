@@ -1,4 +1,5 @@
-// RSA in the engine: raw modular operations by OpenSSL (blinded, CRT), the
+// RSA in the engine: raw modular operations by OpenSSL (private ones
+// constant-time, by CRT, checked with the public exponent), the
 // PKCS#1 v1.5 blocks, OAEP and the DigestInfo of signatures done here. The
 // functions below work on keys of any size; the descriptors restrict the
 // sizes the library accepts.
