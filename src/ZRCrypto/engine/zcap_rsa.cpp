@@ -230,9 +230,10 @@ bool publicPower(const RsaKey& key, const BIGNUM* x, BIGNUM* out, BN_CTX* ctx) {
 // number, then raised to e by square-and-multiply in Montgomery form: the
 // sequence of Montgomery multiplications depends only on the public e, and
 // each of them ends without a data-dependent branch. Done by hand rather than
-// by BN_mod_exp_mont, which for a 17-bit exponent spends as much on its
-// set-up (temporaries, a Montgomery one, a reduction of the base) as on the
-// seventeen squarings themselves; the temporaries come from `ctx`.
+// by BN_mod_exp_mont, which would need unflagged copies of the base and the
+// modulus (a flagged one sends it down the fixed-window path, five times as
+// costly for a 17-bit exponent) and temporaries of its own; here the
+// temporaries come from `ctx`.
 bool agreesModPrime(const RsaKey& key, const BIGNUM* t, const BIGNUM* r, BN_MONT_CTX* mont, const BIGNUM* cr,
                     BN_CTX* ctx) {
     const BIGNUM* e = key.e.get();
