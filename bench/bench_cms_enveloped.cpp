@@ -19,47 +19,16 @@
 #include <memory>
 #include <vector>
 
+#include "bench_keys.h"
 #include "qeltapi.h"
 
 namespace {
 
 constexpr size_t kContent = 1024;
 
-struct Recipient {
-    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key{nullptr, &EVP_PKEY_free};
-    std::unique_ptr<X509, decltype(&X509_free)> cert{nullptr, &X509_free};
-    std::vector<uint8_t> certDer, keyDer;
-};
-
 // One RSA-2048 key and a self-signed certificate for it, made once.
-const Recipient& recipient() {
-    static const Recipient r = [] {
-        Recipient out;
-        out.key.reset(EVP_RSA_gen(2048));
-        out.cert.reset(X509_new());
-        X509* c = out.cert.get();
-        X509_set_version(c, 2);
-        ASN1_INTEGER_set(X509_get_serialNumber(c), 4242);
-        X509_gmtime_adj(X509_getm_notBefore(c), 0);
-        X509_gmtime_adj(X509_getm_notAfter(c), 86400L * 365);
-        X509_NAME* name = X509_get_subject_name(c);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("bench"), -1, -1,
-                                   0);
-        X509_set_issuer_name(c, name);
-        X509_set_pubkey(c, out.key.get());
-        X509_sign(c, out.key.get(), EVP_sha256());
-        unsigned char* p = nullptr;
-        int n = i2d_X509(c, &p);
-        out.certDer.assign(p, p + n);
-        OPENSSL_free(p);
-        p = nullptr;
-        std::unique_ptr<PKCS8_PRIV_KEY_INFO, decltype(&PKCS8_PRIV_KEY_INFO_free)> p8(EVP_PKEY2PKCS8(out.key.get()),
-                                                                                     &PKCS8_PRIV_KEY_INFO_free);
-        n = i2d_PKCS8_PRIV_KEY_INFO(p8.get(), &p);
-        out.keyDer.assign(p, p + n);
-        OPENSSL_free(p);
-        return out;
-    }();
+const qelt_bench::BenchKey& recipient() {
+    static const qelt_bench::BenchKey r = qelt_bench::rsa2048("bench", 4242);
     return r;
 }
 
@@ -85,7 +54,7 @@ void* qeltEnvContext() {
 }
 
 void Ours_MakeAndProcess(benchmark::State& state) {
-    const Recipient& r = recipient();
+    const qelt_bench::BenchKey& r = recipient();
     const auto data = content();
     void* ctx = qeltEnvContext();
     BINSTR cert = view(r.certDer), key = view(r.keyDer), in = view(data);
@@ -105,13 +74,13 @@ void Ours_MakeAndProcess(benchmark::State& state) {
 // iteration, as our functions do with the BINSTRs they are given; otherwise it
 // keeps the parsed objects (and their cached RSA precomputation) across iterations.
 void openssl(benchmark::State& state, bool fromDer) {
-    const Recipient& r = recipient();
+    const qelt_bench::BenchKey& r = recipient();
     const auto data = content();
     for (auto _ : state) {
         std::unique_ptr<X509, decltype(&X509_free)> certCopy(nullptr, &X509_free);
         std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> keyCopy(nullptr, &EVP_PKEY_free);
-        X509* cert = r.cert.get();
-        EVP_PKEY* pkey = r.key.get();
+        X509* cert = r.x509;
+        EVP_PKEY* pkey = r.key;
         if (fromDer) {
             const unsigned char* c = r.certDer.data();
             certCopy.reset(d2i_X509(nullptr, &c, static_cast<long>(r.certDer.size())));
@@ -142,7 +111,7 @@ void openssl(benchmark::State& state, bool fromDer) {
 }
 
 void Ours_Make(benchmark::State& state) {
-    const Recipient& r = recipient();
+    const qelt_bench::BenchKey& r = recipient();
     const auto data = content();
     void* ctx = qeltEnvContext();
     BINSTR cert = view(r.certDer), in = view(data);
@@ -156,7 +125,7 @@ void Ours_Make(benchmark::State& state) {
 }
 
 void Ours_Process(benchmark::State& state) {
-    const Recipient& r = recipient();
+    const qelt_bench::BenchKey& r = recipient();
     const auto data = content();
     void* ctx = qeltEnvContext();
     BINSTR cert = view(r.certDer), key = view(r.keyDer), in = view(data), msg{nullptr, 0};
@@ -175,10 +144,10 @@ void Ours_Process(benchmark::State& state) {
 using CmsPtr = std::unique_ptr<CMS_ContentInfo, decltype(&CMS_ContentInfo_free)>;
 
 // OpenSSL's half of the Make pair: CMS_encrypt to the kept certificate, then DER.
-std::vector<uint8_t> opensslMake(const Recipient& r, const std::vector<uint8_t>& data) {
+std::vector<uint8_t> opensslMake(const qelt_bench::BenchKey& r, const std::vector<uint8_t>& data) {
     std::unique_ptr<STACK_OF(X509), void (*)(STACK_OF(X509)*)> certs(sk_X509_new_null(),
                                                                      [](STACK_OF(X509) * s) { sk_X509_free(s); });
-    sk_X509_push(certs.get(), r.cert.get());
+    sk_X509_push(certs.get(), r.x509);
     std::unique_ptr<BIO, decltype(&BIO_free)> in(BIO_new_mem_buf(data.data(), static_cast<int>(data.size())),
                                                  &BIO_free);
     CmsPtr cms(CMS_encrypt(certs.get(), in.get(), EVP_des_ede3_cbc(), CMS_BINARY), &CMS_ContentInfo_free);
@@ -191,7 +160,7 @@ std::vector<uint8_t> opensslMake(const Recipient& r, const std::vector<uint8_t>&
 }
 
 void OpenSSL_Make(benchmark::State& state) {
-    const Recipient& r = recipient();
+    const qelt_bench::BenchKey& r = recipient();
     const auto data = content();
     for (auto _ : state)
         if (opensslMake(r, data).empty()) state.SkipWithError("openssl failed");
@@ -200,14 +169,14 @@ void OpenSSL_Make(benchmark::State& state) {
 
 // OpenSSL's half of the Process pair: DER in, CMS_decrypt with the kept key.
 void OpenSSL_Process(benchmark::State& state) {
-    const Recipient& r = recipient();
+    const qelt_bench::BenchKey& r = recipient();
     const auto data = content();
     const std::vector<uint8_t> der = opensslMake(r, data);
     for (auto _ : state) {
         const unsigned char* p = der.data();
         CmsPtr parsed(d2i_CMS_ContentInfo(nullptr, &p, static_cast<long>(der.size())), &CMS_ContentInfo_free);
         std::unique_ptr<BIO, decltype(&BIO_free)> out(BIO_new(BIO_s_mem()), &BIO_free);
-        if (!parsed || CMS_decrypt(parsed.get(), r.key.get(), r.cert.get(), nullptr, out.get(), CMS_BINARY) != 1 ||
+        if (!parsed || CMS_decrypt(parsed.get(), r.key, r.x509, nullptr, out.get(), CMS_BINARY) != 1 ||
             BIO_ctrl_pending(out.get()) != data.size())
             state.SkipWithError("openssl failed");
     }
@@ -215,7 +184,7 @@ void OpenSSL_Process(benchmark::State& state) {
 }
 
 void Ours_RsaDecrypt(benchmark::State& state) {
-    const Recipient& r = recipient();
+    const qelt_bench::BenchKey& r = recipient();
     void* ctx = qeltEnvContext();
     std::vector<uint8_t> cek(24, 0x5A);
     BINSTR cert = view(r.certDer), key = view(r.keyDer), in = view(cek), enc{nullptr, 0};
@@ -232,18 +201,18 @@ void Ours_RsaDecrypt(benchmark::State& state) {
 }
 
 void OpenSSL_RsaDecrypt(benchmark::State& state) {
-    const Recipient& r = recipient();
+    const qelt_bench::BenchKey& r = recipient();
     std::vector<uint8_t> cek(24, 0x5A), enc(256), out(256);
     size_t encLen = enc.size();
     {
-        std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> pc(EVP_PKEY_CTX_new(r.key.get(), nullptr),
+        std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> pc(EVP_PKEY_CTX_new(r.key, nullptr),
                                                                        &EVP_PKEY_CTX_free);
         if (EVP_PKEY_encrypt_init(pc.get()) != 1 || EVP_PKEY_CTX_set_rsa_padding(pc.get(), RSA_PKCS1_PADDING) != 1 ||
             EVP_PKEY_encrypt(pc.get(), enc.data(), &encLen, cek.data(), cek.size()) != 1)
             state.SkipWithError("encrypt failed");
     }
     for (auto _ : state) {
-        std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> pc(EVP_PKEY_CTX_new(r.key.get(), nullptr),
+        std::unique_ptr<EVP_PKEY_CTX, decltype(&EVP_PKEY_CTX_free)> pc(EVP_PKEY_CTX_new(r.key, nullptr),
                                                                        &EVP_PKEY_CTX_free);
         size_t outLen = out.size();
         if (EVP_PKEY_decrypt_init(pc.get()) != 1 || EVP_PKEY_CTX_set_rsa_padding(pc.get(), RSA_PKCS1_PADDING) != 1 ||

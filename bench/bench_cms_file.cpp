@@ -30,6 +30,7 @@
 
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRCrypto/zr_encrypt.h"
+#include "bench_keys.h"
 #include "bench_support.h"
 #include "qeltapi.h"
 
@@ -114,38 +115,17 @@ struct Setup {
     Setup() {
         dir = fs::temp_directory_path() / ("qelt-bench-cmsfile-" + std::to_string(getpid()));
         fs::create_directories(dir);
-        EVP_PKEY* pkey = EVP_RSA_gen(2048);
-        X509* x = X509_new();
-        X509_set_version(x, 2);
-        ASN1_INTEGER_set(X509_get_serialNumber(x), 9);
-        X509_NAME* name = X509_get_subject_name(x);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("bench-file"), -1,
-                                   -1, 0);
-        X509_set_issuer_name(x, name);
-        X509_gmtime_adj(X509_getm_notBefore(x), 0);
-        X509_gmtime_adj(X509_getm_notAfter(x), 86400);
-        X509_set_pubkey(x, pkey);
-        X509_sign(x, pkey, EVP_sha256());
-        unsigned char* p = nullptr;
-        int n = i2d_X509(x, &p);
-        certDer.assign(p, p + n);
-        OPENSSL_free(p);
-        PKCS8_PRIV_KEY_INFO* p8 = EVP_PKEY2PKCS8(pkey);
-        p = nullptr;
-        n = i2d_PKCS8_PRIV_KEY_INFO(p8, &p);
-        keyDer.assign(p, p + n);
-        OPENSSL_clear_free(p, static_cast<size_t>(n));
-        PKCS8_PRIV_KEY_INFO_free(p8);
+        const qelt_bench::BenchKey k = qelt_bench::rsa2048("bench-file", 9);
+        certDer = k.certDer;
+        keyDer = k.keyDer;
         cert = (dir / "cert.pem").string();
         key = (dir / "key.pem").string();
         FILE* f = std::fopen(cert.c_str(), "w");
-        PEM_write_X509(f, x);
+        PEM_write_X509(f, k.x509);
         std::fclose(f);
         f = std::fopen(key.c_str(), "w");
-        PEM_write_PrivateKey(f, pkey, nullptr, nullptr, 0, nullptr, nullptr);
+        PEM_write_PrivateKey(f, k.key, nullptr, nullptr, 0, nullptr, nullptr);
         std::fclose(f);
-        X509_free(x);
-        EVP_PKEY_free(pkey);
         // The data file, written once: every operation reads it from the page cache.
         data = (dir / "data.bin").string();
         const Bytes chunk = qelt_bench::patternBytes(1 << 20);

@@ -22,6 +22,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench_keys.h"
 #include "bench_support.h"
 #include "qeltapi.h"
 
@@ -33,38 +34,8 @@ inline std::vector<uint8_t> data(size_t n) { return qelt_bench::patternBytes(n);
 using Bytes = std::vector<uint8_t>;
 
 // One RSA-2048 key and a self-signed sha256WithRSAEncryption certificate.
-struct Pki {
-    EVP_PKEY* key = nullptr;
-    X509* cert = nullptr;
-    Bytes certDer, keyDer;
-    Pki() {
-        key = EVP_RSA_gen(2048);
-        cert = X509_new();
-        X509_set_version(cert, 2);
-        ASN1_INTEGER_set(X509_get_serialNumber(cert), 7);
-        X509_NAME* name = X509_get_subject_name(cert);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("bench"), -1, -1,
-                                   0);
-        X509_set_issuer_name(cert, name);
-        X509_gmtime_adj(X509_getm_notBefore(cert), 0);
-        X509_gmtime_adj(X509_getm_notAfter(cert), 86400);
-        X509_set_pubkey(cert, key);
-        X509_sign(cert, key, EVP_sha256());
-        unsigned char* p = nullptr;
-        int n = i2d_X509(cert, &p);
-        certDer.assign(p, p + n);
-        OPENSSL_free(p);
-        PKCS8_PRIV_KEY_INFO* p8 = EVP_PKEY2PKCS8(key);
-        p = nullptr;
-        n = i2d_PKCS8_PRIV_KEY_INFO(p8, &p);
-        keyDer.assign(p, p + n);
-        OPENSSL_clear_free(p, static_cast<size_t>(n));
-        PKCS8_PRIV_KEY_INFO_free(p8);
-    }
-};
-
-const Pki& pki() {
-    static const Pki p;
+const qelt_bench::BenchKey& pki() {
+    static const qelt_bench::BenchKey p = qelt_bench::rsa2048("bench", 7);
     return p;
 }
 
@@ -73,7 +44,7 @@ BINSTR view(const Bytes& b) { return BINSTR{const_cast<uint8_t*>(b.data()), stat
 Bytes opensslSign(const Bytes& content) {
     std::unique_ptr<BIO, decltype(&BIO_free)> in(BIO_new_mem_buf(content.data(), static_cast<int>(content.size())),
                                                  &BIO_free);
-    CMS_ContentInfo* cms = CMS_sign(pki().cert, pki().key, nullptr, in.get(), CMS_BINARY);
+    CMS_ContentInfo* cms = CMS_sign(pki().x509, pki().key, nullptr, in.get(), CMS_BINARY);
     unsigned char* p = nullptr;
     const int n = cms != nullptr ? i2d_CMS_ContentInfo(cms, &p) : 0;
     Bytes out(p, p + (n > 0 ? n : 0));
@@ -88,7 +59,8 @@ void oursMake(benchmark::State& state, size_t size) {
     // One untimed call first: the output record then already holds a message
     // of this size, as for a caller signing in a loop, and a short run is not
     // dominated by the first call's page faults on fresh memory.
-    if (QELT_CMS_MakeSignedData(apiContext(), &cert, &key, &tbs, nullptr, &out) != 0) state.SkipWithError("make failed");
+    if (QELT_CMS_MakeSignedData(apiContext(), &cert, &key, &tbs, nullptr, &out) != 0)
+        state.SkipWithError("make failed");
     for (auto _ : state) {
         if (QELT_CMS_MakeSignedData(apiContext(), &cert, &key, &tbs, nullptr, &out) != 0)
             state.SkipWithError("make failed");

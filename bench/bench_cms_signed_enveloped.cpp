@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench_keys.h"
 #include "bench_support.h"
 #include "qeltapi.h"
 
@@ -24,45 +25,12 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 constexpr size_t kContent = 1024;
 
-struct Party {
-    std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key{nullptr, &EVP_PKEY_free};
-    std::unique_ptr<X509, decltype(&X509_free)> cert{nullptr, &X509_free};
-    Bytes certDer, keyDer;
-};
-
-Party makeParty(const char* cn, long serial) {
-    Party p;
-    p.key.reset(EVP_RSA_gen(2048));
-    p.cert.reset(X509_new());
-    X509* c = p.cert.get();
-    X509_set_version(c, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(c), serial);
-    X509_gmtime_adj(X509_getm_notBefore(c), 0);
-    X509_gmtime_adj(X509_getm_notAfter(c), 86400L);
-    X509_NAME* name = X509_get_subject_name(c);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(cn), -1, -1, 0);
-    X509_set_issuer_name(c, name);
-    X509_set_pubkey(c, p.key.get());
-    X509_sign(c, p.key.get(), EVP_sha256());
-    unsigned char* der = nullptr;
-    int n = i2d_X509(c, &der);
-    p.certDer.assign(der, der + n);
-    OPENSSL_free(der);
-    der = nullptr;
-    std::unique_ptr<PKCS8_PRIV_KEY_INFO, decltype(&PKCS8_PRIV_KEY_INFO_free)> p8(EVP_PKEY2PKCS8(p.key.get()),
-                                                                                 &PKCS8_PRIV_KEY_INFO_free);
-    n = i2d_PKCS8_PRIV_KEY_INFO(p8.get(), &der);
-    p.keyDer.assign(der, der + n);
-    OPENSSL_clear_free(der, static_cast<size_t>(n));
+const qelt_bench::BenchKey& signer() {
+    static const qelt_bench::BenchKey p = qelt_bench::rsa2048("bench signer", 1);
     return p;
 }
-
-const Party& signer() {
-    static const Party p = makeParty("bench signer", 1);
-    return p;
-}
-const Party& recipient() {
-    static const Party p = makeParty("bench recipient", 2);
+const qelt_bench::BenchKey& recipient() {
+    static const qelt_bench::BenchKey p = qelt_bench::rsa2048("bench recipient", 2);
     return p;
 }
 
@@ -93,9 +61,9 @@ void OpenSSL_MakeAndProcess(benchmark::State& state) {
         bool ok = false;
         std::unique_ptr<PKCS7, decltype(&PKCS7_free)> p7(PKCS7_new(), &PKCS7_free);
         if (PKCS7_set_type(p7.get(), NID_pkcs7_signedAndEnveloped) &&
-            PKCS7_add_signature(p7.get(), signer().cert.get(), signer().key.get(), EVP_sha256()) &&
-            PKCS7_add_certificate(p7.get(), signer().cert.get()) &&
-            PKCS7_add_recipient(p7.get(), recipient().cert.get()) && PKCS7_set_cipher(p7.get(), EVP_des_ede3_cbc())) {
+            PKCS7_add_signature(p7.get(), signer().x509, signer().key, EVP_sha256()) &&
+            PKCS7_add_certificate(p7.get(), signer().x509) && PKCS7_add_recipient(p7.get(), recipient().x509) &&
+            PKCS7_set_cipher(p7.get(), EVP_des_ede3_cbc())) {
             BIO* data = PKCS7_dataInit(p7.get(), nullptr);
             ok = data != nullptr && BIO_write(data, content.data(), static_cast<int>(content.size())) > 0 &&
                  BIO_flush(data) == 1 && PKCS7_dataFinal(p7.get(), data) == 1;
@@ -109,14 +77,13 @@ void OpenSSL_MakeAndProcess(benchmark::State& state) {
         OPENSSL_free(der);
         ok = false;
         if (parsed) {
-            BIO* in = PKCS7_dataDecode(parsed.get(), recipient().key.get(), nullptr, recipient().cert.get());
+            BIO* in = PKCS7_dataDecode(parsed.get(), recipient().key, nullptr, recipient().x509);
             size_t got = 0;
             char buf[512];
             for (int n; in != nullptr && (n = BIO_read(in, buf, sizeof buf)) > 0;) got += static_cast<size_t>(n);
             STACK_OF(PKCS7_SIGNER_INFO)* signers = PKCS7_get_signer_info(parsed.get());
             ok = in != nullptr && got == content.size() && sk_PKCS7_SIGNER_INFO_num(signers) == 1 &&
-                 PKCS7_signatureVerify(in, parsed.get(), sk_PKCS7_SIGNER_INFO_value(signers, 0), signer().cert.get()) ==
-                     1;
+                 PKCS7_signatureVerify(in, parsed.get(), sk_PKCS7_SIGNER_INFO_value(signers, 0), signer().x509) == 1;
             BIO_free_all(in);
         }
         if (!ok) state.SkipWithError("openssl failed");

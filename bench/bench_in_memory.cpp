@@ -40,6 +40,7 @@
 
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRCrypto/engine/zcap_engine.h"
+#include "bench_keys.h"
 #include "bench_support.h"
 #include "qeltapi.h"
 
@@ -84,38 +85,8 @@ const Bytes& ciphertext64M() {
 
 // ---- the signer: RSA-2048 key and a self-signed certificate
 
-struct Signer {
-    EVP_PKEY* key = nullptr;
-    Bytes certDer, keyDer;
-    Signer() {
-        key = EVP_RSA_gen(2048);
-        X509* cert = X509_new();
-        X509_set_version(cert, 2);
-        ASN1_INTEGER_set(X509_get_serialNumber(cert), 11);
-        X509_NAME* name = X509_get_subject_name(cert);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("bench signer"), -1,
-                                   -1, 0);
-        X509_set_issuer_name(cert, name);
-        X509_gmtime_adj(X509_getm_notBefore(cert), 0);
-        X509_gmtime_adj(X509_getm_notAfter(cert), 86400);
-        X509_set_pubkey(cert, key);
-        X509_sign(cert, key, EVP_sha256());
-        unsigned char* p = nullptr;
-        int n = i2d_X509(cert, &p);
-        certDer.assign(p, p + n);
-        OPENSSL_free(p);
-        X509_free(cert);
-        PKCS8_PRIV_KEY_INFO* p8 = EVP_PKEY2PKCS8(key);
-        p = nullptr;
-        n = i2d_PKCS8_PRIV_KEY_INFO(p8, &p);
-        keyDer.assign(p, p + n);
-        OPENSSL_clear_free(p, static_cast<size_t>(n));
-        PKCS8_PRIV_KEY_INFO_free(p8);
-    }
-};
-
-const Signer& signer() {
-    static const Signer s;
+const qelt_bench::BenchKey& signer() {
+    static const qelt_bench::BenchKey s = qelt_bench::rsa2048("bench signer", 11);
     return s;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 
+#include "bench_keys.h"
 #include "bench_support.h"
 #include "ident_fixture.h"
 #include "qeltapi.h"
@@ -18,7 +19,7 @@ using Bytes = std::vector<uint8_t>;
 using qelt_bench::apiContext;
 
 struct Exchange {
-    qelt_bench::RsaSigner signer = qelt_bench::makeRsaSigner();
+    qelt_bench::BenchKey signer = qelt_bench::rsa2048();
     Bytes challenge, response, signedData, signature;
 };
 
@@ -30,7 +31,7 @@ const Exchange& exchange() {
         BINSTR ch{nullptr, 0}, resp{nullptr, 0};
         if (QELT_SIGEA_MakeChallenge(apiContext(), &ch) != 0) std::abort();
         x.challenge.assign(ch.pVal, ch.pVal + ch.nLen);
-        BINSTR cert = view(x.signer.cert), key = view(x.signer.pkcs8);
+        BINSTR cert = view(x.signer.certDer), key = view(x.signer.keyDer);
         if (QELT_SIGEA_MakeResponse(apiContext(), &ch, &cert, &key, &resp) != 0) std::abort();
         x.response.assign(resp.pVal, resp.pVal + resp.nLen);
         QELT_BINSTR_Delete(&ch);
@@ -42,7 +43,7 @@ const Exchange& exchange() {
         x.signedData = clientRandom;
         x.signedData.insert(x.signedData.end(), x.challenge.begin() + 4, x.challenge.end());
         for (char c : {'c', 'l', 'i', 'e', 'n', 't'}) x.signedData.push_back(static_cast<uint8_t>(c));
-        const size_t sigEnd = x.response.size() - x.signer.cert.size();
+        const size_t sigEnd = x.response.size() - x.signer.certDer.size();
         x.signature.assign(x.response.begin() + static_cast<long>(sigEnd - 256),
                            x.response.begin() + static_cast<long>(sigEnd));
         if (!qelt_bench::opensslVerify(x.signer.key, EVP_sha1(), x.signedData, x.signature.data(), x.signature.size()))

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench_keys.h"
 #include "bench_support.h"
 #include "qeltapi.h"
 
@@ -23,45 +24,27 @@ using qelt_bench::apiContext;
 
 using Bytes = std::vector<uint8_t>;
 
-struct Fixture {
-    EVP_PKEY* key = nullptr;
-    Bytes pkcs8, cert, data = Bytes(1024, 0x61);
-    const EVP_MD* md;
+struct Fixture : qelt_bench::BenchKey {
+    Bytes data = Bytes(1024, 0x61);
+    const EVP_MD* md = nullptr;
 };
 
+// RSA-2048 with SHA-256, or an EC key on secp160r1 with SHA-1.
 Fixture makeFixture(bool rsa) {
-    Fixture f;
-    f.md = rsa ? EVP_sha256() : EVP_sha1();
+    EVP_PKEY* key = nullptr;
     EVP_PKEY_CTX* kctx = EVP_PKEY_CTX_new_from_name(nullptr, rsa ? "RSA" : "EC", nullptr);
     EVP_PKEY_keygen_init(kctx);
-    if (rsa) EVP_PKEY_CTX_set_rsa_keygen_bits(kctx, 2048);
-    else {
+    if (rsa) {
+        EVP_PKEY_CTX_set_rsa_keygen_bits(kctx, 2048);
+    } else {
         EVP_PKEY_CTX_set_ec_paramgen_curve_nid(kctx, NID_secp160r1);
         EVP_PKEY_CTX_set_ec_param_enc(kctx, OPENSSL_EC_NAMED_CURVE);
     }
-    EVP_PKEY_keygen(kctx, &f.key);
+    EVP_PKEY_keygen(kctx, &key);
     EVP_PKEY_CTX_free(kctx);
-    PKCS8_PRIV_KEY_INFO* p8 = EVP_PKEY2PKCS8(f.key);
-    unsigned char* der = nullptr;
-    int n = i2d_PKCS8_PRIV_KEY_INFO(p8, &der);
-    f.pkcs8.assign(der, der + n);
-    OPENSSL_free(der);
-    PKCS8_PRIV_KEY_INFO_free(p8);
-    X509* x = X509_new();
-    X509_set_version(x, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(x), 1);
-    X509_NAME* name = X509_get_subject_name(x);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>("bench"), -1, -1, 0);
-    X509_set_issuer_name(x, name);
-    X509_gmtime_adj(X509_getm_notBefore(x), 0);
-    X509_gmtime_adj(X509_getm_notAfter(x), 86400);
-    X509_set_pubkey(x, f.key);
-    X509_sign(x, f.key, EVP_sha256());
-    der = nullptr;
-    n = i2d_X509(x, &der);
-    f.cert.assign(der, der + n);
-    OPENSSL_free(der);
-    X509_free(x);
+    Fixture f;
+    static_cast<qelt_bench::BenchKey&>(f) = qelt_bench::selfSigned(key);
+    f.md = rsa ? EVP_sha256() : EVP_sha1();
     return f;
 }
 
@@ -73,7 +56,7 @@ const Fixture& fixture(bool rsa) {
 BINSTR view(const Bytes& b) { return BINSTR{const_cast<uint8_t*>(b.data()), static_cast<int>(b.size())}; }
 
 Bytes oursSignature(const Fixture& f, int hash) {
-    BINSTR cert = view(f.cert), key = view(f.pkcs8), data = view(f.data), sig{nullptr, 0};
+    BINSTR cert = view(f.certDer), key = view(f.keyDer), data = view(f.data), sig{nullptr, 0};
     QELT_CRYPT_Sign(apiContext(), &cert, &key, hash, &data, &sig);
     Bytes out(sig.pVal, sig.pVal + sig.nLen);
     QELT_BINSTR_Delete(&sig);
@@ -83,7 +66,7 @@ Bytes oursSignature(const Fixture& f, int hash) {
 void oursSign(benchmark::State& state, bool rsa) {
     const Fixture& f = fixture(rsa);
     const int hash = rsa ? QELT_HASH_SHA256 : QELT_HASH_SHA1;
-    BINSTR cert = view(f.cert), key = view(f.pkcs8), data = view(f.data), sig{nullptr, 0};
+    BINSTR cert = view(f.certDer), key = view(f.keyDer), data = view(f.data), sig{nullptr, 0};
     for (auto _ : state) {
         if (QELT_CRYPT_Sign(apiContext(), &cert, &key, hash, &data, &sig) != 0) state.SkipWithError("sign failed");
         QELT_BINSTR_Delete(&sig);
@@ -95,7 +78,7 @@ void oursVerify(benchmark::State& state, bool rsa) {
     const Fixture& f = fixture(rsa);
     const int hash = rsa ? QELT_HASH_SHA256 : QELT_HASH_SHA1;
     const Bytes signature = oursSignature(f, hash);
-    BINSTR cert = view(f.cert), data = view(f.data), sig = view(signature);
+    BINSTR cert = view(f.certDer), data = view(f.data), sig = view(signature);
     for (auto _ : state)
         if (QELT_CRYPT_Verify(apiContext(), &cert, hash, &data, &sig) != 0) state.SkipWithError("verify failed");
     state.SetItemsProcessed(state.iterations());

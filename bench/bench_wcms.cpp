@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 
+#include "bench_keys.h"
 #include "bench_support.h"
 #include "ident_fixture.h"
 #include "qeltapi.h"
@@ -20,7 +21,7 @@ using Bytes = std::vector<uint8_t>;
 using qelt_bench::apiContext;
 
 struct Message {
-    qelt_bench::RsaSigner signer = qelt_bench::makeRsaSigner();
+    qelt_bench::BenchKey signer = qelt_bench::rsa2048();
     Bytes content = qelt_bench::patternBytes(1024), signedContent, contentSignature;
 };
 
@@ -29,7 +30,7 @@ BINSTR view(const Bytes& b) { return BINSTR{const_cast<uint8_t*>(b.data()), stat
 const Message& message() {
     static const Message m = [] {
         Message x;
-        BINSTR cert = view(x.signer.cert), key = view(x.signer.pkcs8), data = view(x.content), out{nullptr, 0};
+        BINSTR cert = view(x.signer.certDer), key = view(x.signer.keyDer), data = view(x.content), out{nullptr, 0};
         if (QELT_WCMS_MakeSignedContent(apiContext(), &cert, &key, &data, nullptr, &out) != 0) std::abort();
         x.signedContent.assign(out.pVal, out.pVal + out.nLen);
         QELT_BINSTR_Delete(&out);
