@@ -79,9 +79,7 @@ int ZREncrypt::DecryptData(int nAlg, int nMode, const ByteString& key, const Byt
     return oneShot(true, nAlg, nMode, key, iv, in, out, nPadding);
 }
 
-int ZREncrypt::oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key, const ByteString& iv,
-                       const ByteString& in, ByteString& out, int nPadding) {
-    const char* method = decrypt ? "DecryptData" : "EncryptData";
+int ZREncrypt::planOneShot(const char* method, int nAlg, int nMode, int nPadding, OneShotPlan& plan) {
     ByteString msg;
     const auto id = engineIdOf(nAlg);
     if (!id) {
@@ -93,31 +91,64 @@ int ZREncrypt::oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key,
         msg.format("The Mode(%d) does not supported.", nMode);
         return fail(kClass, method, "nMode", 2, msg.c_str());
     }
+    plan = OneShotPlan{*id, *mode, ENGINE_PAD_NONE};
     const bool publicKeyMode = *mode == ENGINE_MODE_PUBLIC || *mode == ENGINE_MODE_PRIVATE;
     const bool streamCipher = nAlg == ALG_RC4;
-    int padding = ENGINE_PAD_NONE;
     if (!publicKeyMode && !streamCipher && nAlg != ALG_NEAT) {
         const auto p = enginePaddingOf(nPadding);
         if (!p) {
             msg.format("The PaddingType(%d) does not supported.", nPadding);
             return fail(kClass, method, "nPadding", 3, msg.c_str());
         }
-        padding = *p;
+        plan.padding = *p;
     }
+    if (nAlg == ALG_NEAT) {
+        // NEAT pads by its own rules (0 to 4), in CBC only.
+        if (*mode != ENGINE_MODE_CBC)
+            return fail(kClass, method, "Mode", 18, "The NEAT algorithm only support CBC mode.");
+        if (nPadding < 0 || nPadding > 4) {
+            msg.format("The PaddingType(%d) does not supported.", nPadding);
+            return fail(kClass, method, "nPadding", 4, msg.c_str());
+        }
+    }
+    return 0;
+}
+
+int ZREncrypt::expandKey(const char* method, int id, const ByteString& key, ByteString& expanded) {
+    WipedBuffer area(GENKEY_MAX_LEN);
+    if (!area) return fail(kClass, method, "calloc", 25, "The memory allocation is failed");
+    int len = GENKEY_MAX_LEN;
+    const int rc = ZCAP_GenerateKey(area.data(), &len, id, key.data(), key.length());
+    if (rc != ZCAP_OK) {
+        ByteString msg;
+        msg.format("ZCAP_GenerateKey error %s", ZCAP_GetResultText(rc));
+        return fail(kClass, method, "ZCAP_GenerateKey", 25, msg.c_str());
+    }
+    expanded.set(area.data(), len);
+    return 0;
+}
+
+int ZREncrypt::oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key, const ByteString& iv,
+                       const ByteString& in, ByteString& out, int nPadding) {
+    const char* method = decrypt ? "DecryptData" : "EncryptData";
+    ByteString msg;
+    OneShotPlan plan;
+    if (const int rc = planOneShot(method, nAlg, nMode, nPadding, plan)) return rc;
+    const int padding = plan.padding;
 
     if (isRsa(nAlg)) {
         // Public-key blocks: the key is the DER RSA key of the side named by the mode.
         WipedBuffer buf(ZCAP_STAGING_LEN);
         if (!buf) return fail(kClass, method, "ucOut", 26, "Momory allocation is failed.");
         int len = static_cast<int>(ZCAP_STAGING_LEN);
-        const int rc =
-            decrypt
-                ? ZCAP_PkDecryptData(*id, *mode, key.data(), key.length(), in.data(), in.length(), buf.data(), &len)
-                : ZCAP_PkEncryptData(*id, *mode, key.data(), key.length(), in.data(), in.length(), buf.data(), &len);
+        const int rc = decrypt ? ZCAP_PkDecryptData(plan.id, plan.mode, key.data(), key.length(), in.data(),
+                                                    in.length(), buf.data(), &len)
+                               : ZCAP_PkEncryptData(plan.id, plan.mode, key.data(), key.length(), in.data(),
+                                                    in.length(), buf.data(), &len);
         m_nEngineResult = rc;
         if (rc != ZCAP_OK) {
-            msg.format("%s nAlgID = %d, nEncMode = %d, nPaddintType = %d, %s", operationName(decrypt), *id, *mode,
-                       padding, ZCAP_GetResultText(rc));
+            msg.format("%s nAlgID = %d, nEncMode = %d, nPaddintType = %d, %s", operationName(decrypt), plan.id,
+                       plan.mode, padding, ZCAP_GetResultText(rc));
             return fail(kClass, method, operationName(decrypt), 16, msg.c_str());
         }
         out.set(buf.data(), len);
@@ -126,12 +157,6 @@ int ZREncrypt::oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key,
 
     if (nAlg == ALG_NEAT) {
         ByteString schedule;
-        if (*mode != ENGINE_MODE_CBC)
-            return fail(kClass, method, "Mode", 18, "The NEAT algorithm only support CBC mode.");
-        if (nPadding < 0 || nPadding > 4) {
-            msg.format("The PaddingType(%d) does not supported.", nPadding);
-            return fail(kClass, method, "nPadding", 4, msg.c_str());
-        }
         const int rc = GenerateKey(nAlg, key, schedule);
         if (rc != 0) return rc;
         ByteString ivCopy(iv);
@@ -139,17 +164,7 @@ int ZREncrypt::oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key,
     }
 
     ByteString expanded;
-    {
-        WipedBuffer area(GENKEY_MAX_LEN);
-        if (!area) return fail(kClass, method, "calloc", 25, "The memory allocation is failed");
-        int len = GENKEY_MAX_LEN;
-        const int rc = ZCAP_GenerateKey(area.data(), &len, *id, key.data(), key.length());
-        if (rc != ZCAP_OK) {
-            msg.format("ZCAP_GenerateKey error %s", ZCAP_GetResultText(rc));
-            return fail(kClass, method, "ZCAP_GenerateKey", 25, msg.c_str());
-        }
-        expanded.set(area.data(), len);
-    }
+    if (const int rc = expandKey(method, plan.id, key, expanded)) return rc;
     ByteString ivCopy(iv);  // the caller's IV stays as it was
     return noGenKey(decrypt, nAlg, nMode, expanded, ivCopy, in.data(), in.length(), out, nPadding, method);
 }
@@ -172,17 +187,10 @@ int ZREncrypt::oneShotTo(bool decrypt, int nAlg, int nMode, const ByteString& ke
     const char* method = decrypt ? "DecryptData" : "EncryptData";
     outLen = 0;
     ByteString msg;
-    const auto id = engineIdOf(nAlg);
-    if (!id) {
-        msg.format("The AlgID(%d) does not supported.", nAlg);
-        return fail(kClass, method, "nAlg", 1, msg.c_str());
-    }
-    const auto mode = engineModeOf(nMode);
-    if (!mode) {
-        msg.format("The Mode(%d) does not supported.", nMode);
-        return fail(kClass, method, "nMode", 2, msg.c_str());
-    }
-    const bool publicKeyMode = *mode == ENGINE_MODE_PUBLIC || *mode == ENGINE_MODE_PRIVATE;
+    OneShotPlan plan;
+    if (const int rc = planOneShot(method, nAlg, nMode, nPadding, plan)) return rc;
+    const int padding = plan.padding;
+    const bool publicKeyMode = plan.mode == ENGINE_MODE_PUBLIC || plan.mode == ENGINE_MODE_PRIVATE;
     if (isRsa(nAlg) || publicKeyMode) {
         // A public-key block is small: made as usual, then copied once.
         ByteString out;
@@ -201,24 +209,8 @@ int ZREncrypt::oneShotTo(bool decrypt, int nAlg, int nMode, const ByteString& ke
     const int inLen = static_cast<int>(in.size());
     static const uint8_t kEmpty[1] = {0};
     const uint8_t* inData = in.empty() ? kEmpty : in.data();
-    const bool streamCipher = nAlg == ALG_RC4;
-    int padding = ENGINE_PAD_NONE;
-    if (!streamCipher && nAlg != ALG_NEAT) {
-        const auto p = enginePaddingOf(nPadding);
-        if (!p) {
-            msg.format("The PaddingType(%d) does not supported.", nPadding);
-            return fail(kClass, method, "nPadding", 3, msg.c_str());
-        }
-        padding = *p;
-    }
 
     if (nAlg == ALG_NEAT) {
-        if (*mode != ENGINE_MODE_CBC)
-            return fail(kClass, method, "Mode", 18, "The NEAT algorithm only support CBC mode.");
-        if (nPadding < 0 || nPadding > 4) {
-            msg.format("The PaddingType(%d) does not supported.", nPadding);
-            return fail(kClass, method, "nPadding", 4, msg.c_str());
-        }
         ByteString schedule;
         if (const int rc = GenerateKey(nAlg, key, schedule); rc != 0) return rc;
         const size_t rest = in.size() % NEAT_BLOCK_LEN;
@@ -238,33 +230,28 @@ int ZREncrypt::oneShotTo(bool decrypt, int nAlg, int nMode, const ByteString& ke
         return 0;
     }
 
-    WipedBuffer keyArea(GENKEY_MAX_LEN);
-    if (!keyArea) return fail(kClass, method, "calloc", 25, "The memory allocation is failed");
-    int keyLen = GENKEY_MAX_LEN;
-    if (const int rc = ZCAP_GenerateKey(keyArea.data(), &keyLen, *id, key.data(), key.length()); rc != ZCAP_OK) {
-        msg.format("ZCAP_GenerateKey error %s", ZCAP_GetResultText(rc));
-        return fail(kClass, method, "ZCAP_GenerateKey", 25, msg.c_str());
-    }
+    ByteString expanded;
+    if (const int rc = expandKey(method, plan.id, key, expanded)) return rc;
     size_t bs = 1;
-    zcapCipherInfo(*id, &bs, nullptr, nullptr);
+    zcapCipherInfo(plan.id, &bs, nullptr, nullptr);
     // Encryption: the whole blocks plus the padded last one; decryption: at
     // most the ciphertext (the padding is removed).
     size_t capacity = decrypt || padding == ENGINE_PAD_NONE ? in.size() : in.size() - in.size() % bs + bs;
     const int ivLen = iv.length() < 32 ? iv.length() : 32;
-    if (decrypt && padding != ENGINE_PAD_NONE && (*mode == ENGINE_MODE_CBC || *mode == ENGINE_MODE_ECB) && bs > 1 &&
-        bs <= 32 && in.size() >= bs && in.size() % bs == 0) {
+    if (decrypt && padding != ENGINE_PAD_NONE && (plan.mode == ENGINE_MODE_CBC || plan.mode == ENGINE_MODE_ECB) &&
+        bs > 1 && bs <= 32 && in.size() >= bs && in.size() % bs == 0) {
         // The last block is deciphered first (in CBC its chaining value is the
         // block before it): its padding tells the plaintext's exact length, so
         // that a caller's record of that size is written over instead of new
         // memory being faulted in. A failure here is left to the whole
         // decryption below, which reports it as it always has.
-        const bool chained = *mode == ENGINE_MODE_CBC && in.size() >= 2 * bs;
+        const bool chained = plan.mode == ENGINE_MODE_CBC && in.size() >= 2 * bs;
         const uint8_t* chain = chained ? in.data() + in.size() - 2 * bs : (ivLen > 0 ? iv.data() : nullptr);
         const int chainLen = chained ? static_cast<int>(bs) : ivLen;
         ZcapContext last;
         uint8_t block[64];
         int kept = sizeof block, plain = 0;
-        int rc = ZCAP_DecryptInit(&last, keyArea.data(), keyLen, *id, *mode, chain, chainLen);
+        int rc = ZCAP_DecryptInit(&last, expanded.data(), expanded.length(), plan.id, plan.mode, chain, chainLen);
         if (rc == ZCAP_OK)
             rc = ZCAP_DecryptUpdate(&last, block, &kept, in.data() + in.size() - bs, static_cast<int>(bs));
         plain = static_cast<int>(sizeof block) - kept;
@@ -273,16 +260,16 @@ int ZREncrypt::oneShotTo(bool decrypt, int nAlg, int nMode, const ByteString& ke
         if (rc == ZCAP_OK) capacity = in.size() - bs + static_cast<size_t>(kept) + static_cast<size_t>(plain);
     }
     const auto failed = [&](int rc) {
-        msg.format("%s nAlgID = %d, nEncMode = %d, nPaddintType = %d, %s", operationName(decrypt), *id, *mode, padding,
-                   ZCAP_GetResultText(rc));
+        msg.format("%s nAlgID = %d, nEncMode = %d, nPaddintType = %d, %s", operationName(decrypt), plan.id, plan.mode,
+                   padding, ZCAP_GetResultText(rc));
         return fail(kClass, method, operationName(decrypt), 27, msg.c_str());
     };
     auto ctx = std::unique_ptr<ZcapContext>(new (std::nothrow) ZcapContext);
     if (!ctx) return failed(zcapWithStage(ZCAP_STAGE_INIT, ZCAP_MEMORY_ERROR));
-    int rc =
-        decrypt
-            ? ZCAP_DecryptInit(ctx.get(), keyArea.data(), keyLen, *id, *mode, ivLen > 0 ? iv.data() : nullptr, ivLen)
-            : ZCAP_EncryptInit(ctx.get(), keyArea.data(), keyLen, *id, *mode, ivLen > 0 ? iv.data() : nullptr, ivLen);
+    int rc = decrypt ? ZCAP_DecryptInit(ctx.get(), expanded.data(), expanded.length(), plan.id, plan.mode,
+                                        ivLen > 0 ? iv.data() : nullptr, ivLen)
+                     : ZCAP_EncryptInit(ctx.get(), expanded.data(), expanded.length(), plan.id, plan.mode,
+                                        ivLen > 0 ? iv.data() : nullptr, ivLen);
     if (rc != ZCAP_OK) return failed(zcapWithStage(ZCAP_STAGE_INIT, rc));
     uint8_t* out = allocate(std::max<size_t>(capacity, 1));  // never a request for nothing
     if (out == nullptr) return fail(kClass, method, "allocate", kNoOutputMemory, "The output memory is not available.");

@@ -67,6 +67,17 @@ public:
     int engineResult() const { return m_nEngineResult; }
 
 private:
+    // What a one-shot call runs on: the engine's algorithm, mode and padding.
+    struct OneShotPlan {
+        int id = 0;
+        int mode = 0;
+        int padding = 0;
+    };
+    // Checks the algorithm, mode and padding of a one-shot call the same way
+    // for both of its forms; 0, or the failure reported under `method`.
+    int planOneShot(const char* method, int nAlg, int nMode, int nPadding, OneShotPlan& plan);
+    // The engine's key schedule for `id` from the raw key; 0 or failure 25.
+    int expandKey(const char* method, int id, const ByteString& key, ByteString& expanded);
     int oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key, const ByteString& iv, const ByteString& in,
                 ByteString& out, int nPadding);
     int oneShotTo(bool decrypt, int nAlg, int nMode, const ByteString& key, const ByteString& iv,
