@@ -154,14 +154,16 @@ namespace {
 constexpr int kMaxOidArcs = 19;
 constexpr const char* kOidClass = "ASN1ObjectIdentifier";
 
-void appendSubidentifier(ByteString& out, uint64_t v) {
+// Appends v in base 128, high groups first, to out at `at`; the new end.
+size_t putSubidentifier(uint8_t* out, size_t at, uint64_t v) {
     uint8_t tmp[10];
     int n = 0;
     do {
         tmp[n++] = static_cast<uint8_t>(v & 0x7F);
         v >>= 7;
     } while (v != 0);
-    while (n-- > 0) out.append(static_cast<uint8_t>(tmp[n] | (n > 0 ? 0x80 : 0)));
+    while (n-- > 0) out[at++] = static_cast<uint8_t>(tmp[n] | (n > 0 ? 0x80 : 0));
+    return at;
 }
 }  // namespace
 
@@ -176,37 +178,38 @@ int ASN1ObjectIdentifier::setOID(const char* text) {
 }
 
 int ASN1ObjectIdentifier::setOID(const char* text, int len) {
-    const ByteString copy(text, len);  // the working copy, NUL-terminated
+    // Parsed straight from the text and encoded on the stack: identifiers are
+    // set on every record a message builds, and each heap copy shows.
+    if (text == nullptr || len < 0) len = 0;
     uint64_t arcs[kMaxOidArcs];
     int count = 0;
     bool inDigits = false;
     uint64_t current = 0;
-    ByteString msg;
-    for (int i = 0; i <= copy.length(); ++i) {
-        const char c = copy.c_str()[i];
+    auto refuse = [&](int code) {
+        ByteString msg;
+        msg.format("Value(%s) is not ASN1 OID Format", ByteString(text, len).c_str());
+        return fail(kOidClass, "setOID", "nOID", code, msg.c_str());
+    };
+    for (int i = 0; i <= len; ++i) {
+        const char c = i < len ? text[i] : '\0';  // anything but a digit separates arcs
         if (c >= '0' && c <= '9') {
             // Arcs beyond 64 bits are clamped; no real identifier comes near.
             current = current > (UINT64_MAX / 16) ? current : current * 10 + static_cast<uint64_t>(c - '0');
             inDigits = true;
             continue;
         }
-        if (!inDigits) continue;
-        if (count == kMaxOidArcs) {
-            msg.format("Value(%s) is not ASN1 OID Format", copy.c_str());
-            return fail(kOidClass, "setOID", "nOID", 2, msg.c_str());
+        if (inDigits) {
+            if (count == kMaxOidArcs) return refuse(2);
+            arcs[count++] = current;
+            current = 0;
+            inDigits = false;
         }
-        arcs[count++] = current;
-        current = 0;
-        inDigits = false;
     }
-    if (count < 2) {
-        msg.format("Value(%s) is not ASN1 OID Format", copy.c_str());
-        return fail(kOidClass, "setOID", "nOID", 3, msg.c_str());
-    }
-    ByteString content;
-    appendSubidentifier(content, 40 * arcs[0] + arcs[1]);
-    for (int i = 2; i < count; ++i) appendSubidentifier(content, arcs[i]);
-    m_bsValue.assign(content);
+    if (count < 2) return refuse(3);
+    uint8_t content[kMaxOidArcs * 10];
+    size_t n = putSubidentifier(content, 0, 40 * arcs[0] + arcs[1]);
+    for (int i = 2; i < count; ++i) n = putSubidentifier(content, n, arcs[i]);
+    m_bsValue.set(content, static_cast<int>(n));
     m_nErrorCode = 0;
     return 0;
 }
