@@ -177,7 +177,7 @@ Ext policyMappings(std::initializer_list<std::pair<const char*, const char*>> pa
     return make("2 5 29 33", critical, list);
 }
 
-Ext extKeyUsage(std::initializer_list<const char*> oids) {
+Ext extKeyUsage(const std::vector<const char*>& oids) {
     RExtKeyUsageSyntax list;
     for (const char* oid : oids) {
         ASN1ObjectIdentifier id(oid);
