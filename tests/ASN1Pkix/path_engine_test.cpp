@@ -266,16 +266,7 @@ TEST(PathEngine, KeyUsageAndExtendedKeyUsageByPurpose) {
         SCOPED_TRACE(std::to_string(k.ku) + " purpose " + std::to_string(k.purpose));
         Chain c("rsa");
         c.eeSpec_.extensions[0] = keyUsage(k.ku);
-        if (!k.eku.empty()) {
-            Ext eku = extKeyUsage({});
-            RExtKeyUsageSyntax list;
-            for (const char* oid : k.eku) {
-                ASN1ObjectIdentifier id(oid);
-                list.addElement(id.toASN1Object());
-            }
-            eku.value = list.toASN1Object();
-            c.eeSpec_.extensions.push_back(eku);
-        }
+        if (!k.eku.empty()) c.eeSpec_.extensions.push_back(extKeyUsage(k.eku));
         Engine e;
         e.setCertPurpose(k.purpose);
         const Outcome r = validate(e, c.eeCert(), c.caPubs(), c.rootCert());

@@ -20,8 +20,7 @@
 #include "ZRProcess/PCertificates.h"
 #include "ZRProcess/UDNSettings.h"
 #include "api/crl_verify.h"
-#include "path_test_json.h"
-#include "pkix_test_support.h"
+#include "pkits_index.h"
 #include "test_support.h"
 
 namespace qelt::test {
@@ -31,59 +30,6 @@ namespace fs = std::filesystem;
 
 // A time inside every validity period of the suite but those meant to fail.
 constexpr int64_t kValidationTime = 1577836800;  // 2020-01-01 00:00:00 UTC
-
-const fs::path& pkitsDir() {
-    static const fs::path dir = fs::path(QELT_TEST_DATA_DIR) / "pkits";
-    return dir;
-}
-
-ByteString fileBytes(const fs::path& p) {
-    const auto v = readFileBytes(p);
-    return ByteString(v.data(), static_cast<int>(v.size()));
-}
-
-struct PkitsCase {
-    std::string id, title;
-    std::vector<std::string> certs, crls, policies;
-    bool shouldValidate = false, explicitPolicy = false, mappingInhibit = false, anyPolicyInhibit = false;
-};
-
-std::vector<PkitsCase> readIndex() {
-    std::ifstream in(pkitsDir() / "pkits_tests.json");
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const json::Value index = json::parse(text);
-    std::vector<PkitsCase> cases;
-    for (const json::Value& t : index["tests"].items) {
-        PkitsCase c;
-        c.title = t["title"].text;
-        c.id = t["number"].text;
-        if (const auto sub = c.title.find("(Subpart "); sub != std::string::npos)
-            c.id += "/" + c.title.substr(sub + 9, c.title.find(')', sub) - sub - 9);
-        for (const auto& v : t["certs"].items) c.certs.push_back(v.text);
-        for (const auto& v : t["crls"].items) c.crls.push_back(v.text);
-        for (const auto& v : t["initial_policy_set"].items) c.policies.push_back(index["policy_oids"][v.text].text);
-        c.shouldValidate = t["should_validate"].boolean;
-        c.explicitPolicy = t["initial_explicit_policy"].boolean;
-        c.mappingInhibit = t["initial_policy_mapping_inhibit"].boolean;
-        c.anyPolicyInhibit = t["initial_inhibit_any_policy"].boolean;
-        cases.push_back(std::move(c));
-    }
-    return cases;
-}
-
-// id -> rule, from the differences file ("id | rule" lines, '#' comments).
-std::map<std::string, std::string> readDifferences() {
-    std::map<std::string, std::string> out;
-    std::ifstream in(pkitsDir() / "pkits_differences.txt");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        const auto bar = line.find(" | ");
-        if (bar == std::string::npos) continue;
-        out[line.substr(0, bar)] = line.substr(bar + 3);
-    }
-    return out;
-}
 
 struct Outcome {
     bool valid = false;
@@ -101,7 +47,7 @@ public:
 
     Outcome run(const PkitsCase& c) {
         std::vector<ByteString> certs;
-        for (const auto& name : c.certs) certs.push_back(fileBytes(pkitsDir() / "certs" / (name + ".crt")));
+        for (const auto& name : c.certs) certs.push_back(pkitsFile("certs/" + name + ".crt"));
         PCertificates bundle;
         for (size_t k = 0; k + 1 < certs.size(); ++k) bundle.addCert(certs[k]);
         ByteString bundleDer;
@@ -127,7 +73,7 @@ public:
             return {false, "verify(" + std::to_string(engine.getReason()) + "): " + engine.errorText()};
 
         std::vector<ByteString> crls;
-        for (const auto& name : c.crls) crls.push_back(fileBytes(pkitsDir() / "crls" / (name + ".crl")));
+        for (const auto& name : c.crls) crls.push_back(pkitsFile("crls/" + name + ".crl"));
         for (int i = 1; i < engine.getCertCount(); ++i) {
             const ByteString issuer(engine.getCert(i - 1));
             const ByteString subject(engine.getCert(i));
@@ -166,9 +112,9 @@ private:
 };
 
 TEST(PathPkits, EveryCaseMatchesOrDiffersByAListedRule) {
-    const auto cases = readIndex();
+    const auto cases = readPkitsIndex();
     ASSERT_EQ(cases.size(), 249u);
-    const auto listed = readDifferences();
+    const auto listed = readPkitsDifferences(pkitsDir() / "pkits_differences.txt");
     PkitsRunner runner;
     std::set<std::string> differing;
     std::ostringstream report;

@@ -177,7 +177,7 @@ Ext policyMappings(std::initializer_list<std::pair<const char*, const char*>> pa
     return make("2 5 29 33", critical, list);
 }
 
-Ext extKeyUsage(std::initializer_list<const char*> oids) {
+Ext extKeyUsage(const std::vector<const char*>& oids) {
     RExtKeyUsageSyntax list;
     for (const char* oid : oids) {
         ASN1ObjectIdentifier id(oid);
@@ -229,29 +229,19 @@ Ext crlDistributionPoint(const char* uri, const RRDNSequence* crlIssuer) {
 
 Ext raw(const char* oid, bool critical, const ByteString& value) { return Ext{oid, critical, value}; }
 
-RGeneralName dnsName(const char* text) {
+// A GeneralName of one of the IA5String forms, set by `choose`.
+template <class Setter>
+RGeneralName ia5Name(const char* text, Setter choose) {
     RGeneralName n;
     ASN1IA5String s;
     s.setValue(text);
-    n.setDNSName(s);
+    (n.*choose)(s);
     return n;
 }
 
-RGeneralName rfc822Name(const char* text) {
-    RGeneralName n;
-    ASN1IA5String s;
-    s.setValue(text);
-    n.setRfc822Name(s);
-    return n;
-}
-
-RGeneralName uriName(const char* text) {
-    RGeneralName n;
-    ASN1IA5String s;
-    s.setValue(text);
-    n.setUniformResourceIdentifier(s);
-    return n;
-}
+RGeneralName dnsName(const char* text) { return ia5Name(text, &RGeneralName::setDNSName); }
+RGeneralName rfc822Name(const char* text) { return ia5Name(text, &RGeneralName::setRfc822Name); }
+RGeneralName uriName(const char* text) { return ia5Name(text, &RGeneralName::setUniformResourceIdentifier); }
 
 RGeneralName ipAddress(std::vector<uint8_t> octets) {
     RGeneralName n;

@@ -42,7 +42,7 @@ Ext subjectKeyId(const ByteString& spki);
 Ext authorityKeyId(const ByteString& issuerSpki);
 Ext policies(std::initializer_list<const char*> oids);
 Ext policyMappings(std::initializer_list<std::pair<const char*, const char*>> pairs, bool critical = false);
-Ext extKeyUsage(std::initializer_list<const char*> oids);
+Ext extKeyUsage(const std::vector<const char*>& oids);
 Ext subjectAltName(std::vector<RGeneralName> names, bool critical = false);
 Ext nameConstraints(std::vector<RGeneralName> permitted, std::vector<RGeneralName> excluded);
 Ext crlDistributionPoint(const char* uri, const RRDNSequence* crlIssuer = nullptr);

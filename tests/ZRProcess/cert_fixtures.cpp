@@ -7,6 +7,7 @@
 
 #include "../ASN1Pkix/pkix_test_support.h"
 #include "test_support.h"
+#include "tools/cli_run.h"
 
 namespace qelt::test {
 
@@ -154,15 +155,7 @@ const std::filesystem::path& certFixtures() {
 std::vector<uint8_t> fixtureBytes(const std::string& name) { return readFileBytes(certFixtures() / name); }
 
 std::string opensslOutput(const std::string& command) {
-    const std::string line = "cd '" + certFixtures().string() + "' && " + command + " 2>/dev/null";
-    std::string out;
-    if (FILE* p = ::popen(line.c_str(), "r")) {
-        std::array<char, 4096> buf{};
-        size_t n = 0;
-        while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-        ::pclose(p);
-    }
-    return out;
+    return runCommand("cd '" + certFixtures().string() + "' && " + command + " 2>/dev/null").out;
 }
 
 }  // namespace qelt::test

@@ -8,15 +8,11 @@
 #include <filesystem>
 
 #include "test_support.h"
+#include "tools/cli_run.h"
 
 using namespace qelt::test;
 
 namespace {
-
-struct CliResult {
-    int status;
-    std::string out;
-};
 
 class VerifyCli : public ::testing::Test {
 protected:
@@ -24,16 +20,9 @@ protected:
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         work = scratchDir(std::string("VerifyCli.") + info->name());
     }
-    CliResult run(const std::string& args) {
-        const std::string cmd = "cd '" QELT_TEST_DATA_DIR "/verify' && QELT_WORKDIR='" + work.string() + "' '" +
-                                QELT_CLI_PATH + "' " + args + " 2>&1";
-        FILE* p = popen(cmd.c_str(), "r");
-        std::string out;
-        std::array<char, 4096> buf{};
-        size_t n;
-        while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-        const int status = pclose(p);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    CommandRun run(const std::string& args) {
+        return runCommand("cd '" QELT_TEST_DATA_DIR "/verify' && QELT_WORKDIR='" + work.string() + "' '" +
+                          QELT_CLI_PATH + "' " + args + " 2>&1");
     }
     void cacheCrl() {
         std::filesystem::create_directories(work / "cache/CRL");
@@ -47,16 +36,16 @@ protected:
 const std::string kChain = " -r certs/root.der -b certs/ca1.der,certs/root.der";
 
 TEST_F(VerifyCli, ShowsEveryEntryOfAList) {
-    const CliResult r = run("crl show crl/ca1.crl.der");
+    const CommandRun r = run("crl show crl/ca1.crl.der");
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out,
               "This update: 2024-01-01 00:00:00\nNext update: 2049-01-01 00:00:00\nEntries: 2\n"
               "8a01  2024-03-02 00:00:00  keyCompromise\n8a02  2024-03-03 00:00:00  certificateHold\n");
-    const CliResult count = run("crl show crl/root.arl.der --count");
+    const CommandRun count = run("crl show crl/root.arl.der --count");
     EXPECT_NE(count.out.find("Entries: 1\n"), std::string::npos) << count.out;
     EXPECT_EQ(count.out.find("1002"), std::string::npos);
     // Not a list (a certificate, a request), and a list cut short: one line, exit 1.
-    const CliResult notCrl = run("crl show certs/root.der");
+    const CommandRun notCrl = run("crl show certs/root.der");
     EXPECT_EQ(notCrl.status, 1);
     EXPECT_EQ(notCrl.out, "qelt: certs/root.der is not a CRL\n");
     EXPECT_EQ(run("crl show csr/root.csr").status, 1);
@@ -66,12 +55,12 @@ TEST_F(VerifyCli, ShowsEveryEntryOfAList) {
                            " '" QELT_TEST_DATA_DIR "/verify/crl/ca1.crl.der' > '" + cut + "'")
                               .c_str()),
               0);
-    const CliResult r2 = run("crl show '" + cut + "'");
+    const CommandRun r2 = run("crl show '" + cut + "'");
     EXPECT_EQ(r2.status, 1) << r2.out;
 }
 
 TEST_F(VerifyCli, VerifiesWithTheOptionsAPersonGives) {
-    CliResult r = run("cert verify certs/ee_good.der" + kChain + " -R none");
+    CommandRun r = run("cert verify certs/ee_good.der" + kChain + " -R none");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, "valid\n");
     cacheCrl();
@@ -98,13 +87,13 @@ TEST_F(VerifyCli, ChecksOneCertificateByItsList) {
     ASSERT_EQ(run("certs add '" + (work / "bundle.der").string() + "' certs/ca1.der certs/root.der").status, 0);
     EXPECT_EQ(run("crl check certs/ee_good.der" + bundle).out, "good\n");
     EXPECT_EQ(run("crl check certs/ee_revoked.der" + bundle).out, "revoked 2024-03-02 00:00:00 (keyCompromise)\n");
-    const CliResult none = run("crl check certs/ee_good.der");
+    const CommandRun none = run("crl check certs/ee_good.der");
     EXPECT_EQ(none.status, 1);
     EXPECT_NE(none.out.find("error 1006"), std::string::npos) << none.out;  // no bundle, no configuration
 }
 
 TEST_F(VerifyCli, DirectoryReadsReportTheLibrarysError) {
-    const CliResult r = run("ldap get ldap://127.0.0.1:1/c=KR -t crl");
+    const CommandRun r = run("ldap get ldap://127.0.0.1:1/c=KR -t crl");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("error 2005"), std::string::npos) << r.out;
     EXPECT_EQ(run("ldap get ldap://127.0.0.1:1/c=KR -t nothing").status, 2);

@@ -12,6 +12,7 @@
 #include "net/loopback_process.h"
 #include "net/ocsp_responder.h"
 #include "test_support.h"
+#include "tools/cli_run.h"
 
 namespace qelt::test {
 namespace {
@@ -120,13 +121,8 @@ TEST(VerifyOcspCli, AsksTheGivenResponder) {
         const std::string cmd = "QELT_WORKDIR='" + work + "' '" QELT_CLI_PATH "' cert verify '" + onlinePath(cert) +
                                 "' -r '" + onlinePath("root.der") + "' -b '" + onlinePath("ca.der") + "','" +
                                 onlinePath("root.der") + "' " + options + " 2>&1";
-        FILE* p = popen(cmd.c_str(), "r");
-        std::string out;
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        const int status = pclose(p);
-        return std::make_pair(WIFEXITED(status) ? WEXITSTATUS(status) : -1, out);
+        const CommandRun r = runCommand(cmd);
+        return std::make_pair(r.status, r.out);
     };
     const std::string ocsp = "--ocsp " + responder.url();
     auto [status, out] = run("good.der", ocsp);

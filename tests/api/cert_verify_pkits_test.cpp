@@ -19,8 +19,7 @@
 #include <set>
 #include <sstream>
 
-#include "ASN1Pkix/path_test_json.h"
-#include "ASN1Pkix/pkix_test_support.h"
+#include "ASN1Pkix/pkits_index.h"
 #include "ASN1Pkix/x509_crl.h"
 #include "ZRProcess/PCertUtil.h"
 #include "ZRProcess/UDNSettings.h"
@@ -34,58 +33,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kPkits = fs::path(QELT_TEST_DATA_DIR) / "pkits";
+const fs::path kPkits = pkitsDir();
 constexpr const char* kAnyPolicy = "2.5.29.32.0";
-
-ByteString fileBytes(const fs::path& p) {
-    const auto v = readFileBytes(p);
-    return ByteString(v.data(), static_cast<int>(v.size()));
-}
-std::vector<uint8_t> fileVector(const fs::path& p) { return readFileBytes(p); }
-
-struct Case {
-    std::string id, title;
-    std::vector<std::string> certs, crls, policies;
-    bool valid = false, explicitPolicy = false, mappingInhibit = false, anyPolicyInhibit = false;
-};
-
-std::vector<Case> readCases() {
-    std::ifstream in(kPkits / "pkits_tests.json");
-    const json::Value index = json::parse(std::string(std::istreambuf_iterator<char>(in), {}));
-    std::vector<Case> out;
-    for (const json::Value& t : index["tests"].items) {
-        Case c;
-        c.title = t["title"].text;
-        c.id = t["number"].text;
-        if (const auto sub = c.title.find("(Subpart "); sub != std::string::npos)
-            c.id += "/" + c.title.substr(sub + 9, c.title.find(')', sub) - sub - 9);
-        for (const auto& v : t["certs"].items) c.certs.push_back(v.text);
-        for (const auto& v : t["crls"].items) c.crls.push_back(v.text);
-        for (const auto& v : t["initial_policy_set"].items) c.policies.push_back(index["policy_oids"][v.text].text);
-        c.valid = t["should_validate"].boolean;
-        c.explicitPolicy = t["initial_explicit_policy"].boolean;
-        c.mappingInhibit = t["initial_policy_mapping_inhibit"].boolean;
-        c.anyPolicyInhibit = t["initial_inhibit_any_policy"].boolean;
-        out.push_back(std::move(c));
-    }
-    return out;
-}
-
-std::map<std::string, std::string> readDifferences() {
-    std::map<std::string, std::string> out;
-    std::ifstream in(fs::path(QELT_TEST_DATA_DIR) / "verify" / "pkits_service_differences.txt");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        if (const auto bar = line.find(" | "); bar != std::string::npos)
-            out[line.substr(0, bar)] = line.substr(bar + 3);
-    }
-    return out;
-}
 
 // The IPS text the interface takes for the case, or nullopt when the case
 // cannot be put to it.
-std::optional<std::string> interfaceIps(const Case& c) {
+std::optional<std::string> interfaceIps(const PkitsCase& c) {
     if (c.mappingInhibit || c.anyPolicyInhibit) return std::nullopt;
     const bool anyOnly = c.policies.size() == 1 && c.policies[0] == kAnyPolicy;
     if (!c.explicitPolicy) return anyOnly ? std::optional<std::string>("") : std::nullopt;
@@ -123,14 +76,14 @@ protected:
     // certificates that name distribution points: the list whose issuing
     // distribution point has that name, else the first list of the
     // certificate's issuer.
-    void placeCrls(const Case& c) {
+    void placeCrls(const PkitsCase& c) {
         std::error_code ignored;
         fs::remove_all(workDir / "cache", ignored);
         std::vector<ByteString> crls;
-        for (const auto& n : c.crls) crls.push_back(fileBytes(kPkits / "crls" / (n + ".crl")));
+        for (const auto& n : c.crls) crls.push_back(pkitsFile("crls/" + n + ".crl"));
         for (size_t k = 1; k < c.certs.size(); ++k) {
             PCertUtil cert;
-            const ByteString der = fileBytes(kPkits / "certs" / (c.certs[k] + ".crt"));
+            const ByteString der = pkitsFile("certs/" + c.certs[k] + ".crt");
             if (cert.parseCertificate(der) != 0) continue;
             const ByteString dps(cert.getCRLDistributionPoints());
             if (cert.errorCode() != 0) continue;
@@ -156,24 +109,24 @@ protected:
     }
 
     // 0 or the code of QELT_CERT_Verify for the case.
-    int run(const Case& c, const std::string& ips, std::string& why) {
+    int run(const PkitsCase& c, const std::string& ips, std::string& why) {
         void* fresh = nullptr;
         EXPECT_EQ(QELT_API_Finish(&ctx), 0);
         EXPECT_EQ(QELT_API_Init(&fresh, workDir.c_str()), 0);
         ctx = fresh;
         placeCrls(c);
-        OwnedBinstr anchor(fileVector(kPkits / "certs" / (c.certs.front() + ".crt")));
+        OwnedBinstr anchor(readFileBytes(kPkits / "certs" / (c.certs.front() + ".crt")));
         EXPECT_EQ(QELT_CERT_AddTrustedCert(ctx, &anchor), 0);
         OwnedBinstr bundle;
         for (size_t k = 0; k + 1 < c.certs.size(); ++k) {
-            OwnedBinstr cert(fileVector(kPkits / "certs" / (c.certs[k] + ".crt")));
+            OwnedBinstr cert(readFileBytes(kPkits / "certs" / (c.certs[k] + ".crt")));
             QELT_CERT_AddCert(ctx, &cert, &bundle);
         }
         EXPECT_EQ(QELT_API_SetCaPubs(ctx, &bundle), 0);
         // 2020-01-01, inside every validity period but those meant to fail; CAs
         // by their ARLs and the target by its CRL, through distribution points.
         EXPECT_EQ(QELT_CERT_SetVerifyEnv(ctx, 1, 6, 1, "20200101000000Z", ""), 0);
-        OwnedBinstr target(fileVector(kPkits / "certs" / (c.certs.back() + ".crt")));
+        OwnedBinstr target(readFileBytes(kPkits / "certs" / (c.certs.back() + ".crt")));
         const int rc = QELT_CERT_Verify(ctx, &target, 1, ips.c_str(), "/dev/null", 0, nullptr, nullptr);
         why = rc == 0 ? "" : errInfo();
         return rc;
@@ -181,14 +134,14 @@ protected:
 };
 
 TEST_F(PkitsThroughTheService, ReachableCasesMatchOrDifferByAListedRule) {
-    const auto cases = readCases();
+    const auto cases = readPkitsIndex();
     ASSERT_EQ(cases.size(), 249u);
-    const auto listed = readDifferences();
+    const auto listed = readPkitsDifferences(fs::path(QELT_TEST_DATA_DIR) / "verify" / "pkits_service_differences.txt");
     std::set<std::string> differing, expected;
     for (const auto& [id, rule] : listed) expected.insert(id);
     std::ostringstream report;
     int reachable = 0;
-    for (const Case& c : cases) {
+    for (const PkitsCase& c : cases) {
         const auto ips = interfaceIps(c);
         if (!ips) continue;
         ++reachable;
@@ -196,9 +149,9 @@ TEST_F(PkitsThroughTheService, ReachableCasesMatchOrDifferByAListedRule) {
         const bool valid = run(c, *ips, why) == 0;
         if (std::getenv("QELT_PKITS_TRACE") != nullptr)
             std::cout << c.id << " " << (valid ? "valid" : "invalid") << " " << why << "\n";
-        if (valid == c.valid) continue;
+        if (valid == c.shouldValidate) continue;
         differing.insert(c.id);
-        report << c.id << " " << c.title << ": expected " << (c.valid ? "valid" : "invalid") << ", got "
+        report << c.id << " " << c.title << ": expected " << (c.shouldValidate ? "valid" : "invalid") << ", got "
                << (valid ? "valid" : "invalid " + why) << "\n";
     }
     std::cout << "PKITS through QELT_CERT_Verify: " << reachable - static_cast<int>(differing.size()) << " of "

@@ -358,12 +358,6 @@ TEST(EnvelopedDataClass, KekRecipientsRoundTrip) {
     EXPECT_NE(seed.choiceRecipientIdentifier(3), 0);
 }
 
-}  // namespace
-}  // namespace qelt::test
-
-namespace qelt::test {
-namespace {
-
 // The cms verbs of the command-line tool, through files and pipes.
 TEST(CmsEnvelopeCli, EncryptDecryptAndEncryptedData) {
     const TestKey& a = rsaRecipient("a");

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "api/cms_file_writer.h"
-#include "pkey_test_keys.h"
+#include "openssl_pki.h"
 
 namespace qelt::test {
 namespace {
@@ -28,31 +28,15 @@ const path& pki() {
     if (!dir.empty()) return dir;
     dir = scratchDir("cms-file-pki-" + std::to_string(::getpid()));
     owner.path = dir;
-    auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
-    putFile(dir / "sign.ext", text("keyUsage=critical,digitalSignature\n"));
-    putFile(dir / "enc.ext", text("keyUsage=critical,keyEncipherment\n"));
-    putFile(dir / "tsa.ext", text("extendedKeyUsage=critical,timeStamping\n"));
-    putFile(dir / "tsa.cnf", text("[ tsa ]\ndefault_tsa = tsa1\n[ tsa1 ]\nserial = ./tsaserial\n"
-                                  "signer_cert = ./tsa.pem\ncerts = ./ca.pem\nsigner_key = ./tsa.key\n"
-                                  "signer_digest = sha256\ndefault_policy = 1.2.3.4.1\ndigests = sha1, sha256\n"
-                                  "accuracy = secs:1\ness_cert_id_alg = sha256\n"));
-    putFile(dir / "tsaserial", text("01\n"));
-    bool ok = openssl(dir,
-                      "req -x509 -newkey rsa:2048 -nodes -keyout ca.key -subj /CN=File-CA -days 30 -sha256 "
-                      "-addext basicConstraints=critical,CA:TRUE -out ca.pem");
-    const char* names[][2] = {{"signer", "sign.ext"}, {"recipient", "enc.ext"}, {"tsa", "tsa.ext"}};
-    int serial = 21;
-    for (const auto& n : names) {
-        const std::string name = n[0];
-        ok = ok &&
-             openssl(dir, "req -newkey rsa:2048 -nodes -keyout " + name + ".key -subj /CN=" + name + " -out " + name +
-                              ".csr") &&
-             openssl(dir, "x509 -req -in " + name + ".csr -CA ca.pem -CAkey ca.key -set_serial " +
-                              std::to_string(serial++) + " -days 30 -sha256 -extfile " + n[1] + " -out " + name +
-                              ".pem") &&
-             openssl(dir, "x509 -in " + name + ".pem -outform DER -out " + name + ".der") &&
-             openssl(dir, "pkcs8 -topk8 -nocrypt -in " + name + ".key -outform DER -out " + name + ".p8");
-    }
+    putFile(dir / "tsa.cnf", textBytes("[ tsa ]\ndefault_tsa = tsa1\n[ tsa1 ]\nserial = ./tsaserial\n"
+                                       "signer_cert = ./tsa.pem\ncerts = ./ca.pem\nsigner_key = ./tsa.key\n"
+                                       "signer_digest = sha256\ndefault_policy = 1.2.3.4.1\ndigests = sha1, sha256\n"
+                                       "accuracy = secs:1\ness_cert_id_alg = sha256\n"));
+    putFile(dir / "tsaserial", textBytes("01\n"));
+    bool ok = opensslPki(dir, "File-CA",
+                         {{"signer", "keyUsage=critical,digitalSignature\n", 21},
+                          {"recipient", "keyUsage=critical,keyEncipherment\n", 22},
+                          {"tsa", "extendedKeyUsage=critical,timeStamping\n", 23}});
     // An ECDSA signer: its signatures vary in length from one signing to the next.
     ok = ok &&
          openssl(dir,
@@ -60,32 +44,10 @@ const path& pki() {
                  "-out ecsigner.csr") &&
          openssl(dir,
                  "x509 -req -in ecsigner.csr -CA ca.pem -CAkey ca.key -set_serial 31 -days 30 -sha256 -extfile "
-                 "sign.ext -outform DER -out ecsigner.der") &&
+                 "signer.ext -outform DER -out ecsigner.der") &&
          openssl(dir, "pkcs8 -topk8 -nocrypt -in ecsigner.key -outform DER -out ecsigner.p8");
     EXPECT_TRUE(ok) << "openssl could not make the test PKI";
     return dir;
-}
-
-void appendLength(Bytes& out, size_t n) {
-    if (n < 128) {
-        out.push_back(static_cast<uint8_t>(n));
-        return;
-    }
-    Bytes len;
-    for (; n > 0; n >>= 8) len.insert(len.begin(), static_cast<uint8_t>(n));
-    out.push_back(static_cast<uint8_t>(0x80 | len.size()));
-    out.insert(out.end(), len.begin(), len.end());
-}
-
-// ContentInfo { signedData, [0] sd } (what the openssl command reads).
-Bytes wrapSigned(const Bytes& sd) {
-    Bytes body = {0x06, 0x09, 0x2a, 0x86, 0x48, 0x86, 0xf7, 0x0d, 0x01, 0x07, 0x02, 0xA0};
-    appendLength(body, sd.size());
-    body.insert(body.end(), sd.begin(), sd.end());
-    Bytes out = {0x30};
-    appendLength(out, body.size());
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
 }
 
 Bytes pattern(size_t n, uint8_t seed) {
@@ -140,9 +102,21 @@ protected:
         return cipher ? QELT_CMS_ProcessEnvelopedData_NoContent_File(ctx, &c, &k, env.c_str(), cipher, out.c_str())
                       : QELT_CMS_ProcessEnvelopedData_File(ctx, &c, &k, env.c_str(), out.c_str());
     }
+    // `content` signed from a file is the in-memory message, and verifies
+    // back to the same content (with openssl too when asked).
+    void expectFileRoundTrip(const Bytes& content, bool withOpenssl) {
+        putFile(workDir / "data.bin", content);
+        ASSERT_EQ(signFile(at("data.bin"), at("sd.der"), false), 0) << errInfo();
+        Bytes inMemory;
+        ASSERT_EQ(signMemory(content, inMemory), 0) << errInfo();
+        EXPECT_TRUE(fileBytes(workDir / "sd.der") == inMemory);
+        if (withOpenssl) EXPECT_TRUE(opensslVerifies(inMemory));
+        ASSERT_EQ(verifyFile(at("sd.der"), at("back.bin"), false), 0) << errInfo();
+        EXPECT_TRUE(fileBytes(workDir / "back.bin") == content);
+    }
     // openssl cms -verify; a bare SignedData is put in a ContentInfo first.
     bool opensslVerifies(const Bytes& message, const std::string& content = "", bool bare = true) {
-        putFile(workDir / "ssl-in.der", bare ? wrapSigned(message) : message);
+        putFile(workDir / "ssl-in.der", bare ? wrapSignedData(message) : message);
         return openssl(workDir, "cms -verify -binary -inform DER -in ssl-in.der -CAfile " +
                                     (pki() / "ca.pem").string() + (content.empty() ? "" : " -content " + content) +
                                     " -out ssl-out.bin");
@@ -299,15 +273,7 @@ TEST_F(CmsFile, LargeFilesAroundTheOnePassSizeAreTheInMemoryMessage) {
     constexpr size_t kOnePass = size_t{4} << 20;
     for (size_t size : {kOnePass - 1, kOnePass, kOnePass + 300001}) {
         SCOPED_TRACE(size);
-        const Bytes content = pattern(size, static_cast<uint8_t>(size >> 3));
-        putFile(workDir / "data.bin", content);
-        ASSERT_EQ(signFile(at("data.bin"), at("sd.der"), false), 0) << errInfo();
-        Bytes inMemory;
-        ASSERT_EQ(signMemory(content, inMemory), 0) << errInfo();
-        EXPECT_TRUE(fileBytes(workDir / "sd.der") == inMemory);
-        EXPECT_TRUE(opensslVerifies(fileBytes(workDir / "sd.der")));
-        ASSERT_EQ(verifyFile(at("sd.der"), at("back.bin"), false), 0) << errInfo();
-        EXPECT_TRUE(fileBytes(workDir / "back.bin") == content);
+        expectFileRoundTrip(pattern(size, static_cast<uint8_t>(size >> 3)), true);
     }
     // Devices as outputs: written in two passes (no header can be written
     // again there); a full one fails and is left in place.
@@ -387,14 +353,7 @@ TEST_F(CmsFile, ContentAroundChunkBoundariesRoundTrips) {
     for (size_t size : {chunk - 1, chunk, chunk + 1, inFirstBlock + chunk - 1, inFirstBlock + chunk,
                         inFirstBlock + chunk + 1, 5 * chunk + 3}) {
         SCOPED_TRACE(size);
-        const Bytes content = pattern(size, static_cast<uint8_t>(size));
-        putFile(workDir / "data.bin", content);
-        ASSERT_EQ(signFile(at("data.bin"), at("sd.der"), false), 0) << errInfo();
-        Bytes inMemory;
-        ASSERT_EQ(signMemory(content, inMemory), 0) << errInfo();
-        EXPECT_TRUE(fileBytes(workDir / "sd.der") == inMemory);
-        ASSERT_EQ(verifyFile(at("sd.der"), at("back.bin"), false), 0) << errInfo();
-        EXPECT_TRUE(fileBytes(workDir / "back.bin") == content);
+        expectFileRoundTrip(pattern(size, static_cast<uint8_t>(size)), false);
     }
     EXPECT_TRUE(opensslVerifies(fileBytes(workDir / "sd.der")));
 }
@@ -620,7 +579,7 @@ TEST_F(CmsFile, TimeStampTokensFromAnOpensslAuthority) {
     const Bytes token = fileBytes(workDir / "token.der");
 
     // Set on signer 0 of the ContentInfo form: a bare SignedData comes back.
-    OwnedBinstr wrapped(wrapSigned(two.vec())), tok(token), withTst;
+    OwnedBinstr wrapped(wrapSignedData(two.vec())), tok(token), withTst;
     ASSERT_EQ(QELT_CMS_SetTimeStampToken(ctx, &wrapped, 0, &tok, &withTst), 0) << errInfo();
     ASSERT_GT(withTst.b.nLen, 4);
     EXPECT_EQ(withTst.b.pVal[withTst.b.pVal[1] & 0x80 ? 2 + (withTst.b.pVal[1] & 0x7F) : 2], 0x02);

@@ -16,7 +16,7 @@
 #include "ASN1Pkix/cms_enveloped_data.h"
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRCrypto/zr_encrypt.h"
-#include "pkey_test_keys.h"
+#include "openssl_pki.h"
 
 namespace qelt::test {
 namespace {
@@ -37,29 +37,13 @@ protected:
     }
     static void SetUpTestSuite() {
         dir() = scratchDir("cms-sed-pki-" + std::to_string(::getpid()));
-        putFile(dir() / "sign.ext", text("keyUsage=critical,digitalSignature,nonRepudiation\n"));
-        putFile(dir() / "enc.ext", text("keyUsage=critical,keyEncipherment\n"));
-        putFile(dir() / "any.ext", text("basicConstraints=CA:FALSE\n"));
-        ASSERT_TRUE(openssl(dir(),
-                            "req -x509 -newkey rsa:2048 -nodes -keyout ca.key -subj /CN=SED-Test-CA -days 30 "
-                            "-sha256 -addext basicConstraints=critical,CA:TRUE -out ca.pem"));
-        const struct {
-            const char *name, *ext, *serial;
-        } certs[] = {{"signer", "sign.ext", "21"},
-                     {"recip", "enc.ext", "22"},
-                     {"other", "enc.ext", "23"},
-                     {"both", "any.ext", "24"}};
-        for (const auto& c : certs) {
-            const std::string n = c.name;
-            ASSERT_TRUE(openssl(
-                dir(), "req -newkey rsa:2048 -nodes -keyout " + n + ".key -subj /CN=" + n + " -out " + n + ".csr"));
-            ASSERT_TRUE(openssl(dir(), "x509 -req -in " + n + ".csr -CA ca.pem -CAkey ca.key -set_serial " + c.serial +
-                                           " -days 30 -sha256 -extfile " + c.ext + " -out " + n + ".pem"));
-            ASSERT_TRUE(openssl(dir(), "x509 -in " + n + ".pem -outform DER -out " + n + ".der"));
-            ASSERT_TRUE(openssl(dir(), "pkcs8 -topk8 -nocrypt -in " + n + ".key -outform DER -out " + n + ".p8"));
-        }
+        const std::string enc = "keyUsage=critical,keyEncipherment\n";
+        ASSERT_TRUE(opensslPki(dir(), "SED-Test-CA",
+                               {{"signer", "keyUsage=critical,digitalSignature,nonRepudiation\n", 21},
+                                {"recip", enc, 22},
+                                {"other", enc, 23},
+                                {"both", "basicConstraints=CA:FALSE\n", 24}}));
     }
-    static Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
     static Party party(const std::string& n) {
         Party p{fileBytes(dir() / (n + ".der")), fileBytes(dir() / (n + ".p8"))};
         EXPECT_FALSE(p.cert.empty() || p.key.empty()) << "fixture " << n << " missing";

@@ -13,7 +13,7 @@
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRCrypto/zr_hash.h"
 #include "ZRProcess/PPrivateKey.h"
-#include "pkey_test_keys.h"
+#include "openssl_pki.h"
 
 namespace qelt::test {
 namespace {
@@ -31,29 +31,12 @@ protected:
     }
     static void SetUpTestSuite() {
         dir() = scratchDir("cms-signed-pki-" + std::to_string(::getpid()));
-        putFile(dir() / "sign.ext",
-                bytesOfText("keyUsage=critical,digitalSignature,nonRepudiation\nsubjectKeyIdentifier=hash\n"));
-        putFile(dir() / "enc.ext", bytesOfText("keyUsage=critical,keyEncipherment\n"));
-        ASSERT_TRUE(openssl(dir(),
-                            "req -x509 -newkey rsa:2048 -nodes -keyout ca.key -subj /CN=CMS-Test-CA -days 30 "
-                            "-sha256 -addext basicConstraints=critical,CA:TRUE -out ca.pem"));
-        ASSERT_TRUE(openssl(dir(), "x509 -in ca.pem -outform DER -out ca.der"));
         // s1 is certified with SHA-256, s2 with SHA-1, enc has no digitalSignature.
-        const struct {
-            const char *name, *hash, *ext, *serial;
-        } certs[] = {
-            {"s1", "sha256", "sign.ext", "11"}, {"s2", "sha1", "sign.ext", "12"}, {"enc", "sha256", "enc.ext", "13"}};
-        for (const auto& c : certs) {
-            const std::string n = c.name;
-            ASSERT_TRUE(openssl(
-                dir(), "req -newkey rsa:2048 -nodes -keyout " + n + ".key -subj /CN=" + n + " -out " + n + ".csr"));
-            ASSERT_TRUE(openssl(dir(), "x509 -req -in " + n + ".csr -CA ca.pem -CAkey ca.key -set_serial " + c.serial +
-                                           " -days 30 -" + c.hash + " -extfile " + c.ext + " -out " + n + ".pem"));
-            ASSERT_TRUE(openssl(dir(), "x509 -in " + n + ".pem -outform DER -out " + n + ".der"));
-            ASSERT_TRUE(openssl(dir(), "pkcs8 -topk8 -nocrypt -in " + n + ".key -outform DER -out " + n + ".p8"));
-        }
+        const std::string sign = "keyUsage=critical,digitalSignature,nonRepudiation\nsubjectKeyIdentifier=hash\n";
+        ASSERT_TRUE(opensslPki(
+            dir(), "CMS-Test-CA",
+            {{"s1", sign, 11}, {"s2", sign, 12, "sha1"}, {"enc", "keyUsage=critical,keyEncipherment\n", 13}}));
     }
-    static Bytes bytesOfText(const std::string& s) { return Bytes(s.begin(), s.end()); }
     static Signer signer(const std::string& n) {
         return {fileBytes(dir() / (n + ".der")), fileBytes(dir() / (n + ".p8"))};
     }
@@ -80,41 +63,18 @@ protected:
     }
     // openssl cms -verify of a message we made (bare ones get a ContentInfo first).
     bool opensslVerifies(Bytes sd, const Bytes& content) {
-        if (sd[2] == 0x02 || (sd[1] & 0x80 && sd[2 + (sd[1] & 0x7F)] == 0x02)) sd = wrap(sd);
+        if (sd[2] == 0x02 || (sd[1] & 0x80 && sd[2 + (sd[1] & 0x7F)] == 0x02)) sd = wrapSignedData(sd);
         putFile(dir() / "ours.der", sd);
         std::filesystem::remove(dir() / "ours.out");
         return openssl(dir(), "cms -verify -binary -inform DER -in ours.der -CAfile ca.pem -out ours.out") &&
                fileBytes(dir() / "ours.out") == content;
-    }
-    static void appendLength(Bytes& out, size_t n) {
-        if (n < 128) {
-            out.push_back(static_cast<uint8_t>(n));
-        } else {
-            Bytes len;
-            for (; n > 0; n >>= 8) len.insert(len.begin(), static_cast<uint8_t>(n));
-            out.push_back(static_cast<uint8_t>(0x80 | len.size()));
-            out.insert(out.end(), len.begin(), len.end());
-        }
-    }
-    // ContentInfo { signedData, [0] sd }.
-    static Bytes wrap(const Bytes& sd) {
-        const Bytes oid = {0x06, 0x09, 0x2a, 0x86, 0x48, 0x86, 0xf7, 0x0d, 0x01, 0x07, 0x02};
-        Bytes tagged = {0xA0};
-        appendLength(tagged, sd.size());
-        tagged.insert(tagged.end(), sd.begin(), sd.end());
-        Bytes body = oid;
-        body.insert(body.end(), tagged.begin(), tagged.end());
-        Bytes out = {0x30};
-        appendLength(out, body.size());
-        out.insert(out.end(), body.begin(), body.end());
-        return out;
     }
     static RSignedData decodeSigned(const Bytes& sd) {
         RSignedData rec;
         EXPECT_EQ(rec.fromASN1Object(sd), 0) << rec.errorText();
         return rec;
     }
-    const Bytes content = bytesOfText("signed content \x01\x02 with binary bytes\r\n");
+    const Bytes content = textBytes("signed content \x01\x02 with binary bytes\r\n");
 };
 
 TEST_F(CmsSigned, OursVerifyWithOpensslInBothFormsAndHashes) {
@@ -193,7 +153,7 @@ TEST_F(CmsSigned, AddedSignersAndCaCertificates) {
     // Option 0x400 adds the CA certificate from the context's bundle.
     const Bytes ca = fileBytes(dir() / "ca.der");
     Bytes bundle = {0x30};
-    appendLength(bundle, ca.size());
+    appendDerLength(bundle, ca.size());
     bundle.insert(bundle.end(), ca.begin(), ca.end());
     OwnedBinstr bundleIn(bundle);
     ASSERT_EQ(QELT_API_SetCaPubs(ctx, &bundleIn), 0);
@@ -315,7 +275,7 @@ TEST_F(CmsSigned, TamperedAndMalformedMessagesAreRefused) {
         EXPECT_TRUE(rc == QELT_ERR_NOT_SIGNED || rc == QELT_ERR_SIGNED_INVALID) << cut << " " << rc;
     }
     // A ContentInfo of another type.
-    Bytes data = wrap(sd);
+    Bytes data = wrapSignedData(sd);
     data[data[1] & 0x80 ? 2 + (data[1] & 0x7F) + 2 + 8 : 12] = 0x01;  // ...7 2 -> ...7 1
     EXPECT_EQ(process(data, got, count), QELT_ERR_NOT_SIGNED);
 }

@@ -3,21 +3,16 @@
 #include <fstream>
 
 #include "test_support.h"
+#include "tools/cli_run.h"
 
 namespace qelt::test {
 namespace {
 
 // Runs a shell command, returning its standard output; *status gets the exit status.
 std::string run(const std::string& command, int* status = nullptr) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (p == nullptr) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int rc = pclose(p);
-    if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    return out;
+    const CommandRun r = runCommand(command);
+    if (status) *status = r.status;
+    return r.out;
 }
 
 std::string slurp(const std::filesystem::path& p) {
@@ -35,7 +30,8 @@ TEST(CryptCli, HashEncDec) {
     }
     EXPECT_EQ(run(qelt + " hash -a has160 < /dev/null 2>/dev/null; printf abc | " + qelt + " hash -a has160"),
               "975e810488cf2a3d49838478124afce4b1c78804\n");
-    EXPECT_EQ(run(qelt + " hash -a sha256 " + plain.string()), run("openssl dgst -sha256 -r " + plain.string()).substr(0, 64) + "\n");
+    EXPECT_EQ(run(qelt + " hash -a sha256 " + plain.string()),
+              run("openssl dgst -sha256 -r " + plain.string()).substr(0, 64) + "\n");
 
     const std::string keyIv = " -k 000102030405060708090a0b0c0d0e0f -i 0f0e0d0c0b0a09080706050403020100 ";
     int status = -1;

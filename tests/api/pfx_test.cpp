@@ -12,6 +12,7 @@
 #include "ASN1/asn1_sequence.h"
 #include "ASN1Pkix/PPKCS12.h"
 #include "api/pkey_test_keys.h"
+#include "tools/cli_run.h"
 
 namespace qelt::test {
 namespace {
@@ -20,18 +21,6 @@ const std::filesystem::path kData = std::filesystem::path(QELT_TEST_DATA_DIR) / 
 char kPass[] = "pfx-test-pass";
 
 Bytes data(const char* name) { return fileBytes(kData / name); }
-
-// Output of a shell command line (stdout only).
-std::string commandOutput(const std::string& cmd) {
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-    return out;
-}
 
 // Every certificate of a PEM file, as DER, in file order.
 std::vector<Bytes> pemCertificates(const std::filesystem::path& path) {
@@ -136,7 +125,7 @@ TEST_F(PfxTest, ExportedFilesOpenInOpensslWithTheSameContents) {
     putFile(dir / "ours.p12", pfx);
     const std::string p12 = "openssl pkcs12 -legacy -in '" + (dir / "ours.p12").string() + "' -passin pass:" + kPass;
     // Certificates with their local key ids, the ids being the slot numbers 1 and 2.
-    const std::string info = commandOutput(p12 + " -nokeys 2>/dev/null");
+    const std::string info = runCommand(p12 + " -nokeys 2>/dev/null").out;
     EXPECT_NE(info.find("localKeyID: 01 00 00 00"), std::string::npos) << info;
     EXPECT_NE(info.find("localKeyID: 02 00 00 00"), std::string::npos) << info;
     ASSERT_TRUE(

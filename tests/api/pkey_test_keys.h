@@ -27,7 +27,8 @@ inline Bytes fileBytes(const std::filesystem::path& p) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 inline void putFile(const std::filesystem::path& p, const Bytes& b) {
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 // Runs the openssl command in `dir`; true on exit status 0.
 inline bool openssl(const std::filesystem::path& dir, const std::string& args) {
@@ -45,11 +46,12 @@ inline TestKey opensslKey(const std::string& name, const std::string& genpkey) {
     TestKey k;
     // One directory per process: CTest runs the cases of a suite as parallel processes.
     k.dir = scratchDir("pkey-" + name + "-" + std::to_string(::getpid()));
-    const bool ok = openssl(k.dir, "genpkey " + genpkey + " -out key.pem") &&
-                    openssl(k.dir, "pkcs8 -topk8 -nocrypt -in key.pem -outform DER -out key.p8") &&
-                    openssl(k.dir, "pkey -in key.pem -pubout -out pub.pem") &&
-                    openssl(k.dir, "pkey -in key.pem -pubout -outform DER -out pub.der") &&
-                    openssl(k.dir, "req -x509 -new -key key.pem -subj /CN=" + name + " -days 30 -outform DER -out cert.der");
+    const bool ok =
+        openssl(k.dir, "genpkey " + genpkey + " -out key.pem") &&
+        openssl(k.dir, "pkcs8 -topk8 -nocrypt -in key.pem -outform DER -out key.p8") &&
+        openssl(k.dir, "pkey -in key.pem -pubout -out pub.pem") &&
+        openssl(k.dir, "pkey -in key.pem -pubout -outform DER -out pub.der") &&
+        openssl(k.dir, "req -x509 -new -key key.pem -subj /CN=" + name + " -days 30 -outform DER -out cert.der");
     EXPECT_TRUE(ok) << "openssl could not make the " << name << " key";
     k.pkcs8 = fileBytes(k.dir / "key.p8");
     k.spki = fileBytes(k.dir / "pub.der");
@@ -60,10 +62,9 @@ inline TestKey opensslKey(const std::string& name, const std::string& genpkey) {
 inline ByteString bs(const Bytes& b) { return ByteString(b.data(), static_cast<int>(b.size())); }
 inline Bytes bytes(const ByteString& b) { return Bytes(b.data(), b.data() + b.length()); }
 
-// A KCDSA key of `bits` from the engine; the certificate is `carrier` with its
-// public key replaced (its own signature is not what these tests look at).
-inline TestKey kcdsaKey(int engineId, const Bytes& carrier) {
-    TestKey k;
+// A KCDSA key pair from the engine (`engineId` gives its size) as PKCS#8 and
+// SubjectPublicKeyInfo.
+inline void kcdsaKeyPair(int engineId, Bytes& pkcs8, Bytes& spkiDer) {
     ByteString pub, pri;
     EXPECT_EQ(zcapGenerateKeyPair(engineId, ByteString(), pub, pri), 0);
     RDSAPrivateKey dsa(pri);
@@ -81,15 +82,22 @@ inline TestKey kcdsaKey(int engineId, const Bytes& carrier) {
     info.setPrivateKeyAlgorithm(alg);
     ASN1Integer x = dsa.getX();
     info.editPrivateKey().setValue(x.toASN1Object());
-    k.pkcs8 = bytes(info.toASN1Object());
+    pkcs8 = bytes(info.toASN1Object());
     RSubjectPublicKeyInfo spki;
     spki.setAlgorithm(alg);
     ASN1Integer y = dsa.getY();
     const ByteString& yDer = y.toASN1Object();
     spki.editSubjectPublicKey().setBitString(yDer.data(), yDer.length(), 0);
-    k.spki = bytes(spki.toASN1Object());
+    spkiDer = bytes(spki.toASN1Object());
+}
+
+// A KCDSA key as above; the certificate is `carrier` with its public key
+// replaced (its own signature is not what these tests look at).
+inline TestKey kcdsaKey(int engineId, const Bytes& carrier) {
+    TestKey k;
+    kcdsaKeyPair(engineId, k.pkcs8, k.spki);
     RCertificate cert(bs(carrier));
-    cert.editTbsCertificate().setSubjectPublicKeyInfo(spki);
+    cert.editTbsCertificate().setSubjectPublicKeyInfo(RSubjectPublicKeyInfo(bs(k.spki)));
     k.cert = bytes(cert.toASN1Object());
     return k;
 }

@@ -7,21 +7,17 @@
 #include "net/loopback_process.h"
 #include "net/tsa_server.h"
 #include "test_support.h"
+#include "tools/cli_run.h"
 
 namespace qelt::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-struct CliRun {
-    int status;
-    std::string out;
-};
-
-CliRun qelt(const std::vector<std::string>& args, const std::string& dir) {
+CommandRun qelt(const std::vector<std::string>& args, const std::string& dir) {
     std::vector<std::string> argv{QELT_CLI_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
-    CliRun r;
+    CommandRun r;
     r.status = runProcess(argv, 30s, &r.out, dir);
     return r;
 }
@@ -32,9 +28,10 @@ TEST(TspCli, StampShowAndVerify) {
     writeFile(dir + "/doc.txt", "stamp me");
     writeFile(dir + "/other.txt", "not me");
     const std::string port = std::to_string(tsa.port());
-    CliRun r = qelt({"tsp", "stamp", "--host", "127.0.0.1", "--port", port, "--policy", "1.2.410.200004.5.99.2", "--sign",
-                  "-c", onlinePath("good.pem"), "-k", onlinePath("good.key.der"), "doc.txt", "-o", "doc.tst"},
-                 dir);
+    CommandRun r =
+        qelt({"tsp", "stamp", "--host", "127.0.0.1", "--port", port, "--policy", "1.2.410.200004.5.99.2", "--sign",
+              "-c", onlinePath("good.pem"), "-k", onlinePath("good.key.der"), "doc.txt", "-o", "doc.tst"},
+             dir);
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(tsa.verifiedSignatures(), 1);
 

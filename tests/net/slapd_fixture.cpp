@@ -11,10 +11,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "ZRProcess/UUnicode.h"
+#include "net/loopback_process.h"
 #include "test_support.h"
 #include "util/base64.h"
 #include "util/byte_string.h"
@@ -35,18 +35,8 @@ constexpr const char* kExtraSchema =
     "attributetype ( 2.25.248157361285925147935112309318224405031.3 NAME 'wUserCertificate'\n"
     "  SYNTAX 1.3.6.1.4.1.1466.115.121.1.40 )\n";
 
-std::string readText(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool writeText(const fs::path& p, const std::string& text) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << text;
-    return static_cast<bool>(out);
-}
+std::string readText(const fs::path& p) { return readFile(p.string()); }
+bool writeText(const fs::path& p, const std::string& text) { return writeFile(p.string(), text); }
 
 std::string asString(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
 

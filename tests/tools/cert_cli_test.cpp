@@ -6,33 +6,22 @@
 
 #include "../ZRProcess/cert_fixtures.h"
 #include "test_support.h"
+#include "tools/cli_run.h"
 
 using namespace qelt::test;
 
 namespace {
 
-struct CliResult {
-    int status;
-    std::string out;
-};
-
-CliResult runCli(const std::string& args) {
+CommandRun runCli(const std::string& args) {
     const auto dir = scratchDir("cli.cert");
-    const std::string cmd = "cd '" + certFixtures().string() + "' && QELT_WORKDIR='" + (dir / "work").string() + "' '" +
-                            QELT_CLI_PATH + "' " + args + " 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buf{};
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) out.append(buf.data(), n);
-    const int status = pclose(p);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return runCommand("cd '" + certFixtures().string() + "' && QELT_WORKDIR='" + (dir / "work").string() + "' '" +
+                      QELT_CLI_PATH + "' " + args + " 2>&1");
 }
 
 }  // namespace
 
 TEST(CertCli, ShowPemAndDerAlike) {
-    const CliResult pem = runCli("cert show ee.pem");
+    const CommandRun pem = runCli("cert show ee.pem");
     ASSERT_EQ(pem.status, 0) << pem.out;
     EXPECT_NE(pem.out.find("\nSubject: cn=홍길동,ou=people,o=Example,c=KR\n"), std::string::npos) << pem.out;
     EXPECT_NE(pem.out.find("\nKey usage: digitalSignature, nonRepudiation\n"), std::string::npos);
@@ -41,14 +30,14 @@ TEST(CertCli, ShowPemAndDerAlike) {
     EXPECT_EQ(runCli("cert show ee.der").out, pem.out);
     // Absent extensions are left out.
     EXPECT_EQ(runCli("cert show v1.der").out.find("Key usage"), std::string::npos);
-    const CliResult bad = runCli("cert show ee.csr");
+    const CommandRun bad = runCli("cert show ee.csr");
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.out.find("error "), std::string::npos);
 }
 
 TEST(CertCli, DaysAndLists) {
     EXPECT_EQ(runCli("cert days ec.der").out, "10\n");
-    const CliResult warn = runCli("cert days ec.der -t 30");
+    const CommandRun warn = runCli("cert days ec.der -t 30");
     EXPECT_EQ(warn.status, 1);
     EXPECT_NE(warn.out.find("error 1248: 인증서 유효기간 만료일이"), std::string::npos) << warn.out;
 

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -23,6 +24,17 @@ const fs::path& toolDir() {
     return dir;
 }
 }  // namespace
+
+CommandRun runCommand(const std::string& shellLine) {
+    CommandRun run;
+    FILE* p = popen(shellLine.c_str(), "r");
+    if (p == nullptr) return run;
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) run.out.append(buf, n);
+    const int status = pclose(p);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
 
 QeltRun runShell(const fs::path& dir, const std::string& command) {
     static int serial = 0;

@@ -15,6 +15,14 @@ struct QeltRun {
     std::string err;
 };
 
+// A shell command line run to completion: its exit status (-1 when it did not
+// exit normally) and what it wrote to standard output.
+struct CommandRun {
+    int status = -1;
+    std::string out;
+};
+CommandRun runCommand(const std::string& shellLine);
+
 // Runs `command` with sh -c in `dir`, the built qelt first on PATH and
 // QELT_WORKDIR in `dir`.
 QeltRun runShell(const std::filesystem::path& dir, const std::string& command);

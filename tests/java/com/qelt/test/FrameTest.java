@@ -1,6 +1,5 @@
 package com.qelt.test;
 
-import com.qelt.qeltapi.QeltApiException;
 import com.qelt.qeltapi.util.Pem;
 import com.qelt.qeltapi_jni;
 import java.io.ByteArrayInputStream;
@@ -48,13 +47,7 @@ public class FrameTest extends TestBase {
                 .generateCertificate(new ByteArrayInputStream(text.getBytes()));
         eq(der, c.getEncoded(), "the JDK reads our PEM back to the same certificate");
         eq(der, pem.decode(data("user.pem")), "OpenSSL's PEM decodes to the DER");
-        try {
-            pem.decode("garbage".getBytes());
-            throw new AssertionError("garbage PEM accepted");
-        } catch (QeltApiException e) {
-            eq(4106, e.getCode(), "PEM decode code");
-            check(e.getMessage().startsWith("ErrCode=4106,ErrMsg="), "errBuff frame: " + e.getMessage());
-        }
+        throwsCode(() -> pem.decode("garbage".getBytes()), 4106, "");
     }
 
     public void testWholeFilesWithDirectories() throws Exception {

@@ -1,6 +1,5 @@
 package com.qelt.test;
 
-import com.qelt.qeltapi.QeltApiException;
 import com.qelt.qeltapi.util.Ldap;
 import com.qelt.qeltapi_jni;
 import java.nio.file.Files;
@@ -58,13 +57,7 @@ public class LdapTest extends TestBase {
         byte[] good = Files.readAllBytes(DIR.resolve("good.der"));
         eq(good, ldap.getDataByCN("127.0.0.1", PORT, "정상사용자", 2), "signing certificate by CN");
         check(new String(ldap.dnBuff, CP949).contains("정상사용자"), "DN " + new String(ldap.dnBuff, CP949));
-        try {
-            ldap.getDataByCN("127.0.0.1", 0, "x", 2);
-            throw new AssertionError("port 0 accepted");
-        } catch (QeltApiException e) {
-            eq(1006, e.getCode(), "port 0");
-            check(e.getMessage().contains("LDAP 디렉토리 Port(nPort)를 지정해 주세요."), e.getMessage());
-        }
+        throwsCode(() -> ldap.getDataByCN("127.0.0.1", 0, "x", 2), 1006, "LDAP 디렉토리 Port(nPort)를 지정해 주세요.");
     }
 
     /**

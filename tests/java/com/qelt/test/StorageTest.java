@@ -105,14 +105,4 @@ public class StorageTest extends TestBase {
         // Without a plug-in path nothing is loaded for the plug-in medium.
         failed(api, api.STORAGE_ReadCert("", PLUGIN, "1234", SIGN), 1406, "우선 동적 라이브러리를 로드하세요.");
     }
-
-    private static int indexOf(byte[] hay, byte[] needle) {
-        outer:
-        for (int i = 0; i + needle.length <= hay.length; i++) {
-            for (int j = 0; j < needle.length; j++)
-                if (hay[i + j] != needle[j]) continue outer;
-            return i;
-        }
-        return -1;
-    }
 }

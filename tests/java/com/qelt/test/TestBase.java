@@ -109,6 +109,17 @@ public abstract class TestBase {
         return p.waitFor();
     }
 
+    /** Where `needle` first occurs in `hay`, or -1. */
+    protected static int indexOf(byte[] hay, byte[] needle) {
+        outer:
+        for (int i = 0; i + needle.length <= hay.length; i++) {
+            for (int j = 0; j < needle.length; j++)
+                if (hay[i + j] != needle[j]) continue outer;
+            return i;
+        }
+        return -1;
+    }
+
     protected static byte[] bytes(int n, int seed) {
         byte[] b = new byte[n];
         new java.util.Random(seed).nextBytes(b);
