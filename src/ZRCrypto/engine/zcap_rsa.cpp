@@ -225,9 +225,19 @@ bool publicPower(const RsaKey& key, const BIGNUM* x, BIGNUM* out, BN_CTX* ctx) {
     return mont && BN_mod_exp_mont(out, x, key.e.get(), key.n.get(), ctx, mont.get()) == 1;
 }
 
+// r = a mod m for a prime factor m of the key (mont prepared for it). Below
+// m·R (R the Montgomery radix of m: true of anything below n when the two
+// primes are of a size) the value goes out of the Montgomery form and back,
+// a·R⁻¹·R: two constant-time Montgomery steps instead of a long division of
+// a secret number; otherwise the constant-time division.
+bool reduceModPrime(BIGNUM* r, const BIGNUM* a, const BIGNUM* m, BN_MONT_CTX* mont, BN_CTX* ctx) {
+    const int radixBits = (BN_num_bits(m) + BN_BITS2 - 1) / BN_BITS2 * BN_BITS2;
+    if (BN_num_bits(a) > BN_num_bits(m) - 1 + radixBits) return BN_mod(r, a, m, ctx) == 1;
+    return BN_from_montgomery(r, a, mont, ctx) == 1 && BN_to_montgomery(r, r, mont, ctx) == 1;
+}
+
 // Whether t^e = c modulo one prime factor r of the key (cr = c mod r, mont
-// prepared for r). t is reduced with the constant-time division of a secret
-// number, then raised to e by square-and-multiply in Montgomery form: the
+// prepared for r). t is reduced (reduceModPrime), then raised to e by square-and-multiply in Montgomery form: the
 // sequence of Montgomery multiplications depends only on the public e, and
 // each of them ends without a data-dependent branch. Done by hand rather than
 // by BN_mod_exp_mont, which would need unflagged copies of the base and the
@@ -240,8 +250,8 @@ bool agreesModPrime(const RsaKey& key, const BIGNUM* t, const BIGNUM* r, BN_MONT
     BN_CTX_start(ctx);
     BIGNUM* base = BN_CTX_get(ctx);
     BIGNUM* power = BN_CTX_get(ctx);
-    bool ok = power != nullptr && BN_mod(base, t, r, ctx) == 1 && BN_to_montgomery(base, base, mont, ctx) == 1 &&
-              BN_copy(power, base) != nullptr;
+    bool ok = power != nullptr && reduceModPrime(base, t, r, mont, ctx) &&
+              BN_to_montgomery(base, base, mont, ctx) == 1 && BN_copy(power, base) != nullptr;
     for (int bit = BN_num_bits(e) - 2; ok && bit >= 0; --bit) {
         ok = BN_mod_mul_montgomery(power, power, power, mont, ctx) == 1;
         if (ok && BN_is_bit_set(e, bit)) ok = BN_mod_mul_montgomery(power, power, base, mont, ctx) == 1;
@@ -289,16 +299,19 @@ bool rawPrivate(const RsaKey& key, const uint8_t* in, uint8_t* out, size_t k) {
     BIGNUM* m2 = BN_CTX_get(ctx.get());
     BIGNUM* h = BN_CTX_get(ctx.get());
     BIGNUM* t = BN_CTX_get(ctx.get());
-    if (t != nullptr)
-        for (BIGNUM* b : {c, cp, cq, m1, m2, h, t}) BN_set_flags(b, BN_FLG_CONSTTIME);
-    const bool ok = t != nullptr && BN_bin2bn(in, static_cast<int>(k), c) && BN_cmp(c, n) < 0 &&
+    BIGNUM* qinv = BN_CTX_get(ctx.get());
+    if (qinv != nullptr)
+        for (BIGNUM* b : {c, cp, cq, m1, m2, h, t, qinv}) BN_set_flags(b, BN_FLG_CONSTTIME);
+    const bool ok = qinv != nullptr && BN_bin2bn(in, static_cast<int>(k), c) && BN_cmp(c, n) < 0 &&
                     BN_MONT_CTX_set(mp.get(), p, ctx.get()) == 1 && BN_MONT_CTX_set(mq.get(), q, ctx.get()) == 1 &&
-                    BN_mod(cp, c, p, ctx.get()) == 1 && BN_mod(cq, c, q, ctx.get()) == 1 &&
+                    reduceModPrime(cp, c, p, mp.get(), ctx.get()) && reduceModPrime(cq, c, q, mq.get(), ctx.get()) &&
                     BN_mod_exp_mont_consttime_x2(m1, cp, key.dp.get(), p, mp.get(), m2, cq, key.dq.get(), q, mq.get(),
                                                  ctx.get()) == 1 &&
-                    // m = m2 + q * (qInv (m1 - m2) mod p)
+                    // m = m2 + q * (qInv (m1 - m2) mod p); the product mod p as a
+                    // Montgomery product with qInv in Montgomery form.
                     BN_mod_sub(h, m1, m2, p, ctx.get()) == 1 &&
-                    BN_mod_mul(h, h, key.qinv.get(), p, ctx.get()) == 1 && BN_mul(t, h, q, ctx.get()) == 1 &&
+                    BN_to_montgomery(qinv, key.qinv.get(), mp.get(), ctx.get()) == 1 &&
+                    BN_mod_mul_montgomery(h, h, qinv, mp.get(), ctx.get()) == 1 && BN_mul(t, h, q, ctx.get()) == 1 &&
                     BN_add(t, t, m2) == 1 && BN_cmp(t, n) < 0 && agreesModPrime(key, t, p, mp.get(), cp, ctx.get()) &&
                     agreesModPrime(key, t, q, mq.get(), cq, ctx.get()) &&
                     BN_bn2binpad(t, out, static_cast<int>(k)) == static_cast<int>(k);
