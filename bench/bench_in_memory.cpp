@@ -17,8 +17,7 @@
 // on entry: it is emptied outside the timing). Before timing, each large call is also run once into an empty
 // record with the kernel's peak-RSS mark reset, and its peak memory growth is
 // printed beside the output's size (target: at most the output + 2 MiB).
-// Ratios are printed for wall time and for CPU time: on a machine shared with
-// other work the CPU times are the steadier of the two.
+// The repetitions of both sides are interleaved in a random order.
 //
 //   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQELT_BENCH=ON -DQELT_TESTS=OFF
 //   ninja -C build-bench bench_in_memory
@@ -291,6 +290,18 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The repetitions of our side and of its reference run interleaved in a
+    // random order (unless the command line says otherwise), so that a drift
+    // of the machine's speed during the run falls on both sides alike.
+    std::vector<char*> args(argv, argv + argc);
+    char interleave[] = "--benchmark_enable_random_interleaving=true";
+    if (std::none_of(args.begin(), args.end(), [](const char* a) {
+            return std::strncmp(a, "--benchmark_enable_random_interleaving", 38) == 0;
+        }))
+        args.insert(args.begin() + 1, interleave);
+    argc = static_cast<int>(args.size());
+    args.push_back(nullptr);  // argv[argc], as main received it
+    argv = args.data();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     // QELT_BENCH_NO_PEAKS=1 leaves the peak measurement out (for profiling one benchmark).
