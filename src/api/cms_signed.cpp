@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -55,13 +56,40 @@ int caPubsOf(ApiCall& call, const ByteString& cert, ByteString& caPubs) {
                          "The CA certificates of the signer are neither set nor cached.");
 }
 
+// The signer's certificate decoded; the decoding is kept per thread for the
+// next call with the same bytes: a server signs message after message with
+// one certificate, and decoding it is a fair part of signing a small message.
+// Only the certificate, which is public, is kept (the private key is decoded
+// in each call and never kept), and only when it decoded.
+PCertUtil& signerCertificate(const ByteString& cert, int& parsed) {
+    struct Kept {
+        ByteString der;
+        std::unique_ptr<PCertUtil> util;
+        bool decoded = false;
+    };
+    thread_local Kept kept;
+    if (kept.decoded && kept.der == cert) {
+        parsed = 0;
+        return *kept.util;
+    }
+    kept.decoded = false;
+    kept.der.clear();
+    kept.util = std::make_unique<PCertUtil>();
+    parsed = kept.util->parseCertificate(cert);
+    if (parsed == 0) {
+        kept.der.assign(cert);
+        kept.decoded = true;
+    }
+    return *kept.util;
+}
+
 // The shared body of both makers; `existing` null for a new message.
 int makeSigned(ApiCall& call, BINSTR* pCert, BINSTR* pPriKey, const BINSTR* existing, BINSTR* pTBSData,
                const char* pszSigningTime, BINSTR* pOut, const char* outName) {
     const ByteString cert = bytesOf(pCert);
     // The certificate is decoded once: its key usage, its hash and the SignerInfo all read this record.
-    PCertUtil certUtil;
-    const int parsed = certUtil.parseCertificate(cert);
+    int parsed = 0;
+    PCertUtil& certUtil = signerCertificate(cert, parsed);
     if (const int rc = api::checkCmsKeyUsage(call, certUtil, parsed, api::KeyUse::Signing)) return rc;
     const RCertificate& decoded = *certUtil.certificate();
     PSignedData sd;

@@ -301,6 +301,16 @@ TEST_F(CmsSigned, ArgumentAndCertificateChecks) {
     int seconds = 0;
     ASSERT_EQ(QELT_CMS_GetSigner2(ctx, 0, &cert, &seconds), 0);
     EXPECT_EQ(seconds, 1735787045);
+
+    // The signer certificate's decoding kept from the call before never
+    // answers for another certificate: the encryption certificate is still
+    // refused right after s1 signed, and s2's message carries s2.
+    EXPECT_EQ(make(signer("enc"), content, sd), QELT_ERR_NOT_SIGNING_CERT);
+    ASSERT_EQ(make(signer("s2"), content, sd), 0) << errInfo();
+    ASSERT_EQ(process(sd, got, count), 0) << errInfo();
+    OwnedBinstr s2;
+    ASSERT_EQ(QELT_CMS_GetSigner(ctx, 0, &s2, nullptr), 0) << errInfo();
+    EXPECT_EQ(s2.vec(), signer("s2").cert);
 }
 
 // A countersignature by s2 over s1's signature, built from the records: it is
