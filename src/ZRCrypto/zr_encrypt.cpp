@@ -102,14 +102,16 @@ int ZREncrypt::planOneShot(const char* method, int nAlg, int nMode, int nPadding
         }
         plan.padding = *p;
     }
-    if (nAlg == ALG_NEAT) {
-        // NEAT pads by its own rules (0 to 4), in CBC only.
-        if (*mode != ENGINE_MODE_CBC)
-            return fail(kClass, method, "Mode", 18, "The NEAT algorithm only support CBC mode.");
-        if (nPadding < 0 || nPadding > 4) {
-            msg.format("The PaddingType(%d) does not supported.", nPadding);
-            return fail(kClass, method, "nPadding", 4, msg.c_str());
-        }
+    return nAlg == ALG_NEAT ? checkNeatUse(method, *mode, nPadding) : 0;
+}
+
+// NEAT runs in CBC only and pads by its own rules (0 to 4).
+int ZREncrypt::checkNeatUse(const char* method, int mode, int nPadding) {
+    if (mode != ENGINE_MODE_CBC) return fail(kClass, method, "Mode", 18, "The NEAT algorithm only support CBC mode.");
+    if (nPadding < 0 || nPadding > 4) {
+        ByteString msg;
+        msg.format("The PaddingType(%d) does not supported.", nPadding);
+        return fail(kClass, method, "nPadding", 4, msg.c_str());
     }
     return 0;
 }
@@ -320,12 +322,7 @@ int ZREncrypt::noGenKey(bool decrypt, int nAlg, int nMode, ByteString& expandedK
     }
 
     if (nAlg == ALG_NEAT) {
-        if (*mode != ENGINE_MODE_CBC)
-            return fail(kClass, method, "Mode", 18, "The NEAT algorithm only support CBC mode.");
-        if (nPadding < 0 || nPadding > 4) {
-            msg.format("The PaddingType(%d) does not supported.", nPadding);
-            return fail(kClass, method, "nPadding", 4, msg.c_str());
-        }
+        if (const int rc = checkNeatUse(method, *mode, nPadding)) return rc;
         const int capacity = inLen + static_cast<int>(NEAT_BLOCK_LEN);
         WipedBuffer buf(static_cast<size_t>(capacity));
         if (!buf) return fail(kClass, method, "ucOut", 19, "Momory allocation is failed.");

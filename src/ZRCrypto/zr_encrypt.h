@@ -76,6 +76,8 @@ private:
     // Checks the algorithm, mode and padding of a one-shot call the same way
     // for both of its forms; 0, or the failure reported under `method`.
     int planOneShot(const char* method, int nAlg, int nMode, int nPadding, OneShotPlan& plan);
+    // 0, or failure 18 (not CBC) or 4 (padding outside 0 to 4) for NEAT.
+    int checkNeatUse(const char* method, int mode, int nPadding);
     // The engine's key schedule for `id` from the raw key; 0 or failure 25.
     int expandKey(const char* method, int id, const ByteString& key, ByteString& expanded);
     int oneShot(bool decrypt, int nAlg, int nMode, const ByteString& key, const ByteString& iv, const ByteString& in,
