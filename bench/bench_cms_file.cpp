@@ -68,30 +68,18 @@ long long fileMiB() {
     return n > 0 ? n : 256;
 }
 
-long statusKiB(const char* key) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const size_t n = std::strlen(key);
-    while (std::getline(in, line))
-        if (line.compare(0, n, key) == 0) return std::atol(line.c_str() + n + 1);
-    return -1;
-}
-
 // Times `op` and records its peak RSS growth under `name`.
 template <class Op>
 void measure(benchmark::State& state, const std::string& name, Op op) {
     for (auto _ : state) {
-        {
-            std::ofstream reset("/proc/self/clear_refs");
-            reset << "5";  // resets VmHWM to the current RSS
-        }
-        const long before = statusKiB("VmRSS:");
+        qelt_bench::resetPeakRss();
+        const long before = qelt_bench::statusKiB("VmRSS:");
         const auto t0 = std::chrono::steady_clock::now();
         const double c0 = cpuNow();
         const bool ok = op();
         const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         const double cpu = cpuNow() - c0;
-        const long peak = statusKiB("VmHWM:");
+        const long peak = qelt_bench::statusKiB("VmHWM:");
         if (!ok) {
             state.SkipWithError((name + " failed").c_str());
             return;

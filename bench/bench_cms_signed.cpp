@@ -123,17 +123,7 @@ void opensslProcess(benchmark::State& state, size_t size) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
 }
 
-void plainSha256(benchmark::State& state, size_t size) {
-    const Bytes content = data(size);
-    std::unique_ptr<EVP_MD, decltype(&EVP_MD_free)> md(EVP_MD_fetch(nullptr, "SHA256", nullptr), &EVP_MD_free);
-    uint8_t out[32];
-    for (auto _ : state) {
-        unsigned len = 0;
-        EVP_Digest(content.data(), content.size(), out, &len, md.get(), nullptr);
-        benchmark::DoNotOptimize(out);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
-}
+void plainSha256(benchmark::State& state, size_t size) { qelt_bench::opensslDigestLoop(state, "SHA256", data(size)); }
 
 void oursRawSign(benchmark::State& state, size_t size) {
     const Bytes content = data(size);

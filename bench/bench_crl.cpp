@@ -187,15 +187,6 @@ BENCHMARK_CAPTURE(BM_OpenSSL, listed_last, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Ours, not_listed, false)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_OpenSSL, not_listed, false)->Unit(benchmark::kMillisecond);
 
-// Peak resident memory so far, in KiB.
-long peakKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-    return -1;
-}
-
 // One check in this process: true when it succeeded.
 bool checkOnce(const char* which, const char* crlPath, const qelt::ByteString& issuer, const qelt::ByteString& subject,
                void* ctx) {
@@ -227,10 +218,10 @@ int measureMemory(const char* which, const char* crlPath, const char* issuerPath
     void* ctx = nullptr;
     QELT_API_Init(&ctx, std::filesystem::temp_directory_path().c_str());
     bool ok = checkOnce(which, crlPath, issuer, subject, ctx);
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const long before = peakKiB();
+    qelt_bench::resetPeakRss();
+    const long before = qelt_bench::statusKiB("VmHWM:");
     ok = checkOnce(which, crlPath, issuer, subject, ctx) && ok;
-    std::printf("%ld %d\n", peakKiB() - before, ok ? 1 : 0);
+    std::printf("%ld %d\n", qelt_bench::statusKiB("VmHWM:") - before, ok ? 1 : 0);
     QELT_API_Finish(&ctx);
     return 0;
 }

@@ -6,7 +6,6 @@
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 #include <openssl/provider.h>
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -49,15 +48,7 @@ void oursHash(benchmark::State& state, int apiCode) {
 }
 
 void opensslHash(benchmark::State& state, const char* name) {
-    const auto in = data(kHashBlock);
-    std::unique_ptr<EVP_MD, decltype(&EVP_MD_free)> md(EVP_MD_fetch(nullptr, name, nullptr), &EVP_MD_free);
-    uint8_t out[64];
-    for (auto _ : state) {
-        unsigned len = 0;
-        EVP_Digest(in.data(), in.size(), out, &len, md.get(), nullptr);
-        benchmark::DoNotOptimize(out);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kHashBlock));
+    qelt_bench::opensslDigestLoop(state, name, data(kHashBlock));
 }
 
 BENCHMARK_CAPTURE(oursHash, MD5, QELT_HASH_MD5);
@@ -188,12 +179,6 @@ void setSeedSession() {
     QELT_CRYPT_SetKeyAndIV(apiContext(), QELT_SYM_SEED, &k, &v);
 }
 
-long peakKiB() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
-}
-
 void oursFile(benchmark::State& state) {
     setSeedSession();
     const auto dir = std::filesystem::temp_directory_path() / "qelt-bench";
@@ -204,10 +189,10 @@ void oursFile(benchmark::State& state) {
         for (size_t i = 0; i < kFileSize; i += chunk.size()) std::fwrite(chunk.data(), 1, chunk.size(), f);
         std::fclose(f);
     }
-    const long before = peakKiB();
+    const long before = qelt_bench::statusKiB("VmHWM:");
     for (auto _ : state)
         if (QELT_CRYPT_Encrypt_File(apiContext(), plain.c_str(), cipher.c_str()) != 0) state.SkipWithError("file failed");
-    state.counters["peak_growth_KiB"] = static_cast<double>(peakKiB() - before);
+    state.counters["peak_growth_KiB"] = static_cast<double>(qelt_bench::statusKiB("VmHWM:") - before);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
     std::filesystem::remove(plain);
     std::filesystem::remove(cipher);

@@ -102,15 +102,6 @@ const Bytes& signedMessage64M() {
 
 // ---- peak memory of one call into an empty output record
 
-long statusKiB(const char* key) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    const size_t n = std::strlen(key);
-    while (std::getline(in, line))
-        if (line.compare(0, n, key) == 0) return std::atol(line.c_str() + n + 1);
-    return -1;
-}
-
 struct PeakLine {
     std::string what;
     double growthMiB;
@@ -124,13 +115,10 @@ std::vector<PeakLine>& peakLines() {
 // Runs `call` once (it returns the output's size, or -1 on failure) and
 // records how far the process's peak RSS rose above its RSS before the call.
 void measurePeak(const std::string& what, const std::function<long()>& call) {
-    {
-        std::ofstream reset("/proc/self/clear_refs");
-        reset << "5";  // resets VmHWM to the current RSS
-    }
-    const long before = statusKiB("VmRSS:");
+    qelt_bench::resetPeakRss();
+    const long before = qelt_bench::statusKiB("VmRSS:");
     const long outputBytes = call();
-    const long peak = statusKiB("VmHWM:");
+    const long peak = qelt_bench::statusKiB("VmHWM:");
     if (outputBytes < 0) std::abort();
     peakLines().push_back({what, (peak - before) / 1024.0, outputBytes / 1048576.0});
 }
@@ -237,17 +225,7 @@ void engineCbc64M(benchmark::State& state, bool decrypt) {
 void engineEncrypt64M(benchmark::State& state) { engineCbc64M(state, false); }
 void engineDecrypt64M(benchmark::State& state) { engineCbc64M(state, true); }
 
-void plainSha256_64M(benchmark::State& state) {
-    const Bytes& content = content64M();
-    std::unique_ptr<EVP_MD, decltype(&EVP_MD_free)> md(EVP_MD_fetch(nullptr, "SHA256", nullptr), &EVP_MD_free);
-    uint8_t out[32];
-    for (auto _ : state) {
-        unsigned len = 0;
-        EVP_Digest(content.data(), content.size(), out, &len, md.get(), nullptr);
-        benchmark::DoNotOptimize(out);
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * k64M));
-}
+void plainSha256_64M(benchmark::State& state) { qelt_bench::opensslDigestLoop(state, "SHA256", content64M()); }
 
 void opensslRsaSign1K(benchmark::State& state) {
     const Bytes content = qelt_bench::patternBytes(k1K);
@@ -295,9 +273,8 @@ int main(int argc, char** argv) {
     // of the machine's speed during the run falls on both sides alike.
     std::vector<char*> args(argv, argv + argc);
     char interleave[] = "--benchmark_enable_random_interleaving=true";
-    if (std::none_of(args.begin(), args.end(), [](const char* a) {
-            return std::strncmp(a, "--benchmark_enable_random_interleaving", 38) == 0;
-        }))
+    if (std::none_of(args.begin(), args.end(),
+                     [](const char* a) { return std::strncmp(a, "--benchmark_enable_random_interleaving", 38) == 0; }))
         args.insert(args.begin() + 1, interleave);
     argc = static_cast<int>(args.size());
     args.push_back(nullptr);  // argv[argc], as main received it
