@@ -10,13 +10,15 @@
 //       of the content. Target >= 0.85.
 //   MakeSigned1K: QELT_CMS_MakeSignedData of 1 KiB (RSA-2048, SHA-256,
 //       signed attributes) against a bare RSA-2048 PKCS#1 v1.5 signature of
-//       the same bytes by OpenSSL with the key kept. Target >= 0.97. Both
-//       sides also run call by call in one loop (pairedSign1K): each pass
-//       times one signature of each, the first of the two alternating, so
-//       that the machine's drift and stolen time fall on both alike; its
-//       ratio is that of the summed times, the median over the repetitions.
-//       Separate runs of a quarter-millisecond call vary by several per cent
-//       on a shared machine, more than the margin being measured.
+//       the same bytes by OpenSSL with the key kept. Target >= 0.97. Its
+//       ratio comes from pairedSign1K, where both sides run call by call in
+//       one loop (each pass times one signature of each, the first of the two
+//       alternating) so that the machine's drift and stolen time fall on both
+//       alike: the ratio of the summed times, the median over the
+//       repetitions. Separate runs of a quarter-millisecond call vary by
+//       several per cent on a shared machine, more than the margin measured;
+//       they are still timed (oursMakeSigned1K, opensslRsaSign1K) for the
+//       absolute figures.
 //
 // Our calls write into the same output record each time, as a caller in a
 // loop does (except ProcessSignedData's content record, which must be empty
@@ -333,7 +335,7 @@ int main(int argc, char** argv) {
     for (const PeakLine& l : peakLines())
         std::printf("  %-36s %7.1f MiB  (output %.1f MiB, bound %.1f MiB)\n", l.what.c_str(), l.growthMiB, l.outputMiB,
                     l.outputMiB + 2);
-    std::printf("\nRatios (reference time / our time, best runs; >= target is met):\n");
+    std::printf("\nRatios (reference time / our time; best runs unless said; >= target is met):\n");
     struct Pair {
         const char* ours;
         const char* reference;
@@ -341,8 +343,7 @@ int main(int argc, char** argv) {
     };
     const Pair pairs[] = {{"oursEncrypt64M", "engineEncrypt64M", 0.9},
                           {"oursDecrypt64M", "engineDecrypt64M", 0.9},
-                          {"oursProcessSigned64M", "plainSha256_64M", 0.85},
-                          {"oursMakeSigned1K", "opensslRsaSign1K", 0.97}};
+                          {"oursProcessSigned64M", "plainSha256_64M", 0.85}};
     for (const Pair& p : pairs) {
         const auto o = reporter.best.find(p.ours), r = reporter.best.find(p.reference);
         if (o == reporter.best.end() || r == reporter.best.end()) continue;

@@ -32,14 +32,21 @@ size_t lengthOctetCount(size_t len) {
     return 1 + n;
 }
 
-void appendLengthOctets(ByteString& out, size_t len) {
+size_t writeLengthOctets(uint8_t* out, size_t len) {
     if (len < 128) {
-        out.append(static_cast<uint8_t>(len));
-        return;
+        out[0] = static_cast<uint8_t>(len);
+        return 1;
     }
     const size_t n = lengthOctetCount(len) - 1;
-    out.append(static_cast<uint8_t>(0x80 + n));
-    for (size_t i = n; i-- > 0;) out.append(static_cast<uint8_t>(len >> (8 * i)));
+    out[0] = static_cast<uint8_t>(0x80 + n);
+    for (size_t i = 0; i < n; ++i) out[1 + i] = static_cast<uint8_t>(len >> (8 * (n - 1 - i)));
+    return 1 + n;
+}
+
+// In one append: a byte string without room to spare grows once, not once per octet.
+void appendLengthOctets(ByteString& out, size_t len) {
+    uint8_t octets[kMaxLengthOctets];
+    out.append(octets, static_cast<int>(writeLengthOctets(octets, len)));
 }
 
 void ASN1Object::clearDecodedState() {

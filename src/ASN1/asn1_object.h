@@ -112,5 +112,10 @@ private:
 // Appends the length octets of `len` (minimal definite form).
 void appendLengthOctets(ByteString& out, size_t len);
 size_t lengthOctetCount(size_t len);
+// The most length octets a size_t length takes.
+constexpr size_t kMaxLengthOctets = 1 + sizeof(size_t);
+// Writes the length octets of `len` into `out` (room for kMaxLengthOctets);
+// returns how many.
+size_t writeLengthOctets(uint8_t* out, size_t len);
 
 }  // namespace qelt

@@ -21,6 +21,13 @@ void ASN1Sequence::clear() {
     m_Components.clear();
 }
 
+void ASN1Sequence::prepare(int count, int octets) {
+    clear();
+    m_bsValue.allocZero(octets);
+    m_Components.reserve(static_cast<size_t>(count));
+    m_bHasArray = true;
+}
+
 void ASN1Sequence::growIfFull() {
     if (!m_bHasArray || m_Components.size() == m_Components.capacity()) {
         m_Components.reserve(m_Components.size() + kComponentChunk);

@@ -34,6 +34,9 @@ public:
     int getTagInfo(int index) const;
     int getUniversalTag(int index) const;
     void clear();
+    // Empties the components and makes room for `count` of them taking
+    // `octets` in all, so that adding them grows nothing once per component.
+    void prepare(int count, int octets);
 
 protected:
     ASN1Sequence(uint8_t tag, const char* cls, const char* tagMessage)

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <vector>
 
 #include "ASN1Pkix/PAlgorithmUtil.h"
@@ -22,14 +23,28 @@ constexpr const char* kNoMemory = "The memory allocation is failed.";
 // Attributes are ordered by this many leading octets of their encodings.
 constexpr int kSortKeyLength = 52;
 
-// An attribute of `type` with the single value `value` (an encoding).
-RAttribute singleValued(const char* type, const ByteString& value) {
-    RAttribute attr;
-    attr.setAttrType(ASN1ObjectIdentifier(type));
-    ASN1Set values;
-    values.addComponent(value);
-    attr.setAttrValues(values);
-    return attr;
+// The DER element of identifier `tag` whose content is `parts` one after the
+// other, sized once.
+ByteString element(uint8_t tag, std::initializer_list<std::span<const uint8_t>> parts) {
+    size_t length = 0;
+    for (const auto& part : parts) length += part.size();
+    uint8_t head[1 + kMaxLengthOctets] = {tag};
+    const size_t headLength = 1 + writeLengthOctets(head + 1, length);
+    ByteString out;
+    if (out.allocZero(static_cast<int>(headLength + length)) != 0) return out;
+    out.append(head, static_cast<int>(headLength));
+    for (const auto& part : parts) out.append(part.data(), static_cast<int>(part.size()));
+    return out;
+}
+
+// The encoding of an Attribute of `type` with the single value `value` (an
+// encoding): SEQUENCE { type, SET { value } }. Empty when memory ran out.
+ByteString singleValued(const char* type, const ByteString& value) {
+    ASN1ObjectIdentifier oid(type);
+    const ByteString& typeDer = oid.toASN1Object();
+    const ByteString values = element(0x31, {value.bytes()});
+    if (typeDer.isEmpty() || values.isEmpty()) return ByteString();
+    return element(0x30, {typeDer.bytes(), values.bytes()});
 }
 
 // The contents octets of one DER element (tag and length taken off).
@@ -55,10 +70,8 @@ struct PSignedData::Writer {
         p += n;
     }
     void header(uint8_t tag, size_t len) {
-        ByteString h;
-        h.append(tag);
-        appendLengthOctets(h, len);
-        put(h.bytes());
+        uint8_t h[1 + kMaxLengthOctets] = {tag};
+        put({h, 1 + writeLengthOctets(h + 1, len)});
     }
 };
 
@@ -290,9 +303,16 @@ int PSignedData::getTBSData(const ByteString& cert, ByteString& tbs) {
     return 0;
 }
 
+// The attributes are encoded here directly, each once, then put in DER order.
 int PSignedData::makeSignedAttrs(const ByteString& digest, RAttributes& attrs) {
     constexpr const char* kMethod = "makeSignedAttrs";
-    auto add = [&](RAttribute a) { return attrs.addElement(a); };
+    std::vector<ByteString> encodings;
+    encodings.reserve(kMaxAttributes + 1);
+    auto add = [&](ByteString encoding) {
+        if (encoding.isEmpty()) return 1;
+        encodings.push_back(std::move(encoding));
+        return 0;
+    };
     if (m_ucSignedAttrFlag & kAttrBasic) {
         ASN1ObjectIdentifier type(m_ContentType.c_str());
         if (add(singleValued(oid::kContentTypeAttr, type.toASN1Object())) != 0)
@@ -337,20 +357,26 @@ int PSignedData::makeSignedAttrs(const ByteString& digest, RAttributes& attrs) {
     }
     if (m_pSignedAttrs) {
         for (int i = 0; i < m_pSignedAttrs->getElementCount(); ++i)
-            if (attrs.addElement(m_pSignedAttrs->getElement(i)) != 0)
+            if (add(ByteString(m_pSignedAttrs->elementBytes(i))) != 0)
                 return fail(kClass, kMethod, "attributes", 5, kNoMemory);
     }
-    return BER2DER(attrs);
+    return putInDerOrder(encodings, attrs);
 }
 
 int PSignedData::BER2DER(RAttributes& attrs) {
-    const int n = attrs.getElementCount();
+    std::vector<ByteString> encodings;
+    for (int i = 0; i < attrs.getElementCount(); ++i) encodings.emplace_back(attrs.elementBytes(i));
+    return putInDerOrder(encodings, attrs);
+}
+
+// `attrs` becomes the attribute encodings ordered as a DER SET OF wants them
+// (ascending by their first octets).
+int PSignedData::putInDerOrder(std::vector<ByteString>& encodings, RAttributes& attrs) {
+    const int n = static_cast<int>(encodings.size());
     if (n > kMaxAttributes)
         return fail(kClass, "BER2DER", "attributes", 1, "The supported attribute maximum count is 8.");
-    std::vector<ByteString> encodings;
     std::vector<std::array<uint8_t, kSortKeyLength>> keys(n);
     for (int i = 0; i < n; ++i) {
-        encodings.emplace_back(attrs.getElement(i));
         keys[i].fill(0);
         std::memcpy(keys[i].data(), encodings[i].data(), std::min(encodings[i].length(), kSortKeyLength));
     }

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "ASN1Pkix/cms_signed_data.h"
 #include "util/error_holder.h"
@@ -107,6 +108,7 @@ public:
     int BER2DER(RAttributes& attrs);
 
 private:
+    int putInDerOrder(std::vector<ByteString>& encodings, RAttributes& attrs);
     int addSignerInfo(const ByteString& cert, const RCertificate& decoded, const ByteString& priKey);
     int appendSignerInfo(const RCertificate& decoded, const ByteString& signature);
     int addAlgToDigestAlgorithmIdentifiers(const RAlgorithmIdentifier& alg);

@@ -1,5 +1,9 @@
 #include "ASN1Pkix/record.h"
 
+#include <array>
+#include <span>
+#include <vector>
+
 namespace qelt {
 
 using namespace asn1;
@@ -51,10 +55,16 @@ bool unwrapExplicit(std::span<const uint8_t> element, std::span<const uint8_t>& 
     return scanElement(inner, first) && first.totalLen == inner.size();
 }
 
+// Octets of `content` wrapped in an explicit [tagNo] of `tagClass`.
+int wrappedLength(int contentLength) {
+    return 1 + static_cast<int>(lengthOctetCount(static_cast<size_t>(contentLength))) + contentLength;
+}
+
 void appendWrapped(ByteString& out, int tagNo, const ByteString& content, uint8_t tagClass = 0x80) {
-    out.clear();
-    out.append(static_cast<uint8_t>(tagClass | 0x20 | tagNo));
-    appendLengthOctets(out, static_cast<size_t>(content.length()));
+    uint8_t head[1 + kMaxLengthOctets] = {static_cast<uint8_t>(tagClass | 0x20 | tagNo)};
+    const size_t headLength = 1 + writeLengthOctets(head + 1, static_cast<size_t>(content.length()));
+    out.allocZero(wrappedLength(content.length()));  // empties it; grows only when too small
+    out.append(head, static_cast<int>(headLength));
     out.append(content);
 }
 
@@ -266,7 +276,19 @@ const ByteString& SequenceRecord::toASN1Object(int omitTag) {
     ASN1Sequence seqStorage;
     ASN1Set setStorage;
     ASN1Sequence& seq = l.isSet ? static_cast<ASN1Sequence&>(setStorage) : seqStorage;
-    ByteString wrapped;
+    // First every member is encoded and the total measured, then the
+    // encodings are laid down in a buffer sized once. Each member keeps its
+    // own encoding, so the references stay good until the second pass.
+    struct Encoded {
+        const FieldSpec* field;
+        const ByteString* encoding;
+    };
+    constexpr size_t kOnStack = 16;  // more fields than any record here has
+    std::array<Encoded, kOnStack> onStack{};
+    std::vector<Encoded> onHeap(l.fields.size() > kOnStack ? l.fields.size() : 0);
+    const std::span<Encoded> slots = onHeap.empty() ? std::span<Encoded>(onStack) : std::span<Encoded>(onHeap);
+    size_t used = 0;
+    int octets = 0;
     const int fieldCount = static_cast<int>(l.fields.size());
     for (int k = 0; k < fieldCount; ++k) {
         const FieldSpec& f = l.fields[static_cast<size_t>(k)];
@@ -281,11 +303,17 @@ const ByteString& SequenceRecord::toASN1Object(int omitTag) {
             fail(l.cls, "toASN1Object", f.label, k + 1, member.errorText());
             return m_Result;
         }
-        if (f.wrapped) {
-            appendWrapped(wrapped, f.tagNo, enc, f.tagClass);
+        slots[used++] = {&f, &enc};
+        octets += f.wrapped ? wrappedLength(enc.length()) : enc.length();
+    }
+    seq.prepare(static_cast<int>(used), octets);
+    ByteString wrapped;
+    for (const Encoded& e : slots.first(used)) {
+        if (e.field->wrapped) {
+            appendWrapped(wrapped, e.field->tagNo, *e.encoding, e.field->tagClass);
             seq.addComponent(wrapped, -1);
         } else {
-            seq.addComponent(enc, -1);
+            seq.addComponent(*e.encoding, -1);
         }
     }
     if (omitTag == 0 && m_ucTaggedType != kUniversal) seq.setTagging(m_ucTaggedType, m_nOptionTagNo, m_ucClass);

@@ -225,14 +225,16 @@ bool publicPower(const RsaKey& key, const BIGNUM* x, BIGNUM* out, BN_CTX* ctx) {
     return mont && BN_mod_exp_mont(out, x, key.e.get(), key.n.get(), ctx, mont.get()) == 1;
 }
 
-// r = a mod m for a prime factor m of the key (mont prepared for it). Below
-// m·R (R the Montgomery radix of m: true of anything below n when the two
-// primes are of a size) the value goes out of the Montgomery form and back,
+// r = a mod m for a prime factor m of the key, `other` the other factor,
+// mont prepared for m; the caller has checked a < n = m·other. When other
+// fits under R, the Montgomery radix of m (true when the two primes are of a
+// size), a < m·R and the value goes out of the Montgomery form and back,
 // a·R⁻¹·R: two constant-time Montgomery steps instead of a long division of
-// a secret number; otherwise the constant-time division.
-bool reduceModPrime(BIGNUM* r, const BIGNUM* a, const BIGNUM* m, BN_MONT_CTX* mont, BN_CTX* ctx) {
+// a secret number. Otherwise the constant-time division.
+bool reduceModPrime(BIGNUM* r, const BIGNUM* a, const BIGNUM* m, const BIGNUM* other, BN_MONT_CTX* mont,
+                    BN_CTX* ctx) {
     const int radixBits = (BN_num_bits(m) + BN_BITS2 - 1) / BN_BITS2 * BN_BITS2;
-    if (BN_num_bits(a) > BN_num_bits(m) - 1 + radixBits) return BN_mod(r, a, m, ctx) == 1;
+    if (BN_num_bits(other) > radixBits) return BN_mod(r, a, m, ctx) == 1;
     return BN_from_montgomery(r, a, mont, ctx) == 1 && BN_to_montgomery(r, r, mont, ctx) == 1;
 }
 
@@ -244,13 +246,13 @@ bool reduceModPrime(BIGNUM* r, const BIGNUM* a, const BIGNUM* m, BN_MONT_CTX* mo
 // modulus (a flagged one sends it down the fixed-window path, five times as
 // costly for a 17-bit exponent) and temporaries of its own; here the
 // temporaries come from `ctx`.
-bool agreesModPrime(const RsaKey& key, const BIGNUM* t, const BIGNUM* r, BN_MONT_CTX* mont, const BIGNUM* cr,
-                    BN_CTX* ctx) {
+bool agreesModPrime(const RsaKey& key, const BIGNUM* t, const BIGNUM* r, const BIGNUM* other, BN_MONT_CTX* mont,
+                    const BIGNUM* cr, BN_CTX* ctx) {
     const BIGNUM* e = key.e.get();
     BN_CTX_start(ctx);
     BIGNUM* base = BN_CTX_get(ctx);
     BIGNUM* power = BN_CTX_get(ctx);
-    bool ok = power != nullptr && reduceModPrime(base, t, r, mont, ctx) &&
+    bool ok = power != nullptr && reduceModPrime(base, t, r, other, mont, ctx) &&
               BN_to_montgomery(base, base, mont, ctx) == 1 && BN_copy(power, base) != nullptr;
     for (int bit = BN_num_bits(e) - 2; ok && bit >= 0; --bit) {
         ok = BN_mod_mul_montgomery(power, power, power, mont, ctx) == 1;
@@ -304,7 +306,7 @@ bool rawPrivate(const RsaKey& key, const uint8_t* in, uint8_t* out, size_t k) {
         for (BIGNUM* b : {c, cp, cq, m1, m2, h, t, qinv}) BN_set_flags(b, BN_FLG_CONSTTIME);
     const bool ok = qinv != nullptr && BN_bin2bn(in, static_cast<int>(k), c) && BN_cmp(c, n) < 0 &&
                     BN_MONT_CTX_set(mp.get(), p, ctx.get()) == 1 && BN_MONT_CTX_set(mq.get(), q, ctx.get()) == 1 &&
-                    reduceModPrime(cp, c, p, mp.get(), ctx.get()) && reduceModPrime(cq, c, q, mq.get(), ctx.get()) &&
+                    reduceModPrime(cp, c, p, q, mp.get(), ctx.get()) && reduceModPrime(cq, c, q, p, mq.get(), ctx.get()) &&
                     BN_mod_exp_mont_consttime_x2(m1, cp, key.dp.get(), p, mp.get(), m2, cq, key.dq.get(), q, mq.get(),
                                                  ctx.get()) == 1 &&
                     // m = m2 + q * (qInv (m1 - m2) mod p); the product mod p as a
@@ -312,8 +314,8 @@ bool rawPrivate(const RsaKey& key, const uint8_t* in, uint8_t* out, size_t k) {
                     BN_mod_sub(h, m1, m2, p, ctx.get()) == 1 &&
                     BN_to_montgomery(qinv, key.qinv.get(), mp.get(), ctx.get()) == 1 &&
                     BN_mod_mul_montgomery(h, h, qinv, mp.get(), ctx.get()) == 1 && BN_mul(t, h, q, ctx.get()) == 1 &&
-                    BN_add(t, t, m2) == 1 && BN_cmp(t, n) < 0 && agreesModPrime(key, t, p, mp.get(), cp, ctx.get()) &&
-                    agreesModPrime(key, t, q, mq.get(), cq, ctx.get()) &&
+                    BN_add(t, t, m2) == 1 && BN_cmp(t, n) < 0 && agreesModPrime(key, t, p, q, mp.get(), cp, ctx.get()) &&
+                    agreesModPrime(key, t, q, p, mq.get(), cq, ctx.get()) &&
                     BN_bn2binpad(t, out, static_cast<int>(k)) == static_cast<int>(k);
     BN_CTX_end(ctx.get());
     if (!ok) ERR_clear_error();
