@@ -1,8 +1,10 @@
 #include "ZRProcess/PPrivateKey.h"
 
 #include <cstring>
+#include <span>
 #include <string>
 
+#include "ASN1/asn1_cursor.h"
 #include "ZRCrypto/ZRSign.h"
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRCrypto/engine/zcap_pkey.h"
@@ -29,6 +31,24 @@ constexpr RsaRow kRsaRows[] = {
     {256, ALG_RSA_ENC_2048, ALG_RSA_OAEP_2048, ALG_RSA_MD5_2048, ALG_RSA_SHA1_2048, ALG_RSA_SHA256_2048},
 };
 
+// Octets of the modulus of an RSAPrivateKey in DER (SEQUENCE { version
+// INTEGER, modulus INTEGER, ... }) without a leading sign octet; -1 when the
+// start of the key is not that.
+int modulusOctets(std::span<const uint8_t> der) {
+    constexpr uint8_t kSequence = 0x30, kInteger = 0x02;
+    asn1::ElementBounds outer, version, modulus;
+    if (der.empty() || der[0] != kSequence || !asn1::scanElement(der, outer) || outer.indefinite) return -1;
+    const std::span<const uint8_t> body = der.subspan(outer.headerLen, outer.contentLen);
+    if (body.empty() || body[0] != kInteger || !asn1::scanElement(body, version)) return -1;
+    const std::span<const uint8_t> rest = body.subspan(version.totalLen);
+    if (rest.empty() || rest[0] != kInteger || !asn1::scanElement(rest, modulus) || modulus.indefinite ||
+        modulus.contentLen == 0)
+        return -1;
+    const uint8_t first = rest[modulus.headerLen];
+    const bool signOctet = modulus.contentLen > 1 && (first == 0x00 || first == 0xFF);
+    return static_cast<int>(modulus.contentLen) - (signOctet ? 1 : 0);
+}
+
 bool isRsaCode(int alg) { return alg == ALG_RSA_ENC_512 || alg == ALG_RSA_ENC_1024 || alg == ALG_RSA_ENC_2048; }
 
 }  // namespace
@@ -47,9 +67,15 @@ int PPrivateKey::setPrivateKeyInfo(const ByteString& der) {
 
 int PPrivateKey::rsaAlgorithm(int nHashAlg, bool oaep, int& nAlg, ByteString& key) {
     key.assign(m_info.getPrivateKey().getValue());
-    RRSAPrivateKey rsa;
-    if (rsa.fromASN1Object(key) != 0) return fail(kClass, kGet, "rsaPrivateKey", 6, rsa.errorText());
-    const int bytes = keyblob::magnitudeOf(rsa.getModulus()).length();
+    // The size of the modulus is all that is needed here; the engine decodes
+    // the whole key when it uses it. A key whose start does not read plainly
+    // is decoded here, so that it is refused with the decoder's account.
+    int bytes = modulusOctets(key.bytes());
+    if (bytes < 0) {
+        RRSAPrivateKey rsa;
+        if (rsa.fromASN1Object(key) != 0) return fail(kClass, kGet, "rsaPrivateKey", 6, rsa.errorText());
+        bytes = keyblob::magnitudeOf(rsa.getModulus()).length();
+    }
     ByteString msg;
     const RsaRow* row = nullptr;
     for (const RsaRow& r : kRsaRows)

@@ -82,11 +82,14 @@ constexpr uint8_t kSha1Prefix[] = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0
 constexpr uint8_t kSha256Prefix[] = {0x30, 0x31, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
                                      0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
 
+// The INTEGER's content octets read where they lie (a leading zero octet
+// changes nothing): a copy of a secret magnitude would be one more buffer to
+// wipe. Null for an empty, negative or zero value.
 BnPtr positiveOf(const ASN1Integer& i, bool secret) {
-    ByteString mag;
-    if (i.getInteger(mag, 0) != 0 || mag.isEmpty()) return nullptr;  // negative or empty
+    const ByteString& content = i.getValue();
+    if (content.isEmpty() || (content.data()[0] & 0x80) != 0) return nullptr;
     BnPtr n(secret ? BN_secure_new() : BN_new());
-    if (!n || !BN_bin2bn(mag.data(), mag.length(), n.get()) || BN_is_zero(n.get())) return nullptr;
+    if (!n || !BN_bin2bn(content.data(), content.length(), n.get()) || BN_is_zero(n.get())) return nullptr;
     if (secret) BN_set_flags(n.get(), BN_FLG_CONSTTIME);
     return n;
 }
