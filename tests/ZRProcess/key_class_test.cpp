@@ -11,14 +11,27 @@
 namespace qelt::test {
 namespace {
 
-ByteString keyInfoWithOid(const char* oid) {
+ByteString keyInfoWithOid(const char* oid, const ByteString& key = ByteString("\x02\x01\x05")) {
     RPrivateKeyInfo info;
     info.setVersion(0);
     RAlgorithmIdentifier alg;
     alg.editAlgorithm().setOID(oid);
     info.setPrivateKeyAlgorithm(alg);
-    info.editPrivateKey().setValue(ByteString("\x02\x01\x05"));
+    info.editPrivateKey().setValue(key);
     return info.toASN1Object();
+}
+
+// DER of identifier `tag` around `content` (short or two-octet length).
+ByteString tlv(uint8_t tag, const ByteString& content) {
+    ByteString out;
+    out.append(tag);
+    if (content.length() >= 128) {
+        out.append(static_cast<uint8_t>(0x82));
+        out.append(static_cast<uint8_t>(content.length() >> 8));
+    }
+    out.append(static_cast<uint8_t>(content.length() & 0xFF));
+    out.append(content);
+    return out;
 }
 
 TEST(PrivateKeyClass, RefusedKeyAlgorithmsNameThemselves) {
@@ -59,6 +72,42 @@ TEST(PrivateKeyClass, RsaOaepAndPssRequests) {
     EXPECT_EQ(alg, ALG_RSA_ENC_512);
     ASSERT_EQ(key.GetPrivateKeyAlgorithm(ALG_MD5, false, nullptr, false, alg, blob), 0);
     EXPECT_EQ(alg, ALG_RSA_MD5_512);
+}
+
+// The size of an RSA key is read from its first elements; the rest is read
+// when the key is used, and a key broken there is still refused then.
+TEST(PrivateKeyClass, RsaKeySizeAndDamagedKeys) {
+    constexpr const char* kRsa = "1 2 840 113549 1 1 1";
+    auto rsaKey = [](int modulusOctets, uint8_t thirdTag) {
+        ByteString modulus("\x00", 1);
+        for (int i = 0; i < modulusOctets; ++i) modulus.append(static_cast<uint8_t>(i == 0 ? 0xC1 : 0x5A));
+        ByteString body(tlv(0x02, ByteString("\x00", 1)));
+        body.append(tlv(0x02, modulus));
+        body.append(tlv(thirdTag, ByteString("\x01\x00\x01")));
+        return tlv(0x30, body);
+    };
+    int alg = 0;
+    ByteString blob, signature;
+    {  // A 2048-bit key whose public exponent is not an INTEGER: sized, then refused when signing.
+        PPrivateKey key;
+        ASSERT_EQ(key.setPrivateKeyInfo(keyInfoWithOid(kRsa, rsaKey(256, 0x04))), 0);
+        ASSERT_EQ(key.GetPrivateKeyAlgorithm(ALG_SHA256, false, nullptr, false, alg, blob), 0) << key.errorText();
+        EXPECT_EQ(alg, ALG_RSA_SHA256_2048);
+        EXPECT_NE(key.genSignature(ALG_SHA256, ByteString("data"), signature, nullptr, false), 0);
+        EXPECT_TRUE(signature.isEmpty());
+    }
+    {  // An unsupported size is named from the first elements alone.
+        PPrivateKey key;
+        ASSERT_EQ(key.setPrivateKeyInfo(keyInfoWithOid(kRsa, rsaKey(100, 0x02))), 0);
+        EXPECT_EQ(key.GetPrivateKeyAlgorithm(ALG_SHA256, false, nullptr, false, alg, blob), 5);
+        EXPECT_NE(std::string(key.errorText()).find("The RSA 800bit is not supported."), std::string::npos);
+    }
+    {  // No SEQUENCE at all: refused by the key decoder, with its account.
+        PPrivateKey key;
+        ASSERT_EQ(key.setPrivateKeyInfo(keyInfoWithOid(kRsa)), 0);
+        EXPECT_EQ(key.GetPrivateKeyAlgorithm(ALG_SHA256, false, nullptr, false, alg, blob), 6);
+        EXPECT_NE(std::string(key.errorText()).find("rsaPrivateKey"), std::string::npos) << key.errorText();
+    }
 }
 
 TEST(WtlsSignatures, RoundTripAndShapes) {
