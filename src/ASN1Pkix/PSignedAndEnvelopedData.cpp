@@ -97,13 +97,11 @@ int PSignedAndEnvelopedData::collectSignerInfo(RSignerInfos& out, RExtendedCerti
         if (enc.EncryptData(m_nSymAlg, m_nMode, m_CEK, m_IV, signature, encryptedDigest, kPadding) != 0)
             return fail(kMakeClass, kMethod, "encryptedDigest", 4, enc.errorText());
 
-        RSignerInfo si;
-        if (fillSignerInfo(certificate.getTbsCertificate(), s.nHashAlg, true, si, *this, kMakeClass, kMethod) != 0)
+        ByteString signerInfo;
+        if (encodeSignerInfo(certificate.getTbsCertificate(), s.nHashAlg, true, {}, encryptedDigest, signerInfo, *this,
+                             kMakeClass, kMethod) != 0)
             return m_nErrorCode;
-        ASN1OctetString value;
-        (void)value.setValue(encryptedDigest);
-        si.setSignature(value);
-        if (out.addElement(si) != 0) return fail(kMakeClass, kMethod, "signerInfos", 7, out.errorText());
+        if (out.addElement(signerInfo) != 0) return fail(kMakeClass, kMethod, "signerInfos", 7, out.errorText());
         // A certificate already listed (the same signer twice) is not repeated.
         bool present = false;
         for (int i = 0; i < certs.getElementCount() && !present; ++i) present = certs.getElement(i) == s.cert;

@@ -414,38 +414,45 @@ int PSignedData::addSignerInfo(const ByteString& cert, const RCertificate& decod
 // getTBSData made and `signature` over them, appended to the signer infos.
 int PSignedData::appendSignerInfo(const RCertificate& decoded, const ByteString& signature) {
     constexpr const char* kMethod = "addSignerInfo";
-    const RTBSCertificate& tbsCert = decoded.getTbsCertificate();
-
-    RSignerInfo si;
-    if (fillSignerInfo(tbsCert, m_nHashAlg, (m_ucOption & kPkcs7) != 0, si, *this, kClass, kMethod) != 0)
+    ByteString attrs;
+    if (m_LastSignedAttrs.getElementCount() > 0) attrs.assign(m_LastSignedAttrs.toASN1Object(0));
+    ByteString signerInfo;
+    if (encodeSignerInfo(decoded.getTbsCertificate(), m_nHashAlg, (m_ucOption & kPkcs7) != 0, attrs.bytes(), signature,
+                         signerInfo, *this, kClass, kMethod) != 0)
         return m_nErrorCode;
-    if (m_LastSignedAttrs.getElementCount() > 0) si.setSignedAttrs(m_LastSignedAttrs);
-    ASN1OctetString sigValue;
-    sigValue.setValue(signature);
-    si.setSignature(sigValue);
-    if (signerInfos().addElement(si) != 0) return fail(kClass, kMethod, "signerInfo", 7, kNoMemory);
+    if (signerInfos().addElement(signerInfo) != 0) return fail(kClass, kMethod, "signerInfo", 7, kNoMemory);
     return 0;
 }
 
-int fillSignerInfo(const RTBSCertificate& cert, int nHashAlg, bool pkcs7, RSignerInfo& si, ErrorHolder& err,
-                   const char* cls, const char* method) {
-    si.setVersion(1);
+int encodeSignerInfo(const RTBSCertificate& cert, int nHashAlg, bool pkcs7, std::span<const uint8_t> signedAttrs,
+                     const ByteString& signature, ByteString& out, ErrorHolder& err, const char* cls,
+                     const char* method) {
     RIssuerAndSerialNumber ias;
     ias.setIssuer(cert.getIssuer());
     ias.setSerialNumber(cert.getSerialNumber());
-    RSignerIdentifier sid;
-    sid.setIssuerAndSerialNumber(ias);
-    si.setSid(sid);
     PAlgorithmUtil algs;
     RAlgorithmIdentifier digestAlg, sigAlg;
     if (algs.makeAlgorithmID(nHashAlg, digestAlg) != 0) return err.fail(cls, method, "digestAlg", 5, algs.errorText());
-    si.setDigestAlgorithm(digestAlg);
     ASN1ObjectIdentifier keyAlg = cert.getSubjectPublicKeyInfo().getAlgorithm().getAlgorithm();
     const ByteString keyOid(keyAlg.getOID());
     const int rc = pkcs7 ? algs.makeDigestEncAlgID(keyOid.c_str(), nHashAlg, sigAlg)
                          : algs.makeSignAlgID(keyOid.c_str(), nHashAlg, sigAlg);
     if (rc != 0) return err.fail(cls, method, "signatureAlg", 6, algs.errorText());
-    si.setSignatureAlgorithm(sigAlg);
+    const ByteString& sid = ias.toASN1Object();
+    const ByteString& digestDer = digestAlg.toASN1Object();
+    const ByteString& sigAlgDer = sigAlg.toASN1Object();
+    static constexpr uint8_t kVersion1[] = {0x02, 0x01, 0x01};
+    // The attributes' SET OF goes under [0] IMPLICIT: its identifier octet changes, nothing else.
+    static constexpr uint8_t kAttrsTag[] = {0xA0};
+    const bool withAttrs = !signedAttrs.empty();
+    uint8_t octetsHead[1 + kMaxLengthOctets] = {0x04};
+    const size_t octetsHeadLength = 1 + writeLengthOctets(octetsHead + 1, static_cast<size_t>(signature.length()));
+    out = element(0x30, {kVersion1, sid.bytes(), digestDer.bytes(),
+                         withAttrs ? std::span<const uint8_t>(kAttrsTag) : std::span<const uint8_t>(),
+                         withAttrs ? signedAttrs.subspan(1) : signedAttrs, sigAlgDer.bytes(),
+                         std::span<const uint8_t>(octetsHead, octetsHeadLength), signature.bytes()});
+    if (sid.isEmpty() || digestDer.isEmpty() || sigAlgDer.isEmpty() || out.isEmpty())
+        return err.fail(cls, method, "signerInfo", 7, "Encoding the SignerInfo failed.");
     return 0;
 }
 

@@ -24,14 +24,17 @@
 
 namespace qelt {
 
-// The SignerInfo fields that do not depend on what was signed, as every
-// builder writes them: version 1, the IssuerAndSerialNumber of `cert`, the
-// digest identifier of nHashAlg and the signature-algorithm field — with
-// `pkcs7` the digest-encryption identifier of the key algorithm (rsaEncryption
-// for RSA), otherwise the signature identifier (sha256WithRSAEncryption...).
-// 0, or a step number with the location record (class `cls`) on `err`.
-int fillSignerInfo(const RTBSCertificate& cert, int nHashAlg, bool pkcs7, RSignerInfo& si, ErrorHolder& err,
-                   const char* cls, const char* method);
+// The encoding of a SignerInfo as every builder writes it: version 1, the
+// IssuerAndSerialNumber of `cert`, the digest identifier of nHashAlg,
+// `signedAttrs` (the attributes' SET OF encoding, written under [0]; none when
+// empty), the signature-algorithm field — with `pkcs7` the digest-encryption
+// identifier of the key algorithm (rsaEncryption for RSA), otherwise the
+// signature identifier (sha256WithRSAEncryption...) — and `signature` as its
+// OCTET STRING. 0, or a step number with the location record (class `cls`)
+// on `err`.
+int encodeSignerInfo(const RTBSCertificate& cert, int nHashAlg, bool pkcs7, std::span<const uint8_t> signedAttrs,
+                     const ByteString& signature, ByteString& out, ErrorHolder& err, const char* cls,
+                     const char* method);
 
 class PSignedData : public ErrorHolder {
 public:
