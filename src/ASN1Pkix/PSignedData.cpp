@@ -499,23 +499,27 @@ int PSignedData::makeSignedData(const OutputAllocator& allocate) {
     if (!m_pSignerInfos) return fail(kClass, kMethod, "m_pSignerInfos", 1, "No signer was added.");
     const bool cms = (m_ucOption & kPkcs7) == 0;
 
+    // The parts are read where each record keeps its encoding (each record is
+    // encoded once here, so the references stay good).
     ASN1Integer version;
     version.setInteger(cms && m_ucContentFlag != 0 ? 3 : 1);
-    const ByteString versionDer(version.toASN1Object());
-    const ByteString digestAlgs(m_pDigestAlgorithms->toASN1Object());
+    const ByteString& versionDer = version.toASN1Object();
+    const ByteString& digestAlgs = m_pDigestAlgorithms->toASN1Object();
     ASN1ObjectIdentifier type(m_ContentType.c_str());
-    const ByteString typeDer(type.toASN1Object());
-    // [0] IMPLICIT SET OF: the SET's own encoding under the context tag.
-    auto implicitSet = [](const ByteString& set, uint8_t tag) {
-        ByteString tagged(set);
-        if (!tagged.isEmpty()) tagged.setByteAt(0, tag);
-        return tagged;
-    };
-    const ByteString certs = m_pCertificates ? implicitSet(m_pCertificates->toASN1Object(), 0xA0) : ByteString();
-    const ByteString crls = m_pCrls ? implicitSet(m_pCrls->toASN1Object(), 0xA1) : ByteString();
-    const ByteString signers(m_pSignerInfos->toASN1Object());
+    const ByteString& typeDer = type.toASN1Object();
+    const ByteString none;
+    const ByteString& certs = m_pCertificates ? m_pCertificates->toASN1Object() : none;
+    const ByteString& crls = m_pCrls ? m_pCrls->toASN1Object() : none;
+    const ByteString& signers = m_pSignerInfos->toASN1Object();
     if (versionDer.isEmpty() || digestAlgs.isEmpty() || typeDer.isEmpty() || signers.isEmpty())
         return fail(kClass, kMethod, "signedData", 2, "Encoding the SignedData failed.");
+    // [0] and [1] IMPLICIT SET OF: a SET's own encoding with the context tag
+    // in place of its identifier octet.
+    auto putImplicit = [](Writer& w, uint8_t tag, const ByteString& set) {
+        if (set.isEmpty()) return;
+        w.put({&tag, 1});
+        w.put(set.bytes().subspan(1));
+    };
 
     // eContent: the data as an OCTET STRING, or a typed PKCS#7 content as its DER.
     const std::span<const uint8_t> data = content();
@@ -541,8 +545,8 @@ int PSignedData::makeSignedData(const OutputAllocator& allocate) {
         if (asOctets) w.header(0x04, contentLen);
         w.put(data);
     }
-    w.put(certs.bytes());
-    w.put(crls.bytes());
+    putImplicit(w, 0xA0, certs);
+    putImplicit(w, 0xA1, crls);
     w.put(signers.bytes());
     if (w.p != w.end) return fail(kClass, kMethod, "out", 3, "The encoded length is not as computed.");
     return 0;

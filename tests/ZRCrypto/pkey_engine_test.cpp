@@ -323,5 +323,35 @@ TEST_F(PkEngine, GeneratedRsaKeyCarriesExponent65537) {
     EXPECT_EQ(key.bits(), 1024);
 }
 
+// A private key in its plain DER shape is read from the octets in place; the
+// key record reads the other shapes (here a BER indefinite length and a
+// version 1). All give the same numbers.
+TEST_F(PkEngine, PrivateKeyShapesGiveTheSameNumbers) {
+    const Bytes der(s_rsaPri.data(), s_rsaPri.data() + s_rsaPri.length());
+    ASSERT_EQ(der[1], 0x82);  // a 1024-bit key: two length octets
+    const size_t header = 4;
+    Bytes ber = {0x30, 0x80};
+    ber.insert(ber.end(), der.begin() + header, der.end());
+    ber.insert(ber.end(), {0x00, 0x00});
+    Bytes version1 = der;
+    ASSERT_EQ(version1[header + 2], 0x00);  // INTEGER 0 right after the header
+    version1[header + 2] = 0x01;
+
+    rsa_detail::RsaKey plain;
+    ASSERT_TRUE(rsa_detail::privateKeyFromDer(der.data(), der.size(), plain));
+    for (const Bytes* other : {&ber, &version1}) {
+        rsa_detail::RsaKey key;
+        ASSERT_TRUE(rsa_detail::privateKeyFromDer(other->data(), other->size(), key));
+        for (auto member : {&rsa_detail::RsaKey::n, &rsa_detail::RsaKey::e, &rsa_detail::RsaKey::p,
+                            &rsa_detail::RsaKey::q, &rsa_detail::RsaKey::dp, &rsa_detail::RsaKey::dq,
+                            &rsa_detail::RsaKey::qinv})
+            EXPECT_EQ(BN_cmp((key.*member).get(), (plain.*member).get()), 0);
+    }
+    Bytes cut = der;
+    cut.resize(cut.size() - 3);
+    rsa_detail::RsaKey none;
+    EXPECT_FALSE(rsa_detail::privateKeyFromDer(cut.data(), cut.size(), none));
+}
+
 }  // namespace
 }  // namespace qelt::test

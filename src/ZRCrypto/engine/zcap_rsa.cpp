@@ -12,9 +12,11 @@
 #include <cstring>
 #include <initializer_list>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <vector>
 
+#include "ASN1/asn1_cursor.h"
 #include "ASN1Pkix/pkcs_keys.h"
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRCrypto/engine/zcap_pkey.h"
@@ -82,16 +84,37 @@ constexpr uint8_t kSha1Prefix[] = {0x30, 0x21, 0x30, 0x09, 0x06, 0x05, 0x2b, 0x0
 constexpr uint8_t kSha256Prefix[] = {0x30, 0x31, 0x30, 0x0d, 0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
                                      0x65, 0x03, 0x04, 0x02, 0x01, 0x05, 0x00, 0x04, 0x20};
 
-// The INTEGER's content octets read where they lie (a leading zero octet
-// changes nothing): a copy of a secret magnitude would be one more buffer to
-// wipe. Null for an empty, negative or zero value.
-BnPtr positiveOf(const ASN1Integer& i, bool secret) {
-    const ByteString& content = i.getValue();
-    if (content.isEmpty() || (content.data()[0] & 0x80) != 0) return nullptr;
+// An INTEGER's content octets as a positive number (a leading zero octet
+// changes nothing), read where they lie: a copy of a secret magnitude would
+// be one more buffer to wipe. Null for an empty, negative or zero value.
+BnPtr positiveOf(std::span<const uint8_t> content, bool secret) {
+    if (content.empty() || (content[0] & 0x80) != 0) return nullptr;
     BnPtr n(secret ? BN_secure_new() : BN_new());
-    if (!n || !BN_bin2bn(content.data(), content.length(), n.get()) || BN_is_zero(n.get())) return nullptr;
+    if (!n || !BN_bin2bn(content.data(), static_cast<int>(content.size()), n.get()) || BN_is_zero(n.get()))
+        return nullptr;
     if (secret) BN_set_flags(n.get(), BN_FLG_CONSTTIME);
     return n;
+}
+
+BnPtr positiveOf(const ASN1Integer& i, bool secret) { return positiveOf(i.getValue().bytes(), secret); }
+
+// The contents of the INTEGERs of a two-prime RSAPrivateKey in its plain DER
+// shape: a SEQUENCE of exactly nine INTEGERs, version 0, nothing after it.
+// False for any other shape, which the key record then reads.
+bool plainPrivateKeyIntegers(std::span<const uint8_t> der, std::array<std::span<const uint8_t>, 9>& ints) {
+    constexpr uint8_t kSequence = 0x30, kInteger = 0x02;
+    asn1::ElementBounds outer;
+    if (der.empty() || der[0] != kSequence || !asn1::scanElement(der, outer) || outer.indefinite ||
+        outer.totalLen != der.size())
+        return false;
+    std::span<const uint8_t> rest = der.subspan(outer.headerLen, outer.contentLen);
+    for (std::span<const uint8_t>& content : ints) {
+        asn1::ElementBounds e;
+        if (rest.empty() || rest[0] != kInteger || !asn1::scanElement(rest, e) || e.indefinite) return false;
+        content = rest.subspan(e.headerLen, e.contentLen);
+        rest = rest.subspan(e.totalLen);
+    }
+    return rest.empty() && ints[0].size() == 1 && ints[0][0] == 0;
 }
 
 // The modulus must be odd and the public exponent odd and above 1.
@@ -159,16 +182,27 @@ bool publicKeyFromDer(const uint8_t* der, size_t len, RsaKey& key) {
 
 bool privateKeyFromDer(const uint8_t* der, size_t len, RsaKey& key) {
     if (der == nullptr || len == 0) return false;
-    RRSAPrivateKey rec(std::span<const uint8_t>(der, len));
-    if (rec.errorCode() != 0) return false;
     key = RsaKey{};
-    key.n = positiveOf(rec.getModulus(), false);
-    key.e = positiveOf(rec.getPublicExponent(), false);
-    key.p = positiveOf(rec.getPrime1(), true);
-    key.q = positiveOf(rec.getPrime2(), true);
-    key.dp = positiveOf(rec.getExponent1(), true);
-    key.dq = positiveOf(rec.getExponent2(), true);
-    key.qinv = positiveOf(rec.getCoefficient(), true);
+    // The usual shape is read from the octets in place; the record reads the
+    // others (and is kept for the numbers' octets, which lie in it).
+    std::array<std::span<const uint8_t>, 9> ints;
+    std::optional<RRSAPrivateKey> rec;
+    if (!plainPrivateKeyIntegers(std::span<const uint8_t>(der, len), ints)) {
+        rec.emplace(std::span<const uint8_t>(der, len));
+        if (rec->errorCode() != 0) return false;
+        ints = {std::span<const uint8_t>(), rec->getModulus().getValue().bytes(),
+                rec->getPublicExponent().getValue().bytes(), rec->getPrivateExponent().getValue().bytes(),
+                rec->getPrime1().getValue().bytes(), rec->getPrime2().getValue().bytes(),
+                rec->getExponent1().getValue().bytes(), rec->getExponent2().getValue().bytes(),
+                rec->getCoefficient().getValue().bytes()};
+    }
+    key.n = positiveOf(ints[1], false);
+    key.e = positiveOf(ints[2], false);
+    key.p = positiveOf(ints[4], true);
+    key.q = positiveOf(ints[5], true);
+    key.dp = positiveOf(ints[6], true);
+    key.dq = positiveOf(ints[7], true);
+    key.qinv = positiveOf(ints[8], true);
     return plausible(key) && key.p && key.q && key.dp && key.dq && key.qinv && BN_is_odd(key.p.get()) &&
            BN_is_odd(key.q.get());
 }
