@@ -353,5 +353,75 @@ TEST_F(PkEngine, PrivateKeyShapesGiveTheSameNumbers) {
     EXPECT_FALSE(rsa_detail::privateKeyFromDer(cut.data(), cut.size(), none));
 }
 
+// DER of SEQUENCE { INTEGER ... } from positive numbers.
+Bytes integerSequence(std::initializer_list<const BIGNUM*> numbers) {
+    auto tlv = [](uint8_t tag, const Bytes& content) {
+        Bytes out = {tag};
+        size_t n = content.size();
+        if (n < 128) {
+            out.push_back(static_cast<uint8_t>(n));
+        } else {
+            Bytes len;
+            for (; n; n >>= 8) len.insert(len.begin(), static_cast<uint8_t>(n));
+            out.push_back(static_cast<uint8_t>(0x80 | len.size()));
+            out.insert(out.end(), len.begin(), len.end());
+        }
+        out.insert(out.end(), content.begin(), content.end());
+        return out;
+    };
+    Bytes body;
+    for (const BIGNUM* b : numbers) {
+        Bytes mag(static_cast<size_t>(BN_num_bytes(b)) + 1, 0);  // a leading zero keeps it positive
+        BN_bn2bin(b, mag.data() + 1);
+        const Bytes i = tlv(0x02, mag);
+        body.insert(body.end(), i.begin(), i.end());
+    }
+    return tlv(0x30, body);
+}
+
+BnPtr oddOfBits(int bits) {
+    BnPtr b = bnNew();
+    BN_rand(b.get(), bits, BN_RAND_TOP_ONE, BN_RAND_BOTTOM_ODD);
+    return b;
+}
+
+// Keys of sizes no real key has are refused before any arithmetic (a crafted
+// key must not make one operation take minutes), and a key whose n is not the
+// product of its primes gives no result.
+TEST_F(PkEngine, ImplausibleKeysAreRefused) {
+    rsa_detail::RsaKey key;
+    const BnPtr n4096 = oddOfBits(4096), e65537 = bnNew(), e65 = oddOfBits(65), n16400 = oddOfBits(16400);
+    BN_set_word(e65537.get(), 65537);
+    Bytes der = integerSequence({n4096.get(), e65537.get()});
+    EXPECT_TRUE(rsa_detail::publicKeyFromDer(der.data(), der.size(), key));
+    der = integerSequence({n4096.get(), e65.get()});
+    EXPECT_FALSE(rsa_detail::publicKeyFromDer(der.data(), der.size(), key));  // long exponent, large modulus
+    der = integerSequence({n16400.get(), e65537.get()});
+    EXPECT_FALSE(rsa_detail::publicKeyFromDer(der.data(), der.size(), key));  // modulus too large
+
+    // The engine's own 1024-bit key with one value swapped for a longer one.
+    rsa_detail::RsaKey real;
+    ASSERT_TRUE(rsa_detail::privateKeyFromDer(s_rsaPri.data(), static_cast<size_t>(s_rsaPri.length()), real));
+    const BnPtr zero = bnNew(), big = oddOfBits(3000);
+    BN_zero(zero.get());
+    auto privateDer = [&](const BIGNUM* p, const BIGNUM* dp) {
+        return integerSequence({zero.get(), real.n.get(), real.e.get(), real.n.get(), p, real.q.get(), dp,
+                                real.dq.get(), real.qinv.get()});
+    };
+    der = privateDer(real.p.get(), real.dp.get());
+    EXPECT_TRUE(rsa_detail::privateKeyFromDer(der.data(), der.size(), key));
+    der = privateDer(big.get(), real.dp.get());
+    EXPECT_FALSE(rsa_detail::privateKeyFromDer(der.data(), der.size(), key));  // prime as long as n and more
+    der = privateDer(real.p.get(), big.get());
+    EXPECT_FALSE(rsa_detail::privateKeyFromDer(der.data(), der.size(), key));  // half exponent longer than p
+
+    const size_t k = real.bytes();
+    Bytes in(k, 0x01), out(k);
+    in[0] = 0;
+    ASSERT_TRUE(rsa_detail::rawPrivate(real, in.data(), out.data(), k));
+    BN_add_word(real.n.get(), 4);  // n off by four: still odd, same size
+    EXPECT_FALSE(rsa_detail::rawPrivate(real, in.data(), out.data(), k));
+}
+
 }  // namespace
 }  // namespace qelt::test

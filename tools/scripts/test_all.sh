@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test: the unit and
 # integration tests, the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and a short run of every fuzz target.
-#   FUZZ_SECONDS   seconds per fuzz target (default 10; 35 targets)
+#   FUZZ_SECONDS   seconds per fuzz target (default 10; 36 targets)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"

@@ -118,9 +118,28 @@ bool plainPrivateKeyIntegers(std::span<const uint8_t> der, std::array<std::span<
 }
 
 // The modulus must be odd and the public exponent odd and above 1.
+// Sizes are held to what OpenSSL's RSA code also accepts: a modulus of at
+// most 16384 bits and, above 3072 bits, a public exponent of at most 64 bits.
+// Beyond them one operation with a crafted key (a certificate's, say) would
+// take minutes.
 bool plausible(const RsaKey& k) {
-    return k.n && k.e && BN_is_odd(k.n.get()) && BN_is_odd(k.e.get()) && !BN_is_one(k.e.get()) &&
-           BN_num_bits(k.n.get()) >= 256 && BN_cmp(k.e.get(), k.n.get()) < 0;
+    constexpr int kMaxModulusBits = 16384, kSmallModulusBits = 3072, kMaxLargeModulusExponentBits = 64;
+    if (!k.n || !k.e) return false;
+    const int nBits = BN_num_bits(k.n.get());
+    return BN_is_odd(k.n.get()) && BN_is_odd(k.e.get()) && !BN_is_one(k.e.get()) && nBits >= 256 &&
+           nBits <= kMaxModulusBits && BN_cmp(k.e.get(), k.n.get()) < 0 &&
+           (nBits <= kSmallModulusBits || BN_num_bits(k.e.get()) <= kMaxLargeModulusExponentBits);
+}
+
+// The private values have the sizes a real key gives them: the two primes
+// together the size of n, each half exponent and the coefficient no longer
+// than their prime. This bounds the work a damaged key can cause; a key
+// whose values are wrong within these sizes is caught by the check of each
+// result.
+bool privateSizesPlausible(const RsaKey& k) {
+    const int pBits = BN_num_bits(k.p.get()), qBits = BN_num_bits(k.q.get()), nBits = BN_num_bits(k.n.get());
+    return pBits + qBits >= nBits && pBits + qBits <= nBits + 1 && BN_num_bits(k.dp.get()) <= pBits &&
+           BN_num_bits(k.dq.get()) <= qBits && BN_num_bits(k.qinv.get()) <= pBits;
 }
 
 struct MontFree {
@@ -204,7 +223,7 @@ bool privateKeyFromDer(const uint8_t* der, size_t len, RsaKey& key) {
     key.dq = positiveOf(ints[7], true);
     key.qinv = positiveOf(ints[8], true);
     return plausible(key) && key.p && key.q && key.dp && key.dq && key.qinv && BN_is_odd(key.p.get()) &&
-           BN_is_odd(key.q.get());
+           BN_is_odd(key.q.get()) && privateSizesPlausible(key);
 }
 
 namespace {
@@ -321,7 +340,9 @@ bool rawPublic(const RsaKey& key, const uint8_t* in, uint8_t* out, size_t k) {
 // much as the exponentiation. The result is checked with the public exponent
 // before it is released, so that a fault cannot reveal a factor: t < n and
 // t^e = c modulo p and modulo q (which by the remainder theorem is t^e = c
-// modulo n, at half the cost of raising t modulo n).
+// modulo n, at half the cost of raising t modulo n). That holds because
+// n = p·q, which is checked first: a key whose n is not the product of its
+// primes would otherwise give a result right for p·q and wrong for n.
 bool rawPrivate(const RsaKey& key, const uint8_t* in, uint8_t* out, size_t k) {
     if (!key.isPrivate() || k != key.bytes()) return false;
     const BIGNUM *n = key.n.get(), *p = key.p.get(), *q = key.q.get();
@@ -341,7 +362,8 @@ bool rawPrivate(const RsaKey& key, const uint8_t* in, uint8_t* out, size_t k) {
     BIGNUM* qinv = BN_CTX_get(ctx.get());
     if (qinv != nullptr)
         for (BIGNUM* b : {c, cp, cq, m1, m2, h, t, qinv}) BN_set_flags(b, BN_FLG_CONSTTIME);
-    const bool ok = qinv != nullptr && BN_bin2bn(in, static_cast<int>(k), c) && BN_cmp(c, n) < 0 &&
+    const bool ok = qinv != nullptr && BN_mul(t, p, q, ctx.get()) == 1 && BN_cmp(t, n) == 0 &&
+                    BN_bin2bn(in, static_cast<int>(k), c) && BN_cmp(c, n) < 0 &&
                     BN_MONT_CTX_set(mp.get(), p, ctx.get()) == 1 && BN_MONT_CTX_set(mq.get(), q, ctx.get()) == 1 &&
                     reduceModPrime(cp, c, p, q, mp.get(), ctx.get()) && reduceModPrime(cq, c, q, p, mq.get(), ctx.get()) &&
                     BN_mod_exp_mont_consttime_x2(m1, cp, key.dp.get(), p, mp.get(), m2, cq, key.dq.get(), q, mq.get(),
