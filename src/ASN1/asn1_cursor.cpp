@@ -137,4 +137,20 @@ bool scanElement(std::span<const uint8_t> in, ElementBounds& out, int depth) {
     return true;
 }
 
+bool readLeadingIntegers(std::span<const uint8_t> in, std::span<std::span<const uint8_t>> ints,
+                         std::span<const uint8_t>& after, size_t& sequenceLen) {
+    constexpr uint8_t kSequence = 0x30, kInteger = 0x02;
+    ElementBounds outer;
+    if (in.empty() || in[0] != kSequence || !scanElement(in, outer) || outer.indefinite) return false;
+    after = in.subspan(outer.headerLen, outer.contentLen);
+    for (std::span<const uint8_t>& content : ints) {
+        ElementBounds e;
+        if (after.empty() || after[0] != kInteger || !scanElement(after, e) || e.indefinite) return false;
+        content = after.subspan(e.headerLen, e.contentLen);
+        after = after.subspan(e.totalLen);
+    }
+    sequenceLen = outer.totalLen;
+    return true;
+}
+
 }  // namespace qelt::asn1

@@ -88,4 +88,12 @@ struct ElementBounds {
 };
 bool scanElement(std::span<const uint8_t> in, ElementBounds& out, int depth = 0);
 
+// Reads a definite-length SEQUENCE at in[0] that opens with definite-length
+// INTEGERs (as an RSA key does): the contents of the first ints.size()
+// of them into `ints`, what follows them inside the SEQUENCE into `after`,
+// and the SEQUENCE's whole size into `sequenceLen`. False when `in` does not
+// start so.
+bool readLeadingIntegers(std::span<const uint8_t> in, std::span<std::span<const uint8_t>> ints,
+                         std::span<const uint8_t>& after, size_t& sequenceLen);
+
 }  // namespace qelt::asn1

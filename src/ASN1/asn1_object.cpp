@@ -43,6 +43,18 @@ size_t writeLengthOctets(uint8_t* out, size_t len) {
     return 1 + n;
 }
 
+ByteString derElement(uint8_t tag, std::initializer_list<std::span<const uint8_t>> parts) {
+    size_t length = 0;
+    for (const auto& part : parts) length += part.size();
+    uint8_t head[1 + kMaxLengthOctets] = {tag};
+    const size_t headLength = 1 + writeLengthOctets(head + 1, length);
+    ByteString out;
+    if (out.allocZero(static_cast<int>(headLength + length)) != 0) return out;
+    out.append(head, static_cast<int>(headLength));
+    for (const auto& part : parts) out.append(part.data(), static_cast<int>(part.size()));
+    return out;
+}
+
 // In one append: a byte string without room to spare grows once, not once per octet.
 void appendLengthOctets(ByteString& out, size_t len) {
     uint8_t octets[kMaxLengthOctets];

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <vector>
 
@@ -117,5 +118,8 @@ constexpr size_t kMaxLengthOctets = 1 + sizeof(size_t);
 // Writes the length octets of `len` into `out` (room for kMaxLengthOctets);
 // returns how many.
 size_t writeLengthOctets(uint8_t* out, size_t len);
+// The DER element of identifier octet `tag` whose content is `parts` one
+// after the other, in a buffer sized once; empty when memory ran out.
+ByteString derElement(uint8_t tag, std::initializer_list<std::span<const uint8_t>> parts);
 
 }  // namespace qelt

@@ -66,16 +66,7 @@ constexpr Pkcs12Pbe kPkcs12Pbes[] = {
 // ---- DER writing: the PFX is small and its shape fixed, so it is written
 // element by element.
 
-void putTlv(ByteString& out, uint8_t tag, const ByteString& content) {
-    out.append(tag);
-    appendLengthOctets(out, static_cast<size_t>(content.length()));
-    out.append(content);
-}
-ByteString tlv(uint8_t tag, const ByteString& content) {
-    ByteString out;
-    putTlv(out, tag, content);
-    return out;
-}
+ByteString tlv(uint8_t tag, const ByteString& content) { return derElement(tag, {content.bytes()}); }
 ByteString join(std::initializer_list<const ByteString*> parts) {
     ByteString out;
     for (const ByteString* p : parts) out.append(*p);

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstring>
 #include <ctime>
-#include <initializer_list>
 #include <vector>
 
 #include "ASN1Pkix/PAlgorithmUtil.h"
@@ -23,28 +22,14 @@ constexpr const char* kNoMemory = "The memory allocation is failed.";
 // Attributes are ordered by this many leading octets of their encodings.
 constexpr int kSortKeyLength = 52;
 
-// The DER element of identifier `tag` whose content is `parts` one after the
-// other, sized once.
-ByteString element(uint8_t tag, std::initializer_list<std::span<const uint8_t>> parts) {
-    size_t length = 0;
-    for (const auto& part : parts) length += part.size();
-    uint8_t head[1 + kMaxLengthOctets] = {tag};
-    const size_t headLength = 1 + writeLengthOctets(head + 1, length);
-    ByteString out;
-    if (out.allocZero(static_cast<int>(headLength + length)) != 0) return out;
-    out.append(head, static_cast<int>(headLength));
-    for (const auto& part : parts) out.append(part.data(), static_cast<int>(part.size()));
-    return out;
-}
-
 // The encoding of an Attribute of `type` with the single value `value` (an
 // encoding): SEQUENCE { type, SET { value } }. Empty when memory ran out.
 ByteString singleValued(const char* type, const ByteString& value) {
     ASN1ObjectIdentifier oid(type);
     const ByteString& typeDer = oid.toASN1Object();
-    const ByteString values = element(0x31, {value.bytes()});
+    const ByteString values = derElement(0x31, {value.bytes()});
     if (typeDer.isEmpty() || values.isEmpty()) return ByteString();
-    return element(0x30, {typeDer.bytes(), values.bytes()});
+    return derElement(0x30, {typeDer.bytes(), values.bytes()});
 }
 
 // The contents octets of one DER element (tag and length taken off).
@@ -360,18 +345,12 @@ int PSignedData::makeSignedAttrs(const ByteString& digest, RAttributes& attrs) {
             if (add(ByteString(m_pSignedAttrs->elementBytes(i))) != 0)
                 return fail(kClass, kMethod, "attributes", 5, kNoMemory);
     }
-    return putInDerOrder(encodings, attrs);
-}
-
-int PSignedData::BER2DER(RAttributes& attrs) {
-    std::vector<ByteString> encodings;
-    for (int i = 0; i < attrs.getElementCount(); ++i) encodings.emplace_back(attrs.elementBytes(i));
-    return putInDerOrder(encodings, attrs);
+    return BER2DER(encodings, attrs);
 }
 
 // `attrs` becomes the attribute encodings ordered as a DER SET OF wants them
 // (ascending by their first octets).
-int PSignedData::putInDerOrder(std::vector<ByteString>& encodings, RAttributes& attrs) {
+int PSignedData::BER2DER(std::vector<ByteString>& encodings, RAttributes& attrs) {
     const int n = static_cast<int>(encodings.size());
     if (n > kMaxAttributes)
         return fail(kClass, "BER2DER", "attributes", 1, "The supported attribute maximum count is 8.");
@@ -414,10 +393,11 @@ int PSignedData::addSignerInfo(const ByteString& cert, const RCertificate& decod
 // getTBSData made and `signature` over them, appended to the signer infos.
 int PSignedData::appendSignerInfo(const RCertificate& decoded, const ByteString& signature) {
     constexpr const char* kMethod = "addSignerInfo";
-    ByteString attrs;
-    if (m_LastSignedAttrs.getElementCount() > 0) attrs.assign(m_LastSignedAttrs.toASN1Object(0));
+    const std::span<const uint8_t> attrs = m_LastSignedAttrs.getElementCount() > 0
+                                               ? m_LastSignedAttrs.toASN1Object(0).bytes()
+                                               : std::span<const uint8_t>();
     ByteString signerInfo;
-    if (encodeSignerInfo(decoded.getTbsCertificate(), m_nHashAlg, (m_ucOption & kPkcs7) != 0, attrs.bytes(), signature,
+    if (encodeSignerInfo(decoded.getTbsCertificate(), m_nHashAlg, (m_ucOption & kPkcs7) != 0, attrs, signature,
                          signerInfo, *this, kClass, kMethod) != 0)
         return m_nErrorCode;
     if (signerInfos().addElement(signerInfo) != 0) return fail(kClass, kMethod, "signerInfo", 7, kNoMemory);
@@ -445,13 +425,11 @@ int encodeSignerInfo(const RTBSCertificate& cert, int nHashAlg, bool pkcs7, std:
     // The attributes' SET OF goes under [0] IMPLICIT: its identifier octet changes, nothing else.
     static constexpr uint8_t kAttrsTag[] = {0xA0};
     const bool withAttrs = !signedAttrs.empty();
-    uint8_t octetsHead[1 + kMaxLengthOctets] = {0x04};
-    const size_t octetsHeadLength = 1 + writeLengthOctets(octetsHead + 1, static_cast<size_t>(signature.length()));
-    out = element(0x30, {kVersion1, sid.bytes(), digestDer.bytes(),
-                         withAttrs ? std::span<const uint8_t>(kAttrsTag) : std::span<const uint8_t>(),
-                         withAttrs ? signedAttrs.subspan(1) : signedAttrs, sigAlgDer.bytes(),
-                         std::span<const uint8_t>(octetsHead, octetsHeadLength), signature.bytes()});
-    if (sid.isEmpty() || digestDer.isEmpty() || sigAlgDer.isEmpty() || out.isEmpty())
+    const ByteString signatureDer = derElement(0x04, {signature.bytes()});
+    out = derElement(0x30, {kVersion1, sid.bytes(), digestDer.bytes(),
+                            withAttrs ? std::span<const uint8_t>(kAttrsTag) : std::span<const uint8_t>(),
+                            withAttrs ? signedAttrs.subspan(1) : signedAttrs, sigAlgDer.bytes(), signatureDer.bytes()});
+    if (sid.isEmpty() || digestDer.isEmpty() || sigAlgDer.isEmpty() || signatureDer.isEmpty() || out.isEmpty())
         return err.fail(cls, method, "signerInfo", 7, "Encoding the SignerInfo failed.");
     return 0;
 }

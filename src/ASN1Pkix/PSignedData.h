@@ -107,11 +107,10 @@ public:
     // Steps of addSignerCert, public for the detached-signing flow.
     int getTBSData(const ByteString& cert, ByteString& tbs);
     int makeSignedAttrs(const ByteString& digest, RAttributes& attrs);
-    // Puts attribute encodings in DER order (ascending by their first bytes).
-    int BER2DER(RAttributes& attrs);
+    // `attrs` becomes the attribute `encodings` in DER order (ascending by their first bytes).
+    int BER2DER(std::vector<ByteString>& encodings, RAttributes& attrs);
 
 private:
-    int putInDerOrder(std::vector<ByteString>& encodings, RAttributes& attrs);
     int addSignerInfo(const ByteString& cert, const RCertificate& decoded, const ByteString& priKey);
     int appendSignerInfo(const RCertificate& decoded, const ByteString& signature);
     int addAlgToDigestAlgorithmIdentifiers(const RAlgorithmIdentifier& alg);

@@ -1,5 +1,6 @@
 #include "ZRProcess/PPrivateKey.h"
 
+#include <array>
 #include <cstring>
 #include <span>
 #include <string>
@@ -35,18 +36,13 @@ constexpr RsaRow kRsaRows[] = {
 // INTEGER, modulus INTEGER, ... }) without a leading sign octet; -1 when the
 // start of the key is not that.
 int modulusOctets(std::span<const uint8_t> der) {
-    constexpr uint8_t kSequence = 0x30, kInteger = 0x02;
-    asn1::ElementBounds outer, version, modulus;
-    if (der.empty() || der[0] != kSequence || !asn1::scanElement(der, outer) || outer.indefinite) return -1;
-    const std::span<const uint8_t> body = der.subspan(outer.headerLen, outer.contentLen);
-    if (body.empty() || body[0] != kInteger || !asn1::scanElement(body, version)) return -1;
-    const std::span<const uint8_t> rest = body.subspan(version.totalLen);
-    if (rest.empty() || rest[0] != kInteger || !asn1::scanElement(rest, modulus) || modulus.indefinite ||
-        modulus.contentLen == 0)
-        return -1;
-    const uint8_t first = rest[modulus.headerLen];
-    const bool signOctet = modulus.contentLen > 1 && (first == 0x00 || first == 0xFF);
-    return static_cast<int>(modulus.contentLen) - (signOctet ? 1 : 0);
+    std::array<std::span<const uint8_t>, 2> ints;  // version, modulus
+    std::span<const uint8_t> after;
+    size_t sequenceLen = 0;
+    if (!asn1::readLeadingIntegers(der, ints, after, sequenceLen) || ints[1].empty()) return -1;
+    const std::span<const uint8_t> modulus = ints[1];
+    const bool signOctet = modulus.size() > 1 && (modulus[0] == 0x00 || modulus[0] == 0xFF);
+    return static_cast<int>(modulus.size()) - (signOctet ? 1 : 0);
 }
 
 bool isRsaCode(int alg) { return alg == ALG_RSA_ENC_512 || alg == ALG_RSA_ENC_1024 || alg == ALG_RSA_ENC_2048; }

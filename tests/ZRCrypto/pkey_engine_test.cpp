@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 
+#include "ASN1/asn1_object.h"
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRCrypto/engine/zcap_kcdsa.h"
 #include "ZRCrypto/engine/zcap_pkey.h"
@@ -355,28 +356,14 @@ TEST_F(PkEngine, PrivateKeyShapesGiveTheSameNumbers) {
 
 // DER of SEQUENCE { INTEGER ... } from positive numbers.
 Bytes integerSequence(std::initializer_list<const BIGNUM*> numbers) {
-    auto tlv = [](uint8_t tag, const Bytes& content) {
-        Bytes out = {tag};
-        size_t n = content.size();
-        if (n < 128) {
-            out.push_back(static_cast<uint8_t>(n));
-        } else {
-            Bytes len;
-            for (; n; n >>= 8) len.insert(len.begin(), static_cast<uint8_t>(n));
-            out.push_back(static_cast<uint8_t>(0x80 | len.size()));
-            out.insert(out.end(), len.begin(), len.end());
-        }
-        out.insert(out.end(), content.begin(), content.end());
-        return out;
-    };
-    Bytes body;
+    ByteString body;
     for (const BIGNUM* b : numbers) {
         Bytes mag(static_cast<size_t>(BN_num_bytes(b)) + 1, 0);  // a leading zero keeps it positive
         BN_bn2bin(b, mag.data() + 1);
-        const Bytes i = tlv(0x02, mag);
-        body.insert(body.end(), i.begin(), i.end());
+        body.append(derElement(0x02, {mag}));
     }
-    return tlv(0x30, body);
+    const ByteString sequence = derElement(0x30, {body.bytes()});
+    return Bytes(sequence.data(), sequence.data() + sequence.length());
 }
 
 BnPtr oddOfBits(int bits) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../api/pkey_test_keys.h"
+#include "ASN1/asn1_object.h"
 #include "ZRCrypto/ZRSign.h"
 #include "ZRCrypto/algorithm_ids.h"
 #include "ZRProcess/PPrivateKey.h"
@@ -19,19 +20,6 @@ ByteString keyInfoWithOid(const char* oid, const ByteString& key = ByteString("\
     info.setPrivateKeyAlgorithm(alg);
     info.editPrivateKey().setValue(key);
     return info.toASN1Object();
-}
-
-// DER of identifier `tag` around `content` (short or two-octet length).
-ByteString tlv(uint8_t tag, const ByteString& content) {
-    ByteString out;
-    out.append(tag);
-    if (content.length() >= 128) {
-        out.append(static_cast<uint8_t>(0x82));
-        out.append(static_cast<uint8_t>(content.length() >> 8));
-    }
-    out.append(static_cast<uint8_t>(content.length() & 0xFF));
-    out.append(content);
-    return out;
 }
 
 TEST(PrivateKeyClass, RefusedKeyAlgorithmsNameThemselves) {
@@ -81,10 +69,9 @@ TEST(PrivateKeyClass, RsaKeySizeAndDamagedKeys) {
     auto rsaKey = [](int modulusOctets, uint8_t thirdTag) {
         ByteString modulus("\x00", 1);
         for (int i = 0; i < modulusOctets; ++i) modulus.append(static_cast<uint8_t>(i == 0 ? 0xC1 : 0x5A));
-        ByteString body(tlv(0x02, ByteString("\x00", 1)));
-        body.append(tlv(0x02, modulus));
-        body.append(tlv(thirdTag, ByteString("\x01\x00\x01")));
-        return tlv(0x30, body);
+        const ByteString version("\x02\x01\x00", 3), exponent("\x01\x00\x01");
+        const ByteString third = derElement(thirdTag, {exponent.bytes()});
+        return derElement(0x30, {version.bytes(), derElement(0x02, {modulus.bytes()}).bytes(), third.bytes()});
     };
     int alg = 0;
     ByteString blob, signature;

@@ -102,19 +102,10 @@ BnPtr positiveOf(const ASN1Integer& i, bool secret) { return positiveOf(i.getVal
 // shape: a SEQUENCE of exactly nine INTEGERs, version 0, nothing after it.
 // False for any other shape, which the key record then reads.
 bool plainPrivateKeyIntegers(std::span<const uint8_t> der, std::array<std::span<const uint8_t>, 9>& ints) {
-    constexpr uint8_t kSequence = 0x30, kInteger = 0x02;
-    asn1::ElementBounds outer;
-    if (der.empty() || der[0] != kSequence || !asn1::scanElement(der, outer) || outer.indefinite ||
-        outer.totalLen != der.size())
-        return false;
-    std::span<const uint8_t> rest = der.subspan(outer.headerLen, outer.contentLen);
-    for (std::span<const uint8_t>& content : ints) {
-        asn1::ElementBounds e;
-        if (rest.empty() || rest[0] != kInteger || !asn1::scanElement(rest, e) || e.indefinite) return false;
-        content = rest.subspan(e.headerLen, e.contentLen);
-        rest = rest.subspan(e.totalLen);
-    }
-    return rest.empty() && ints[0].size() == 1 && ints[0][0] == 0;
+    std::span<const uint8_t> after;
+    size_t sequenceLen = 0;
+    return asn1::readLeadingIntegers(der, ints, after, sequenceLen) && sequenceLen == der.size() && after.empty() &&
+           ints[0].size() == 1 && ints[0][0] == 0;
 }
 
 // The modulus must be odd and the public exponent odd and above 1.
